@@ -1,0 +1,132 @@
+#include "platform/ByteFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <utility>
+
+#include "platform/FileSystem.h"
+
+InOutError::InOutError(int error)
+    : std::runtime_error("Ein-/Ausgabefehler " + std::to_string(error)), code(error) {}
+
+void CheckInOut(int error) {
+    if (error != 0) throw InOutError(error);
+}
+
+ByteFile::~ByteFile() { Close(); }
+
+ByteFile::ByteFile(ByteFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), position_(std::exchange(other.position_, 0)) {}
+
+ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        position_ = std::exchange(other.position_, 0);
+    }
+    return *this;
+}
+
+int ByteFile::Open(std::string_view oemPath, Mode mode) {
+    return OpenNative(NativePath(oemPath), mode);
+}
+
+int ByteFile::OpenNative(const std::string& nativePath, Mode mode) {
+    Close();
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::Read: flags |= O_RDONLY; break;
+        case Mode::ReadWrite: flags |= O_RDWR; break;
+        case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    if (nativePath.empty()) return ENOENT;
+    const int fd = ::open(nativePath.c_str(), flags, 0666);
+    if (fd < 0) return errno;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return EISDIR;
+    }
+    fd_ = fd;
+    position_ = 0;
+    return 0;
+}
+
+int ByteFile::Close() {
+    if (fd_ < 0) return 0;
+    const int result = ::close(fd_) == 0 ? 0 : errno;
+    fd_ = -1;
+    position_ = 0;
+    return result;
+}
+
+int ByteFile::Read(void* data, std::size_t count, std::size_t& got) {
+    got = 0;
+    if (fd_ < 0) return EBADF;
+    auto* bytes = static_cast<char*>(data);
+    while (got < count) {
+        const ssize_t n = ::pread(fd_, bytes + got, count - got, position_ + static_cast<int64_t>(got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            position_ += static_cast<int64_t>(got);
+            return errno;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    position_ += static_cast<int64_t>(got);
+    return 0;
+}
+
+int ByteFile::Write(const void* data, std::size_t count) {
+    if (fd_ < 0) return EBADF;
+    const auto* bytes = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd_, bytes + done, count - done, position_ + static_cast<int64_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            position_ += static_cast<int64_t>(done);
+            return errno;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    position_ += static_cast<int64_t>(done);
+    return 0;
+}
+
+int ByteFile::Seek(int64_t position) {
+    if (fd_ < 0) return EBADF;
+    if (position < 0) return EINVAL;
+    position_ = position;
+    return 0;
+}
+
+int ByteFile::Size(int64_t& size) const {
+    size = 0;
+    if (fd_ < 0) return EBADF;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) return errno;
+    size = info.st_size;
+    return 0;
+}
+
+int ByteFile::Truncate() {
+    if (fd_ < 0) return EBADF;
+    return ::ftruncate(fd_, position_) == 0 ? 0 : errno;
+}
+
+int ByteFile::Sync() {
+    if (fd_ < 0) return EBADF;
+    return ::fsync(fd_) == 0 ? 0 : errno;
+}
+
+int EraseFile(std::string_view oemPath) {
+    const std::string native = NativePath(oemPath);
+    if (native.empty()) return ENOENT;
+    return ::unlink(native.c_str()) == 0 ? 0 : errno;
+}

@@ -1,0 +1,63 @@
+// Byte-addressed files with explicit error results, and the input/output error
+// that ends the operation being handled when a caller does not check a result.
+//
+// Paths are given as the station holds them: code page 850 bytes, with '\' or
+// '/' as separators and each component found without regard to case.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// A failed file operation nobody checked. The host catches it at the event being
+// handled and shows the error number; `code` is the system's error number.
+class InOutError : public std::runtime_error {
+public:
+    explicit InOutError(int code);
+    int code;
+};
+
+// Throws InOutError when `error` is not 0; otherwise does nothing.
+void CheckInOut(int error);
+
+class ByteFile {
+public:
+    enum class Mode {
+        Read,       // existing file, reading only
+        ReadWrite,  // existing file, reading and writing
+        Create,     // created or truncated, reading and writing
+    };
+
+    ByteFile() = default;
+    ~ByteFile();
+    ByteFile(const ByteFile&) = delete;
+    ByteFile& operator=(const ByteFile&) = delete;
+    ByteFile(ByteFile&& other) noexcept;
+    ByteFile& operator=(ByteFile&& other) noexcept;
+
+    // Each operation returns 0 or the system's error number.
+    int Open(std::string_view oemPath, Mode mode);
+    // Opens a path that is already in the system's own form (UTF-8, '/').
+    int OpenNative(const std::string& nativePath, Mode mode);
+    int Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Reads up to `count` bytes; `got` tells how many arrived (0 at the end).
+    int Read(void* data, std::size_t count, std::size_t& got);
+    int Write(const void* data, std::size_t count);
+    int Seek(int64_t position);
+    int64_t Position() const { return position_; }
+    int Size(int64_t& size) const;
+    // Cuts the file at the current position.
+    int Truncate();
+    // Forces what was written onto the disk.
+    int Sync();
+
+private:
+    int fd_ = -1;
+    int64_t position_ = 0;
+};
+
+// Erases a file; returns 0 or the system's error number.
+int EraseFile(std::string_view oemPath);

@@ -1,0 +1,52 @@
+// What the station needs of the window system it runs in: the message pump,
+// keyboard focus, clipboard, beep, message box, process end and scaling.
+//
+// Three hosts implement it: the Qt window, the terminal, and the scripted one
+// the tests drive. The core and the console reach the host only through here.
+#pragma once
+#include <cstdint>
+#include <string>
+
+class RichEdit;
+
+// Thrown by hosts that must not really end the process (the scripted one), so
+// that a test can watch the station stop without its runner dying with it.
+struct ProcessEnded {
+    int exitCode = 0;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // Runs all pending window events once and returns; never waits.
+    virtual void Pump() = 0;
+    // Waits until at least one window event is pending (or, in a host that
+    // cannot know, until something may have changed). An idle station sleeps here.
+    virtual void WaitForEvents() = 0;
+
+    // Gives the keyboard focus to one of the three screen controls.
+    virtual void Focus(RichEdit& control) = 0;
+
+    // Clipboard text as UTF-8; hosts without a clipboard keep one of their own.
+    virtual std::string ClipboardText() = 0;
+    virtual void SetClipboardText(const std::string& utf8) = 0;
+
+    // The system's asterisk sound.
+    virtual void Beep() = 0;
+    // A modal message box with an OK button; texts in UTF-8.
+    virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
+
+    // Ends the process at once with the exit code (the scripted host throws
+    // ProcessEnded instead).
+    [[noreturn]] virtual void EndProcess(int exitCode) = 0;
+
+    // Whether clicks act on release (the newer platform family) or on press.
+    virtual bool IsNtPlatform() = 0;
+
+    // Window geometry for fitting the screen at start: the window's width and the
+    // main control's width in pixels, and scaling of everything by a ratio.
+    virtual int WindowWidth() = 0;
+    virtual int MainControlWidth() = 0;
+    virtual void Scale(double ratio) = 0;
+};

@@ -1,0 +1,84 @@
+#include "support/myread3.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "platform/ByteFile.h"
+
+namespace {
+
+constexpr int32_t kBlockSize = 2048;
+
+struct LineReaderState {
+    ByteFile file;
+    std::array<uint8_t, kBlockSize> block{};
+    int32_t position = kBlockSize;  // 1-based index of the last byte taken
+    int32_t count = kBlockSize;     // valid bytes in the block
+    int lastError = 0;
+};
+
+LineReaderState reader;
+
+}  // namespace
+
+int OpenLines(std::string_view oemPath) {
+    reader.position = kBlockSize;
+    reader.count = kBlockSize;
+    reader.lastError = 0;
+    return reader.file.Open(oemPath, ByteFile::Mode::Read);
+}
+
+bool ReadLine(uint8_t* buffer, int32_t maxlen) {
+    if (maxlen < 0) maxlen = 0;
+    int32_t i = -1;
+    for (;;) {
+        ++reader.position;
+        if (reader.position > reader.count) {
+            std::size_t got = 0;
+            reader.lastError = reader.file.Read(reader.block.data(), kBlockSize, got);
+            reader.count = static_cast<int32_t>(got);
+            if (reader.count == 0) {
+                // Stay at the end, so every further call reports the end again.
+                reader.position = kBlockSize;
+                reader.count = 0;
+                if (i < maxlen) ++i;
+                buffer[i] = 0;
+                return false;
+            }
+            reader.position = 1;
+        }
+        const uint8_t byte = reader.block[reader.position - 1];
+        if (i < maxlen) ++i;
+        buffer[i] = byte;
+        if (byte != '\n') continue;
+        if (i > 0 && buffer[i - 1] == '\r') {
+            buffer[i - 1] = 0;
+        } else {
+            buffer[i] = 0;
+        }
+        return true;
+    }
+}
+
+bool ReadLine(std::string& line, int32_t maxlen) {
+    if (maxlen < 0) maxlen = 0;
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(maxlen) + 1);
+    const bool more = ReadLine(buffer.data(), maxlen);
+    const auto end = std::find(buffer.begin(), buffer.end(), uint8_t{0});
+    line.assign(buffer.begin(), end);
+    return more;
+}
+
+int LastReadError() { return reader.lastError; }
+
+void CloseLines() { reader.file.Close(); }
+
+void SetStringLength(std::string& text, std::size_t length) { text.resize(std::min<std::size_t>(length, 255), ' '); }
+
+std::string SubstringBetween(std::string_view text, int32_t from, int32_t to) {
+    if (from < 1) from = 1;
+    if (to > static_cast<int32_t>(text.size())) to = static_cast<int32_t>(text.size());
+    if (to < from) return {};
+    return std::string(text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(to - from + 1)));
+}

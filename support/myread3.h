@@ -1,0 +1,27 @@
+// Line-by-line reading of text files through one 2048-byte block, so lines of
+// any length up to a caller's limit come back fast and a last line without a
+// line end is still delivered. One reader per process.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Opens a file for reading; returns 0 or the system's error number.
+int OpenLines(std::string_view oemPath);
+// Reads one line into `buffer` (capacity maxlen + 1; the line is ended by a 0
+// byte) without its line end (LF or CR LF). A line longer than maxlen keeps its
+// first maxlen bytes. False at the end of the file: the buffer then holds the
+// bytes after the last line end (empty when there were none).
+bool ReadLine(uint8_t* buffer, int32_t maxlen);
+// The same into a string (the bytes up to the terminating 0 byte).
+bool ReadLine(std::string& line, int32_t maxlen);
+// The error number of the last block read, 0 when it went well.
+int LastReadError();
+void CloseLines();
+
+// The two string helpers of the old line reader for length-prefixed strings:
+// setting the length (new bytes are blanks) ...
+void SetStringLength(std::string& text, std::size_t length);
+// ... and the part between two 1-based positions, both included (empty when
+// the range is empty or outside the string).
+std::string SubstringBetween(std::string_view text, int32_t from, int32_t to);

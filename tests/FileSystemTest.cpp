@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/ByteFile.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+#include "tests/kit/TempDir.h"
+
+TEST(FileSystem, TypedPathsFindComponentsWithoutRegardToCase) {
+    TempDir dir;
+    dir.Write("Tab/Kunden", "x");
+    EXPECT_EQ(NativePath("tab\\KUNDEN"), "Tab/Kunden");
+    EXPECT_EQ(NativePath("TAB/neu"), "Tab/neu");  // a new name is kept as typed
+    EXPECT_EQ(NativePath("gr\x94\xE1" "e"), "größe");   // code page 850 to UTF-8
+    EXPECT_EQ(NativePath(dir.path() + "\\tab\\kunden"), dir.path() + "/Tab/Kunden");
+}
+
+TEST(FileSystem, WildcardsMatchLikeOperatorsExpect) {
+    EXPECT_TRUE(WildcardMatch("*.DEF", "kunden.def"));
+    EXPECT_TRUE(WildcardMatch("*.*", "README"));
+    EXPECT_TRUE(WildcardMatch("k?nden.*", "KUNDEN"));
+    EXPECT_TRUE(WildcardMatch("*", ".hidden"));
+    EXPECT_FALSE(WildcardMatch("*.DEF", "kunden.def.bak"));
+    EXPECT_FALSE(WildcardMatch("a*b", "ac"));
+    EXPECT_TRUE(WildcardMatch("a*b*c", "aXbYbZc"));
+}
+
+TEST(FileSystem, FindFilesListsMatchingEntries) {
+    TempDir dir;
+    dir.Write("a.DEF", "");
+    dir.Write("b.def", "");
+    dir.Write("c.txt", "");
+    dir.Write(".d.def", "");
+    dir.Write("sub.def/x", "");
+    dir.Write("Größe.def", "");
+    auto names = [](const std::vector<FoundFile>& found) {
+        std::vector<std::string> list;
+        for (const auto& f : found) list.push_back(f.name);
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    EXPECT_EQ(names(FindFiles("*.DEF", kAttrArchive)),
+              (std::vector<std::string>{"Gr\x94\xE1" "e.def", "a.DEF", "b.def"}));
+    EXPECT_EQ(names(FindFiles("./*.def", kAttrArchive | kAttrDirectory | kAttrHidden)).size(), 5u);
+    EXPECT_TRUE(FindFiles("missing/*.*", kAttrArchive).empty());
+}
+
+TEST(FileSystem, ByteFilesReportErrorsInsteadOfFailingSilently) {
+    TempDir dir;
+    ByteFile file;
+    EXPECT_NE(file.Open("missing", ByteFile::Mode::Read), 0);
+    ASSERT_EQ(file.Open("data", ByteFile::Mode::Create), 0);
+    EXPECT_EQ(file.Write("abcdef", 6), 0);
+    EXPECT_EQ(file.Seek(2), 0);
+    char buffer[8] = {};
+    std::size_t got = 0;
+    EXPECT_EQ(file.Read(buffer, 8, got), 0);
+    EXPECT_EQ(got, 4u);
+    EXPECT_EQ(std::string(buffer, got), "cdef");
+    EXPECT_EQ(file.Seek(3), 0);
+    EXPECT_EQ(file.Truncate(), 0);
+    int64_t size = 0;
+    EXPECT_EQ(file.Size(size), 0);
+    EXPECT_EQ(size, 3);
+    EXPECT_NE(file.Seek(-1), 0);
+    EXPECT_EQ(file.Close(), 0);
+    EXPECT_NE(file.Write("x", 1), 0);
+    EXPECT_EQ(EraseFile("DATA"), 0);
+    EXPECT_FALSE(dir.Exists("data"));
+    EXPECT_THROW(CheckInOut(5), InOutError);
+    EXPECT_NO_THROW(CheckInOut(0));
+    dir.Write("d/x", "");
+    EXPECT_NE(file.Open("d", ByteFile::Mode::Read), 0);
+}
