@@ -9,6 +9,8 @@
 
 class RichEdit;
 
+enum class MouseButton { Left, Right, Middle };
+
 // Thrown by hosts that must not really end the process (the scripted one), so
 // that a test can watch the station stop without its runner dying with it.
 struct ProcessEnded {
@@ -31,6 +33,9 @@ public:
     // Clipboard text as UTF-8; hosts without a clipboard keep one of their own.
     virtual std::string ClipboardText() = 0;
     virtual void SetClipboardText(const std::string& utf8) = 0;
+
+    // The caption of program-key button `index` (0..11), as UTF-8; empty hides the text.
+    virtual void SetProgramKeyCaption(int index, const std::string& utf8) = 0;
 
     // The system's asterisk sound.
     virtual void Beep() = 0;

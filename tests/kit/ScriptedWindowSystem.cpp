@@ -131,6 +131,10 @@ void ScriptedWindowSystem::Focus(RichEdit& control) {
     }
 }
 
+void ScriptedWindowSystem::SetProgramKeyCaption(int index, const std::string& utf8) {
+    if (index >= 0 && index < static_cast<int>(captions_.size())) captions_[index] = utf8;
+}
+
 void ScriptedWindowSystem::MessageBox(const std::string& caption, const std::string& text) {
     messageBoxes_.push_back(ShownMessageBox{caption, text});
 }

@@ -5,6 +5,7 @@
 // arrive strictly in order and none is lost. When the list runs out while the
 // station waits for a key, the run ends cleanly with ScriptEnded.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,8 +14,6 @@
 #include "console/ConsoleKeyboard.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
-
-enum class MouseButton { Left, Right, Middle };
 
 struct ScriptEvent {
     enum class Kind {
@@ -87,6 +86,7 @@ public:
     void Focus(RichEdit& control) override;
     std::string ClipboardText() override { return clipboard_; }
     void SetClipboardText(const std::string& utf8) override { clipboard_ = utf8; }
+    void SetProgramKeyCaption(int index, const std::string& utf8) override;
     void Beep() override { ++beeps_; }
     void MessageBox(const std::string& caption, const std::string& text) override;
     [[noreturn]] void EndProcess(int exitCode) override;
@@ -103,6 +103,7 @@ public:
     int Beeps() const { return beeps_; }
     const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
     const std::vector<double>& Scales() const { return scales_; }
+    const std::string& ProgramKeyCaption(int index) const { return captions_.at(index); }
     bool Ended() const { return ended_; }
     int ExitCode() const { return exitCode_; }
 
@@ -126,6 +127,7 @@ private:
     int beeps_ = 0;
     std::vector<ShownMessageBox> messageBoxes_;
     std::vector<double> scales_;
+    std::array<std::string, 12> captions_;
     bool ntPlatform_ = true;
     bool ended_ = false;
     int exitCode_ = -1;

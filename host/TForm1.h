@@ -1,0 +1,81 @@
+// The station's main window, written once without any toolkit: the three screen
+// controls, the started flag, and the routing of every window event (Start,
+// Stop, close, keys, clicks, the twelve program-key buttons, clipboard) into the
+// text console and the session. The Qt window, the terminal and the tests each
+// own one TForm1 and call its handlers; it reaches them only through the
+// WindowSystem it was given.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "console/ConsoleKeyboard.h"
+#include "platform/RichEdit.h"
+#include "platform/WindowSystem.h"
+
+inline constexpr const char* kWindowCaption = "Kelbrin 4.9";
+
+class TForm1 {
+public:
+    // `session` is what Start runs; by default the station's whole session
+    // (start-up, main loop, shutdown). Tests of single screens pass their own.
+    explicit TForm1(WindowSystem& windowSystem, std::function<void()> session = {});
+    ~TForm1();
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    RichEdit RichEdit1;  // the main area, rows 2 to 24
+    RichEdit RichEdit2;  // the status line, row 1
+    RichEdit RichEdit3;  // the legend line, row 25
+    bool StartGuard = false;
+    bool NtPlatform = false;
+
+    // Start: binds the screen and runs the session; returns only when the
+    // session was abandoned by an input/output failure (the normal end and
+    // Stop end the process through the window system).
+    void StartDown();
+    void StopDown();
+    void FormClose();
+
+    // A key stroke: Windows virtual key, modifiers and the character it typed
+    // (Unicode, 0 for none). Hosts call it only while no key is unread.
+    void KeyDown(uint16_t virtualKey, ShiftState shift, char32_t character);
+    // A character that arrived without a key of its own (for example from an
+    // input method): it is keyed like a plain character.
+    void KeyPress(char32_t character);
+
+    // Clicks on the main area. The host first puts RichEdit1's caret on the
+    // clicked cell (SelectCell); press and release then act as the platform
+    // family decides (NtPlatform: on release).
+    void SelectCell(int x, int y);
+    void MouseDown(MouseButton button);
+    void MouseUp(MouseButton button);
+
+    // The twelve program-key buttons, n = 1 .. 12.
+    void HotkeyClick(int n);
+    void Hotkey1Click() { HotkeyClick(1); }
+    void Hotkey2Click() { HotkeyClick(2); }
+    void Hotkey3Click() { HotkeyClick(3); }
+    void Hotkey4Click() { HotkeyClick(4); }
+    void Hotkey5Click() { HotkeyClick(5); }
+    void Hotkey6Click() { HotkeyClick(6); }
+    void Hotkey7Click() { HotkeyClick(7); }
+    void Hotkey8Click() { HotkeyClick(8); }
+    void Hotkey9Click() { HotkeyClick(9); }
+    void Hotkey10Click() { HotkeyClick(10); }
+    void Hotkey11Click() { HotkeyClick(11); }
+    void Hotkey12Click() { HotkeyClick(12); }
+
+    void ClipboardPaste();
+    void ClipboardCopy();
+
+    WindowSystem& windowSystem() { return windowSystem_; }
+
+private:
+    void Click(MouseButton button);
+    void SaveAndEnd();
+    void ReportInOutError(int code);
+
+    WindowSystem& windowSystem_;
+    std::function<void()> session_;
+};
