@@ -10,12 +10,13 @@
 #include <string>
 
 #include "console/ConsoleKeyboard.h"
+#include "host/HostEvents.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
 
 inline constexpr const char* kWindowCaption = "Kelbrin 4.9";
 
-class TForm1 {
+class TForm1 : public HostEvents {
 public:
     // `session` is what Start runs; by default the station's whole session
     // (start-up, main loop, shutdown). Tests of single screens pass their own.
@@ -33,26 +34,26 @@ public:
     // Start: binds the screen and runs the session; returns only when the
     // session was abandoned by an input/output failure (the normal end and
     // Stop end the process through the window system).
-    void StartDown();
-    void StopDown();
-    void FormClose();
+    void StartDown() override;
+    void StopDown() override;
+    void FormClose() override;
 
     // A key stroke: Windows virtual key, modifiers and the character it typed
     // (Unicode, 0 for none). Hosts call it only while no key is unread.
-    void KeyDown(uint16_t virtualKey, ShiftState shift, char32_t character);
+    void KeyDown(uint16_t virtualKey, ShiftState shift, char32_t character) override;
     // A character that arrived without a key of its own (for example from an
     // input method): it is keyed like a plain character.
-    void KeyPress(char32_t character);
+    void KeyPress(char32_t character) override;
 
     // Clicks on the main area. The host first puts RichEdit1's caret on the
     // clicked cell (SelectCell); press and release then act as the platform
     // family decides (NtPlatform: on release).
-    void SelectCell(int x, int y);
-    void MouseDown(MouseButton button);
-    void MouseUp(MouseButton button);
+    void SelectCell(int x, int y) override;
+    void MouseDown(MouseButton button) override;
+    void MouseUp(MouseButton button) override;
 
     // The twelve program-key buttons, n = 1 .. 12.
-    void HotkeyClick(int n);
+    void HotkeyClick(int n) override;
     void Hotkey1Click() { HotkeyClick(1); }
     void Hotkey2Click() { HotkeyClick(2); }
     void Hotkey3Click() { HotkeyClick(3); }
@@ -66,9 +67,13 @@ public:
     void Hotkey11Click() { HotkeyClick(11); }
     void Hotkey12Click() { HotkeyClick(12); }
 
+    // The right-click paste and the left-click copy of the window.
     void ClipboardPaste();
     void ClipboardCopy();
 
+    RichEdit& StatusControl() override { return RichEdit2; }
+    RichEdit& MainAreaControl() override { return RichEdit1; }
+    RichEdit& LegendControl() override { return RichEdit3; }
     WindowSystem& windowSystem() { return windowSystem_; }
 
 private:
