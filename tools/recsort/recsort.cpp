@@ -156,7 +156,7 @@ private:
         std::size_t fill[kBuckets];
         std::copy(std::begin(starts), std::end(starts), std::begin(fill));
         for (std::size_t i = 0; i < count; ++i) spare[fill[Key(lines[i], depth)]++] = lines[i];
-        std::copy(spare, spare + count, lines);
+        //x
         // Bucket 0 holds lines that ended: equal to each other, already in order.
         for (std::size_t b = 1; b < kBuckets; ++b) {
             if (sizes[b] > 1) SortGroup(first + starts[b], sizes[b], depth + 1);
