@@ -17,18 +17,30 @@ WindowSystem& Host() {
 
 uint8_t ExtendedCode(uint16_t virtualKey) {
     switch (virtualKey) {
-        case VkPrior: return ScanPgUp;
-        case VkNext: return ScanPgDn;
-        case VkEnd: return ScanEnd;
-        case VkHome: return ScanHome;
-        case VkLeft: return ScanLeft;
-        case VkUp: return ScanUp;
-        case VkRight: return ScanRight;
-        case VkDown: return ScanDown;
-        case VkInsert: return ScanIns;
-        case VkDelete: return ScanDel;
-        case VkF12: return ScanF10;
-        default: break;
+        case VkPrior:
+            return ScanPgUp;
+        case VkNext:
+            return ScanPgDn;
+        case VkEnd:
+            return ScanEnd;
+        case VkHome:
+            return ScanHome;
+        case VkLeft:
+            return ScanLeft;
+        case VkUp:
+            return ScanUp;
+        case VkRight:
+            return ScanRight;
+        case VkDown:
+            return ScanDown;
+        case VkInsert:
+            return ScanIns;
+        case VkDelete:
+            return ScanDel;
+        case VkF12:
+            return ScanF10;
+        default:
+            break;
     }
     if (virtualKey >= VkF1 && virtualKey <= VkF9) {
         return static_cast<uint8_t>(ScanF1 + (virtualKey - VkF1));
@@ -37,7 +49,8 @@ uint8_t ExtendedCode(uint16_t virtualKey) {
 }
 
 uint8_t AltCode(uint16_t virtualKey) {
-    if (virtualKey >= '1' && virtualKey <= '9') return static_cast<uint8_t>(0x78 + (virtualKey - '1'));
+    if (virtualKey >= '1' && virtualKey <= '9')
+        return static_cast<uint8_t>(0x78 + (virtualKey - '1'));
     if (virtualKey == '0') return 0x81;
     if (virtualKey == VkOem4) return 0x82;
     if (virtualKey == VkOem6) return 0x83;
@@ -46,7 +59,9 @@ uint8_t AltCode(uint16_t virtualKey) {
 
 }  // namespace
 
-void ResetKeyboard() { KeyQueue = KeyQueueState{}; }
+void ResetKeyboard() {
+    KeyQueue = KeyQueueState{};
+}
 
 void TranslateKey(uint8_t c) {
     KeyQueue.KeyChar = 0;
@@ -84,7 +99,9 @@ uint8_t ReadKey() {
     return KeyQueue.KeyChar;
 }
 
-bool ShiftOnlyHeld() { return KeyQueue.Shift == ShiftKey; }
+bool ShiftOnlyHeld() {
+    return KeyQueue.Shift == ShiftKey;
+}
 
 bool Beep() {
     WindowSystem& host = Host();

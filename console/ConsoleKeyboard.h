@@ -101,7 +101,9 @@ bool PollKey();
 // for an extended key.
 uint8_t ReadKey();
 // The extended code of the key ReadKey last returned as 0.
-inline uint8_t ScanCode() { return KeyQueue.ScanCode; }
+inline uint8_t ScanCode() {
+    return KeyQueue.ScanCode;
+}
 // Whether the last key was pressed with Shift and no other modifier.
 bool ShiftOnlyHeld();
 // The system's asterisk sound, then one pump. Always true.

@@ -93,26 +93,43 @@ void BindScreenControls(RichEdit& main, RichEdit& status, RichEdit& legend) {
     screen.legend = &legend;
 }
 
-void BindWindowSystem(WindowSystem& windowSystem) { screen.windowSystem = &windowSystem; }
+void BindWindowSystem(WindowSystem& windowSystem) {
+    screen.windowSystem = &windowSystem;
+}
 
 void UnbindConsole() {
     screen.main = screen.status = screen.legend = nullptr;
     screen.windowSystem = nullptr;
 }
-WindowSystem* BoundWindowSystem() { return screen.windowSystem; }
-RichEdit* MainControl() { return screen.main; }
-RichEdit* StatusControl() { return screen.status; }
-RichEdit* LegendControl() { return screen.legend; }
+WindowSystem* BoundWindowSystem() {
+    return screen.windowSystem;
+}
+RichEdit* MainControl() {
+    return screen.main;
+}
+RichEdit* StatusControl() {
+    return screen.status;
+}
+RichEdit* LegendControl() {
+    return screen.legend;
+}
 
 char32_t DisplayGlyph(uint8_t oem) {
     switch (oem) {
-        case 0xD9: return U'\u2518';  // corner: shows CR of a record end marker
-        case 0xDA: return U'\u250C';  // corner: shows LF of a record end marker
-        case 0xDB: return kFillerGlyph;  // empty cell of the layout
-        case 0xDC: return U'\u2594';  // empty cell with a field above: edge on top
-        case 0xDD: return U'\u2581';  // empty cell with a field below: edge at the bottom
-        case 0xDE: return U'\u2550';  // fields above and below: both edges
-        default: return OemToUnicode(oem);
+        case 0xD9:
+            return U'\u2518';  // corner: shows CR of a record end marker
+        case 0xDA:
+            return U'\u250C';  // corner: shows LF of a record end marker
+        case 0xDB:
+            return kFillerGlyph;  // empty cell of the layout
+        case 0xDC:
+            return U'\u2594';  // empty cell with a field above: edge on top
+        case 0xDD:
+            return U'\u2581';  // empty cell with a field below: edge at the bottom
+        case 0xDE:
+            return U'\u2550';  // fields above and below: both edges
+        default:
+            return OemToUnicode(oem);
     }
 }
 
@@ -220,7 +237,9 @@ void FlushBatch() {
     WriteText(run);
 }
 
-bool BatchActive() { return screen.batching; }
+bool BatchActive() {
+    return screen.batching;
+}
 
 void ClearScreen() {
     const std::u32string blank(kScreenColumns, U' ');

@@ -30,8 +30,8 @@ inline constexpr uint32_t kRed = 0x0000FF;
 inline constexpr uint32_t kYellow = 0x00FFFF;
 inline constexpr uint32_t kOrange = 0x0077FF;
 
-extern int32_t CursorX;    // 1..80 (81 only inside a write)
-extern int32_t CursorY;    // 1..25
+extern int32_t CursorX;     // 1..80 (81 only inside a write)
+extern int32_t CursorY;     // 1..25
 extern uint32_t TextColor;  // rewritten by the display colour rules at every write
 extern uint32_t BackColor;  // logical only: never painted
 

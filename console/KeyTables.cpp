@@ -53,4 +53,6 @@ MappedKey ReadMappedKey() {
     return key;
 }
 
-uint8_t MapNumericKey(uint8_t character) { return KeyNumTable[character]; }
+uint8_t MapNumericKey(uint8_t character) {
+    return KeyNumTable[character];
+}

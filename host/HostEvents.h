@@ -9,7 +9,7 @@
 #include "platform/WindowSystem.h"
 
 class HostEvents {
-public:
+  public:
     virtual ~HostEvents() = default;
 
     // The three controls of the screen: row 1, rows 2 to 24, row 25.

@@ -17,7 +17,7 @@
 inline constexpr const char* kWindowCaption = "Kelbrin 4.9";
 
 class TForm1 : public HostEvents {
-public:
+  public:
     // `session` is what Start runs; by default the station's whole session
     // (start-up, main loop, shutdown). Tests of single screens pass their own.
     explicit TForm1(WindowSystem& windowSystem, std::function<void()> session = {});
@@ -76,7 +76,7 @@ public:
     RichEdit& LegendControl() override { return RichEdit3; }
     WindowSystem& windowSystem() { return windowSystem_; }
 
-private:
+  private:
     void Click(MouseButton button);
     void SaveAndEnd();
     void ReportInOutError(int code);

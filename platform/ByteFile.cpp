@@ -17,7 +17,9 @@ void CheckInOut(int error) {
     if (error != 0) throw InOutError(error);
 }
 
-ByteFile::~ByteFile() { Close(); }
+ByteFile::~ByteFile() {
+    Close();
+}
 
 ByteFile::ByteFile(ByteFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), position_(std::exchange(other.position_, 0)) {}
@@ -39,9 +41,15 @@ int ByteFile::OpenNative(const std::string& nativePath, Mode mode) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Mode::Read: flags |= O_RDONLY; break;
-        case Mode::ReadWrite: flags |= O_RDWR; break;
-        case Mode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case Mode::Read:
+            flags |= O_RDONLY;
+            break;
+        case Mode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case Mode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
     }
     if (nativePath.empty()) return ENOENT;
     const int fd = ::open(nativePath.c_str(), flags, 0666);
@@ -69,7 +77,8 @@ int ByteFile::Read(void* data, std::size_t count, std::size_t& got) {
     if (fd_ < 0) return EBADF;
     auto* bytes = static_cast<char*>(data);
     while (got < count) {
-        const ssize_t n = ::pread(fd_, bytes + got, count - got, position_ + static_cast<int64_t>(got));
+        const ssize_t n =
+            ::pread(fd_, bytes + got, count - got, position_ + static_cast<int64_t>(got));
         if (n < 0) {
             if (errno == EINTR) continue;
             position_ += static_cast<int64_t>(got);
@@ -87,7 +96,8 @@ int ByteFile::Write(const void* data, std::size_t count) {
     const auto* bytes = static_cast<const char*>(data);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pwrite(fd_, bytes + done, count - done, position_ + static_cast<int64_t>(done));
+        const ssize_t n =
+            ::pwrite(fd_, bytes + done, count - done, position_ + static_cast<int64_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
             position_ += static_cast<int64_t>(done);

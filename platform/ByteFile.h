@@ -13,7 +13,7 @@
 // A failed file operation nobody checked. The host catches it at the event being
 // handled and shows the error number; `code` is the system's error number.
 class InOutError : public std::runtime_error {
-public:
+  public:
     explicit InOutError(int code);
     int code;
 };
@@ -22,7 +22,7 @@ public:
 void CheckInOut(int error);
 
 class ByteFile {
-public:
+  public:
     enum class Mode {
         Read,       // existing file, reading only
         ReadWrite,  // existing file, reading and writing
@@ -54,7 +54,7 @@ public:
     // Forces what was written onto the disk.
     int Sync();
 
-private:
+  private:
     int fd_ = -1;
     int64_t position_ = 0;
 };

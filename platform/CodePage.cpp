@@ -5,7 +5,9 @@
 
 #include "platform/CodePageTables.h"
 
-char32_t OemToUnicode(uint8_t oem) { return kOemToUnicode[oem]; }
+char32_t OemToUnicode(uint8_t oem) {
+    return kOemToUnicode[oem];
+}
 
 uint8_t UnicodeToOem(char32_t code, uint8_t fallback) {
     if (code < 0x80) return static_cast<uint8_t>(code);
@@ -16,8 +18,12 @@ uint8_t UnicodeToOem(char32_t code, uint8_t fallback) {
     return (it != end && it->unicode == code) ? it->oem : fallback;
 }
 
-uint8_t OemToAnsi(uint8_t oem) { return kOemToAnsi[oem]; }
-uint8_t AnsiToOem(uint8_t ansi) { return kAnsiToOem[ansi]; }
+uint8_t OemToAnsi(uint8_t oem) {
+    return kOemToAnsi[oem];
+}
+uint8_t AnsiToOem(uint8_t ansi) {
+    return kAnsiToOem[ansi];
+}
 
 void OemToAnsiBuffer(uint8_t* bytes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) bytes[i] = kOemToAnsi[bytes[i]];

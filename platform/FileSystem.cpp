@@ -64,7 +64,9 @@ std::vector<std::string> SplitComponents(std::string_view path) {
 
 }  // namespace
 
-std::string OemFromNative(std::string_view nativeName) { return Utf8ToOem(nativeName); }
+std::string OemFromNative(std::string_view nativeName) {
+    return Utf8ToOem(nativeName);
+}
 
 std::string NativePath(std::string_view oemPath) {
     if (oemPath.empty()) return {};
@@ -125,7 +127,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     }
     std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -150,7 +153,8 @@ std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeF
             break;
         }
     }
-    const std::string_view directory = cut == std::string_view::npos ? std::string_view() : oemPattern.substr(0, cut);
+    const std::string_view directory =
+        cut == std::string_view::npos ? std::string_view() : oemPattern.substr(0, cut);
     std::string_view mask = cut == std::string_view::npos ? oemPattern : oemPattern.substr(cut);
     if (mask.empty()) mask = "*";
 

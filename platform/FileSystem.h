@@ -15,7 +15,9 @@ inline constexpr uint8_t kAttrHidden = 0x02;
 inline constexpr uint8_t kAttrDirectory = 0x10;
 inline constexpr uint8_t kAttrArchive = 0x20;
 
-inline bool IsPathSeparator(char ch) { return ch == '/' || ch == '\\'; }
+inline bool IsPathSeparator(char ch) {
+    return ch == '/' || ch == '\\';
+}
 
 // The system's form of a typed path: separators made '/', code page 850
 // converted to UTF-8, and each existing component matched without regard to

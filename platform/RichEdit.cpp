@@ -45,7 +45,8 @@ std::u32string RichEdit::LineText(int line) const {
 
 int RichEdit::TextLength() const {
     int total = 0;
-    for (int i = 0; i < LineCount(); ++i) total += LineLength(i) + (i + 1 < LineCount() ? kLineBreak : 0);
+    for (int i = 0; i < LineCount(); ++i)
+        total += LineLength(i) + (i + 1 < LineCount() ? kLineBreak : 0);
     return total;
 }
 

@@ -19,7 +19,7 @@ struct RichCell {
 };
 
 class RichEdit {
-public:
+  public:
     // Width of the break between two lines in character indexes.
     static constexpr int kLineBreak = 2;
 
@@ -60,7 +60,7 @@ public:
     uint64_t Revision() const { return revision_; }
     uint64_t LineRevision(int line) const;
 
-private:
+  private:
     void Touch(int line);
     template <typename F>
     void ForEachSelected(F&& f);

@@ -18,7 +18,7 @@ struct ProcessEnded {
 };
 
 class WindowSystem {
-public:
+  public:
     virtual ~WindowSystem() = default;
 
     // Runs all pending window events once and returns; never waits.

@@ -32,14 +32,17 @@ TEST(CodePage, OemToAnsiAndBackKeepEveryCharacterWithACounterpart) {
     const std::string german = "Größe Übung äöü ÄÖÜ ß é"_oem;
     std::string bytes = german;
     OemToAnsiBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
-    EXPECT_EQ(bytes, "Gr\xF6\xDF" "e \xDC" "bung \xE4\xF6\xFC \xC4\xD6\xDC \xDF \xE9");
+    EXPECT_EQ(bytes,
+              "Gr\xF6\xDF"
+              "e \xDC"
+              "bung \xE4\xF6\xFC \xC4\xD6\xDC \xDF \xE9");
     AnsiToOemBuffer(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
     EXPECT_EQ(bytes, german);
 }
 
 TEST(CodePage, BestFitKeepsTheLength) {
     // Box drawing has no Windows-1252 counterpart and turns into look-alikes.
-    EXPECT_EQ(OemToAnsi(0xC4), '-');  // horizontal line
+    EXPECT_EQ(OemToAnsi(0xC4), '-');   // horizontal line
     EXPECT_EQ(OemToAnsi(0xB3), 0xA6);  // vertical line -> broken bar
     // Typographic quotes and dashes from Windows arrive as plain ASCII.
     EXPECT_EQ(AnsiToOem(0x93), '"');
@@ -56,11 +59,15 @@ TEST(CodePage, BestFitKeepsTheLength) {
 }
 
 TEST(CodePage, Utf8ConversionsHandleBrokenInput) {
-    EXPECT_EQ("Möchten Sie"_oem, "M\x94" "chten Sie");
-    EXPECT_EQ(OemToUtf8("M\x94" "chten"), "Möchten");
-    EXPECT_EQ(Utf8ToOem("a\xC3"), "a?");          // cut sequence
-    EXPECT_EQ(Utf8ToOem("\xC0\x80x"), "?x");      // overlong form
-    EXPECT_EQ(Utf8ToOem("\xED\xA0\x80"), "?");     // surrogate
+    EXPECT_EQ("Möchten Sie"_oem,
+              "M\x94"
+              "chten Sie");
+    EXPECT_EQ(OemToUtf8("M\x94"
+                        "chten"),
+              "Möchten");
+    EXPECT_EQ(Utf8ToOem("a\xC3"), "a?");              // cut sequence
+    EXPECT_EQ(Utf8ToOem("\xC0\x80x"), "?x");          // overlong form
+    EXPECT_EQ(Utf8ToOem("\xED\xA0\x80"), "?");        // surrogate
     EXPECT_EQ(Utf8ToOem("\xF0\x9F\x98\x80!"), "?!");  // outside the code page
     EXPECT_EQ(U32ToUtf8(Utf8ToU32("Grüße ─")), "Grüße ─");
 }

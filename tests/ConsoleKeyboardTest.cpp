@@ -25,12 +25,13 @@ Translated Translate(uint16_t vk, ShiftState shift, uint8_t ch) {
 
 TEST(ConsoleKeyboard, ExtendedKeysGiveTheirScanCodesWhateverTheModifiers) {
     const std::vector<std::pair<uint16_t, uint8_t>> table = {
-        {VkPrior, 0x49}, {VkNext, 0x51}, {VkEnd, 0x4F},    {VkHome, 0x47}, {VkLeft, 0x4B},
-        {VkUp, 0x48},    {VkRight, 0x4D}, {VkDown, 0x50},  {VkInsert, 0x52}, {VkDelete, 0x53},
-        {VkF1, 0x3B},    {VkF5, 0x3F},    {VkF9, 0x43},    {VkF12, 0x44},
+        {VkPrior, 0x49}, {VkNext, 0x51},  {VkEnd, 0x4F},  {VkHome, 0x47},   {VkLeft, 0x4B},
+        {VkUp, 0x48},    {VkRight, 0x4D}, {VkDown, 0x50}, {VkInsert, 0x52}, {VkDelete, 0x53},
+        {VkF1, 0x3B},    {VkF5, 0x3F},    {VkF9, 0x43},   {VkF12, 0x44},
     };
     for (auto [vk, scan] : table) {
-        for (ShiftState shift : {ShiftState{0}, ShiftKey, CtrlKey, ShiftState(ShiftKey | CtrlKey)}) {
+        for (ShiftState shift :
+             {ShiftState{0}, ShiftKey, CtrlKey, ShiftState(ShiftKey | CtrlKey)}) {
             const Translated t = Translate(vk, shift, 0);
             EXPECT_EQ(t.keyChar, 0) << vk;
             EXPECT_EQ(t.scanCode, scan) << vk;
@@ -93,7 +94,7 @@ TEST(ConsoleKeyboard, HostsDeliverEveryKeyInOrderNoneLost) {
     console.Add(script::Key(VkF1));
     std::vector<int> read;
     console.Run([&] {
-        ReadKey();  // x
+        ReadKey();                               // x
         for (int i = 0; i < 10; ++i) PollKey();  // busy: pumps without reading
         for (;;) {
             const uint8_t ch = ReadKey();

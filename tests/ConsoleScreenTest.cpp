@@ -7,7 +7,7 @@
 namespace {
 
 class ConsoleScreen : public ::testing::Test {
-protected:
+  protected:
     ConsoleHarness console;
 
     std::string CellText(int x, int y) { return console.Cell(x, y).ch; }

@@ -12,7 +12,9 @@ TEST(FileSystem, TypedPathsFindComponentsWithoutRegardToCase) {
     dir.Write("Tab/Kunden", "x");
     EXPECT_EQ(NativePath("tab\\KUNDEN"), "Tab/Kunden");
     EXPECT_EQ(NativePath("TAB/neu"), "Tab/neu");  // a new name is kept as typed
-    EXPECT_EQ(NativePath("gr\x94\xE1" "e"), "größe");   // code page 850 to UTF-8
+    EXPECT_EQ(NativePath("gr\x94\xE1"
+                         "e"),
+              "größe");  // code page 850 to UTF-8
     EXPECT_EQ(NativePath(dir.path() + "\\tab\\kunden"), dir.path() + "/Tab/Kunden");
 }
 
@@ -41,7 +43,9 @@ TEST(FileSystem, FindFilesListsMatchingEntries) {
         return list;
     };
     EXPECT_EQ(names(FindFiles("*.DEF", kAttrArchive)),
-              (std::vector<std::string>{"Gr\x94\xE1" "e.def", "a.DEF", "b.def"}));
+              (std::vector<std::string>{"Gr\x94\xE1"
+                                        "e.def",
+                                        "a.DEF", "b.def"}));
     EXPECT_EQ(names(FindFiles("./*.def", kAttrArchive | kAttrDirectory | kAttrHidden)).size(), 5u);
     EXPECT_TRUE(FindFiles("missing/*.*", kAttrArchive).empty());
 }

@@ -26,15 +26,15 @@ TEST(KeyTables, OnlyLinesOfTwoVisibleBytesMap) {
     TempDir dir;
     // Directory and file found without regard to case.
     dir.Write("TAB/KeyAlpha",
-              "yz\n"       // maps
-              "ab \n"      // three bytes: ignored
-              "a\n"        // one byte: ignored
-              "c d\n"      // contains a blank: ignored
-              " e\n"       // blank first: ignored
-              "f\t\n"      // control byte: ignored
-              "\x84\x8E\r\n"  // ä -> Ä, CR LF line end
-              "yw\n"       // a later line for the same byte wins
-              "qr");       // last line without line end
+              "yz\n"                    // maps
+              "ab \n"                   // three bytes: ignored
+              "a\n"                     // one byte: ignored
+              "c d\n"                   // contains a blank: ignored
+              " e\n"                    // blank first: ignored
+              "f\t\n"                   // control byte: ignored
+              "\x84\x8E\r\n"            // ä -> Ä, CR LF line end
+              "yw\n"                    // a later line for the same byte wins
+              "qr");                    // last line without line end
     dir.Write("TAB/keynum", "\n12\n");  // an empty line in front is just skipped
     LoadKeyTables();
     EXPECT_EQ(KeyAlphaTable['y'], 'w');
@@ -62,8 +62,8 @@ TEST(KeyTables, DamagedFilesNeverHurt) {
     dir.Write("tab/keyalpha", garbage + "\rxy\rzz\n" + std::string(3000, 'k') + "\nmn");
     dir.Write("tab/keynum", std::string("\x00\x31\n", 3) + "o0\n");
     LoadKeyTables();
-    EXPECT_EQ(KeyAlphaTable['m'], 'n');       // after a 3000-byte line
-    EXPECT_EQ(KeyAlphaTable['x'], 'x');       // CR-only line ends do not end lines
+    EXPECT_EQ(KeyAlphaTable['m'], 'n');  // after a 3000-byte line
+    EXPECT_EQ(KeyAlphaTable['x'], 'x');  // CR-only line ends do not end lines
     EXPECT_EQ(KeyNumTable['o'], '0');
     EXPECT_EQ(KeyNumTable[0], 0);
     // A directory where the file should be is skipped like a missing file.

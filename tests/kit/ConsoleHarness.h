@@ -8,7 +8,7 @@
 #include "tests/kit/ScriptedWindowSystem.h"
 
 class ConsoleHarness {
-public:
+  public:
     ConsoleHarness();
     ~ConsoleHarness();
 
@@ -22,9 +22,15 @@ public:
 
     std::string Row(int y) const { return host_.Row(y); }
     ScreenCell Cell(int x, int y) const { return host_.Cell(x, y); }
+    // `count` cells of row y from column x, as UTF-8.
+    std::string Text(int x, int y, int count) const {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += host_.Cell(x + i, y).ch;
+        return text;
+    }
 
     RichEdit main, status, legend;
 
-private:
+  private:
     ScriptedWindowSystem host_;
 };

@@ -40,7 +40,9 @@ std::vector<ScriptEvent> Type(const std::string& utf8) {
     return events;
 }
 
-ScriptEvent Alt(uint16_t virtualKey) { return Key(virtualKey, AltKey, 0); }
+ScriptEvent Alt(uint16_t virtualKey) {
+    return Key(virtualKey, AltKey, 0);
+}
 
 ScriptEvent Paste(const std::string& utf8) {
     ScriptEvent event;
@@ -95,7 +97,9 @@ void ScriptedWindowSystem::SetScreen(RichEdit& main, RichEdit& status, RichEdit&
     legend_ = &legend;
 }
 
-void ScriptedWindowSystem::Add(ScriptEvent event) { events_.push_back(std::move(event)); }
+void ScriptedWindowSystem::Add(ScriptEvent event) {
+    events_.push_back(std::move(event));
+}
 
 void ScriptedWindowSystem::Add(const std::vector<ScriptEvent>& events) {
     events_.insert(events_.end(), events.begin(), events.end());

@@ -24,7 +24,7 @@ struct ScriptEvent {
         ProgramKey,    // one of the twelve buttons, n = 1..12
         Stop,
         Close,
-        Call,          // runs `call` inside the station's key wait (for checks mid-run)
+        Call,  // runs `call` inside the station's key wait (for checks mid-run)
     };
     Kind kind = Kind::Key;
     uint16_t virtualKey = 0;
@@ -69,7 +69,7 @@ struct ScreenCell {
 };
 
 class ScriptedWindowSystem : public WindowSystem {
-public:
+  public:
     using Dispatcher = std::function<void(const ScriptEvent&)>;
 
     ScriptedWindowSystem() = default;
@@ -112,7 +112,7 @@ public:
     void SetWindowWidth(int width) { windowWidth_ = width; }
     void SetMainControlWidth(int width) { mainControlWidth_ = width; }
 
-private:
+  private:
     const RichEdit* ControlOfRow(int y) const;
 
     Dispatcher dispatcher_;

@@ -41,4 +41,6 @@ std::string TempDir::Read(const std::string& relative) const {
     return text.str();
 }
 
-bool TempDir::Exists(const std::string& relative) const { return fs::exists(fs::path(path_) / relative); }
+bool TempDir::Exists(const std::string& relative) const {
+    return fs::exists(fs::path(path_) / relative);
+}

@@ -4,7 +4,7 @@
 #include <string>
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     std::string Read(const std::string& relative) const;
     bool Exists(const std::string& relative) const;
 
-private:
+  private:
     std::string path_;
     std::string previous_;
 };

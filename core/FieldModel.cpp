@@ -1,0 +1,232 @@
+#include "core/FieldModel.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "console/ConsoleScreen.h"
+#include "platform/CodePage.h"
+
+std::array<FieldDef, MaxFields + 1> FieldTable;
+std::array<FieldExtra, MaxFields + 1> FieldExtras;
+std::array<TableAssignment, MaxFields + 1> TableAssignments;
+uint16_t FieldCount = 0;
+
+RecordBuffer WorkRecord{};
+RecordBuffer VerifyRecord{};
+RecordBuffer DupRecord{};
+RecordBuffer ScratchRecord{};
+RecordBuffer BackupRecord{};
+int32_t CurrentRecordNumber = 0;
+
+FieldEditHooks FieldHooks;
+
+namespace {
+
+bool IsEraseChar(uint8_t c) {
+    return c == ' ' || c == '-' || c == '.';
+}
+
+int FieldEnd(int n) {
+    return FieldTable[n].RecordPos + FieldTable[n].Length - 1;
+}
+
+// Moves field `from` with its companions into slot `to`.
+void MoveFieldEntry(int to, int from) {
+    FieldTable[to] = FieldTable[from];
+    FieldExtras[to] = FieldExtras[from];
+    TableAssignments[to] = std::move(TableAssignments[from]);
+}
+
+void ClearTable(int n) {
+    TableAssignments[n].Name.clear();
+    TableAssignments[n].Table.reset();
+}
+
+}  // namespace
+
+std::string AddressColumnName(int column) {
+    static const char* const names[] = {"Str.", "Hausnr.", "PLZ", "Ort", "Ortszus.", "Ortsteil"};
+    if (column < 1 || column > 6) return {};
+    return names[column - 1];
+}
+
+void ResetFieldModel() {
+    for (int n = 0; n <= MaxFields; ++n) {
+        FieldTable[n] = FieldDef{};
+        FieldExtras[n] = FieldExtra{};
+        ClearTable(n);
+    }
+    FieldCount = 0;
+    CurrentRecordNumber = 0;
+    for (RecordBuffer* buffer :
+         {&WorkRecord, &VerifyRecord, &DupRecord, &ScratchRecord, &BackupRecord}) {
+        buffer->fill(0);
+    }
+}
+
+int RecordLength() {
+    return FieldCount == 0 ? 0 : FieldEnd(FieldCount);
+}
+
+int FieldAtRecordPos(int p) {
+    for (int n = 1; n <= FieldCount; ++n) {
+        if (FieldTable[n].RecordPos <= p && p <= FieldEnd(n)) return n;
+    }
+    return FieldCount + 1;
+}
+
+int RecordPosOf(int n, int k) {
+    if (n > FieldCount) return RecordLength() + 1;
+    if (n <= 0) return 0;
+    return FieldTable[n].RecordPos + k - 1;
+}
+
+int CursorRecordPos() {
+    const int d = CursorX + (CursorY - 2) * 80;
+    for (int n = 1; n <= FieldCount; ++n) {
+        const FieldDef& f = FieldTable[n];
+        if (f.ScreenPos <= d && d <= f.ScreenPos + f.Length - 1)
+            return f.RecordPos + (d - f.ScreenPos);
+    }
+    return RecordLength() + 1;
+}
+
+int CursorField() {
+    return FieldAtRecordPos(CursorRecordPos());
+}
+
+void PlaceCursorAtRecordPos(int p) {
+    int s = 1;
+    const int n = FieldAtRecordPos(p);
+    if (n <= FieldCount) {
+        s = FieldTable[n].ScreenPos + (p - FieldTable[n].RecordPos);
+    } else if (FieldCount > 0) {
+        s = FieldTable[FieldCount].ScreenPos + FieldTable[FieldCount].Length;
+    }
+    MoveCursor((s - 1) % 80 + 1, (s - 1) / 80 + 2);
+}
+
+bool HasTable(int n) {
+    return n >= 0 && n <= MaxFields && TableAssignments[n].Table != nullptr;
+}
+
+void DeleteCharInField(int p, RecordBuffer& buffer) {
+    const int n = FieldAtRecordPos(p);
+    if (n > FieldCount) return;
+    const int end = FieldEnd(n);
+    for (int i = p; i < end; ++i) buffer[i - 1] = buffer[i];
+    buffer[end - 1] = 0;
+}
+
+void InsertCharInField(int p, uint8_t c, RecordBuffer& buffer) {
+    const int n = FieldAtRecordPos(p);
+    if (n > FieldCount) return;
+    const int end = FieldEnd(n);
+    for (int i = end; i > p; --i) buffer[i - 1] = buffer[i - 2];
+    buffer[p - 1] = c;
+}
+
+bool RecordsDiffer(const RecordBuffer& a, const RecordBuffer& b) {
+    return a != b;
+}
+
+void ResetFieldExtra(int n) {
+    if (n >= 0 && n <= MaxFields) FieldExtras[n] = FieldExtra{};
+}
+
+void PutField(int n, uint8_t letter, int length) {
+    if (length < 1 || length > MaxFields || n < 1 || n > MaxFields) return;
+    if (n > FieldCount) {
+        ++FieldCount;
+        n = FieldCount;
+    }
+    ResetFieldExtra(n);
+    FieldDef& field = FieldTable[n];
+    field.RangeFrom = 1;
+    field.RangeTo = 0;
+    field.Type = letter;
+    field.Length = static_cast<int16_t>(length);
+    ClearTable(n);
+    if (n == 1) {
+        field.RecordPos = 1;
+        field.ScreenPos = 1;
+    } else {
+        const FieldDef& before = FieldTable[n - 1];
+        field.RecordPos = static_cast<int16_t>(before.RecordPos + before.Length);
+        field.ScreenPos = static_cast<int16_t>(before.ScreenPos + before.Length);
+    }
+    if (RecordLength() > MaxRecordLength || field.ScreenPos + length - 1 > MaxRecordLength) {
+        --FieldCount;
+    }
+}
+
+bool SetTypeSplitOrMerge(int n, uint8_t c) {
+    if (!IsField(n)) return true;
+    const int p = CursorRecordPos();
+    FieldDef& field = FieldTable[n];
+    if (p == field.RecordPos) {
+        if (c >= 'A' && c <= 'Z') {
+            field.Type = c;
+        } else if (IsEraseChar(c) && n > 1) {
+            const int length = field.Length;
+            const FieldDef& before = FieldTable[n - 1];
+            const bool touched = before.ScreenPos + before.Length >= field.ScreenPos;
+            ClearTable(n);
+            const int oldCount = FieldCount;
+            --FieldCount;
+            for (int m = n + 1; m <= oldCount; ++m) MoveFieldEntry(m - 1, m);
+            ClearTable(oldCount);
+            FieldTable[n - 1].Length = static_cast<int16_t>(FieldTable[n - 1].Length + length);
+            return touched;
+        }
+        return true;
+    }
+    if (FieldCount >= MaxFields || IsEraseChar(c) || !(c >= 'A' && c <= 'Z')) return true;
+    const int length = field.Length;
+    field.Length = static_cast<int16_t>(p - field.RecordPos);
+    ++FieldCount;
+    for (int m = FieldCount; m >= n + 2; --m) MoveFieldEntry(m, m - 1);
+    PutField(n + 1, c, length - FieldTable[n].Length);
+    return true;
+}
+
+bool ResizeField(int n, int delta) {
+    if (!IsField(n)) return true;
+    const int newLength = FieldTable[n].Length + delta;
+    if (newLength < 1 || newLength > MaxFields) return true;
+    if (FieldHooks.EraseField) FieldHooks.EraseField(n);
+    FieldTable[n].Length = static_cast<int16_t>(newLength);
+    if (FieldHooks.DrawField) FieldHooks.DrawField(n);
+    for (int m = n + 1; m <= FieldCount; ++m) {
+        FieldDef& field = FieldTable[m];
+        field.RecordPos = static_cast<int16_t>(field.RecordPos + delta);
+        const FieldDef& before = FieldTable[m - 1];
+        const int earliest = before.ScreenPos + before.Length;
+        if (field.ScreenPos < earliest) {
+            // Pushed fields can run past the screen; the check below undoes that.
+            field.ScreenPos = static_cast<int16_t>(std::min(earliest, 32767));
+            if (FieldHooks.DrawField) FieldHooks.DrawField(m);
+        }
+    }
+    const FieldDef& last = FieldTable[FieldCount];
+    if (RecordLength() <= MaxRecordLength && last.ScreenPos + last.Length - 1 <= MaxRecordLength) {
+        PlaceCursorAtRecordPos(FieldTable[n].RecordPos);
+        if (FieldHooks.JournalDefinition) FieldHooks.JournalDefinition();
+        return true;
+    }
+    if (FieldHooks.RestoreFromJournal) FieldHooks.RestoreFromJournal();
+    return false;
+}
+
+void RemoveLastField() {
+    if (FieldCount == 0) return;
+    ClearTable(FieldCount);
+    --FieldCount;
+}
+
+void ResetFieldTable() {
+    for (int n = 1; n <= MaxFields; ++n) {
+        TableAssignments[n].Table.reset();
+        ResetFieldExtra(n);
+    }
+}

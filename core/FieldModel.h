@@ -1,0 +1,104 @@
+// The record layout and the record buffers: the fields of the record with their
+// positions in the record and on the screen, their companions (address column,
+// condition), their lookup tables, and the buffers every keyed record passes
+// through. Positions are 1-based throughout.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+inline constexpr int MaxFields = 1840;
+inline constexpr int MaxRecordLength = 1840;
+// A range whose upper bound is this value is a set of allowed digits.
+inline constexpr int32_t DigitSetMarker = 1000000000;
+
+// One field. The definition file stores these 15 bytes as they stand, so the
+// widths are part of the file format.
+struct FieldDef {
+    int16_t RecordPos = 0;  // first character in the record
+    int16_t ScreenPos = 0;  // first cell of rows 2..24, counted linearly from 1
+    int16_t Length = 0;
+    uint8_t Type = 'A';     // 'A'..'Z'
+    int32_t RangeFrom = 1;  // from > to: no range
+    int32_t RangeTo = 0;    // DigitSetMarker: a digit set
+};
+
+struct FieldExtra {
+    int16_t AddressColumn = 0;   // 0 none, 1..4 a column of the address data
+    int16_t ConditionField = 0;  // 0 none; n: the range applies while field n is in range
+    int32_t ConditionFrom = 1;
+    int32_t ConditionTo = 0;
+};
+
+// A loaded lookup table (its lines and index); defined with the table loader.
+struct LookupTable;
+struct LookupTableDeleter {
+    void operator()(LookupTable* table) const noexcept;
+};
+using LookupTablePtr = std::unique_ptr<LookupTable, LookupTableDeleter>;
+
+// The lookup table of one field; index 0 holds the postal-code address data.
+struct TableAssignment {
+    std::string Name;      // at most 8 characters; ignored while Table is empty
+    LookupTablePtr Table;  // the loaded table, with its index
+};
+
+// Indexed 1..FieldCount; entries above the count mean nothing.
+extern std::array<FieldDef, MaxFields + 1> FieldTable;
+extern std::array<FieldExtra, MaxFields + 1> FieldExtras;
+extern std::array<TableAssignment, MaxFields + 1> TableAssignments;
+extern uint16_t FieldCount;
+
+// Names of the address-data columns, 1..6, in code page 850.
+std::string AddressColumnName(int column);
+
+using RecordBuffer = std::array<uint8_t, MaxRecordLength>;
+extern RecordBuffer WorkRecord;     // the record being keyed, or as read from the file
+extern RecordBuffer VerifyRecord;   // what the operator keys in verify mode
+extern RecordBuffer DupRecord;      // the previous record; saved verify input
+extern RecordBuffer ScratchRecord;  // the unformatted record while the formatted one is written
+extern RecordBuffer BackupRecord;   // the record before a program key switches the layout
+extern int32_t CurrentRecordNumber;
+
+// Everything of this model back to an empty layout (session start).
+void ResetFieldModel();
+
+// Queries.
+int RecordLength();
+int FieldAtRecordPos(int p);
+int RecordPosOf(int n, int k);
+int CursorRecordPos();
+int CursorField();
+void PlaceCursorAtRecordPos(int p);
+inline bool IsField(int n) {
+    return n >= 1 && n <= FieldCount;
+}
+inline bool HasRange(const FieldDef& field) {
+    return field.RangeFrom <= field.RangeTo;
+}
+bool HasTable(int n);
+
+// Record buffers, used by the field editor of entry mode.
+void DeleteCharInField(int p, RecordBuffer& buffer);
+void InsertCharInField(int p, uint8_t c, RecordBuffer& buffer);
+bool RecordsDiffer(const RecordBuffer& a, const RecordBuffer& b);
+
+// Editing the layout.
+void ResetFieldExtra(int n);
+void PutField(int n, uint8_t letter, int length);
+bool SetTypeSplitOrMerge(int n, uint8_t c);
+bool ResizeField(int n, int delta);
+void RemoveLastField();
+void ResetFieldTable();
+
+// What resizing a field needs of the definition screen and the journal; the
+// session wires them at start.
+struct FieldEditHooks {
+    void (*EraseField)(int n) = nullptr;
+    void (*DrawField)(int n) = nullptr;
+    void (*JournalDefinition)() = nullptr;
+    void (*RestoreFromJournal)() = nullptr;
+};
+extern FieldEditHooks FieldHooks;

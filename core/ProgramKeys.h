@@ -1,0 +1,16 @@
+// The twelve program keys: each names a definition file that Alt+1 ... Alt+´
+// (or its button) loads. The current key is the one loaded last.
+#pragma once
+#include <array>
+#include <string>
+#include <string_view>
+
+inline constexpr int kProgramKeys = 12;
+
+extern std::array<std::string, kProgramKeys> ProgramKeyTexts;  // code page 850, at most 255
+extern int CurrentProgramKey;                                  // 0..11
+
+// Sets key `index` (0..11) from a path: the key keeps the file name with its
+// extension, the button shows the name without extension. An empty path empties both.
+void SetProgramKey(int index, std::string_view path);
+void ClearProgramKeys();

@@ -1,0 +1,127 @@
+#include "core/Prompts.h"
+
+#include <string>
+
+#include "console/WinCrt.h"
+#include "core/FieldModel.h"
+#include "core/LineEditor.h"
+#include "core/StatusLine.h"
+#include "core/TextUtils.h"
+#include "platform/CodePage.h"
+
+int RangeKind = NumberRange;
+bool FieldConditionOn = false;
+
+namespace {
+
+bool IsEscape(const NumberInput& input) {
+    return input.empty && input.value == -1;
+}
+
+// Shows `prompt` on the status line and reads a number after it; the cursor
+// comes back to where it was.
+NumberInput ReadNumberAfter(const std::string& prompt) {
+    const int column = ShowStatus(prompt, 0, 0, 0, true);
+    SaveCursor();
+    MoveCursor(column, 1);
+    const NumberInput input = NumberEditor();
+    RestoreCursor();
+    return input;
+}
+
+}  // namespace
+
+void ResetPrompts() {
+    RangeKind = NumberRange;
+    FieldConditionOn = false;
+}
+
+int AskFieldLength() {
+    const int p = CursorRecordPos();
+    ShowLegend(LegendFieldLength);
+    const NumberInput input =
+        ReadNumberAfter("Länge des Feldes: von "_oem + std::to_string(p) + " bis ");
+    ShowLegend(LegendFor());
+    if (input.plus) return input.value;
+    return input.value - p + 1;
+}
+
+RangeAnswer AskRange() {
+    RangeAnswer answer;
+    const std::string prompt = "Zahlenbereich des Feldes: von ";
+    const NumberInput lower = ReadNumberAfter(prompt);
+    if (IsEscape(lower)) {
+        FieldConditionOn = false;
+        return answer;
+    }
+    NumberInput last = lower;
+    answer.from = lower.value;
+    if (!lower.empty) {
+        if (RangeKind == DigitSet) {
+            answer.to = DigitSetMarker;
+        } else {
+            ShowLegend(LegendRange);
+            const NumberInput upper =
+                ReadNumberAfter(prompt + std::to_string(lower.value) + " bis ");
+            if (IsEscape(upper)) return answer;
+            answer.to = upper.value;
+            last = upper;
+        }
+    }
+    if (last.empty) {
+        answer.from = 1;
+        answer.to = 0;
+    }
+    answer.accepted = true;
+    return answer;
+}
+
+ConditionAnswer AskCondition() {
+    ConditionAnswer answer;
+    // The option keys of the range prompt do nothing while the field number is typed.
+    const bool rangeMode = RangePromptActive;
+    RangePromptActive = false;
+    const NumberInput field = ReadNumberAfter("Falls Feld Nr. ");
+    RangePromptActive = rangeMode;
+    if (IsEscape(field)) return answer;
+    const std::string prompt = "Falls Feld Nr. " + std::to_string(field.value) + " im Bereich von ";
+    const NumberInput lower = ReadNumberAfter(prompt);
+    if (IsEscape(lower)) return answer;
+    answer.field = field.value;
+    answer.from = lower.value;
+    NumberInput last = lower;
+    if (!lower.empty) {
+        if (RangeKind == DigitSet) {
+            answer.to = DigitSetMarker;
+        } else {
+            ShowLegend(LegendRange);
+            const NumberInput upper =
+                ReadNumberAfter(prompt + std::to_string(lower.value) + " bis ");
+            if (IsEscape(upper)) return answer;
+            answer.to = upper.value;
+            last = upper;
+        }
+    }
+    if (last.empty) {
+        answer.field = 0;
+        answer.from = 1;
+        answer.to = 0;
+    }
+    answer.accepted = true;
+    return answer;
+}
+
+void ShowMessage(std::string_view text, bool wait) {
+    SetForeColor(kYellow);
+    SetBackColor(kBlue);
+    ClearScreen();
+    MoveCursor(25, 12);
+    WriteText(text);
+    if (!wait) return;
+    SetForeColor(kDarkGrey);
+    SetBackColor(kSilver);
+    MoveCursor(1, 1);
+    ClearToLineEnd();
+    WriteText("weiter durch beliebige Taste");
+    ReadKey();
+}

@@ -1,0 +1,17 @@
+// Data files: saving the records in one of four forms and loading them back.
+#pragma once
+#include <string>
+
+enum ConversionModeValue {
+    ConversionAscii = 0,
+    ConversionEbcdicHash = 1,  // EBCDIC (ÄÖÜß=#@$*)
+    ConversionEbcdicDin = 2,   // EBCDIC (ÄÖÜäöüß=DIN)
+    ConversionAsciiTab = 3,
+};
+extern int ConversionMode;
+extern std::string DataFileName;   // name and extension of the last data file
+extern std::string DataDirectory;  // directory of the last data file
+
+void ResetDataFiles();
+void LoadData();
+void SaveData();

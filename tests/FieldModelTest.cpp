@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "console/ConsoleScreen.h"
+#include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/ScreenLayout.h"
+
+namespace {
+
+// Stands in for the journal: the layout as it was before the edit.
+std::vector<FieldDef> journalCopy;
+uint16_t journalCount = 0;
+
+void RememberLayout() {
+    journalCopy.assign(FieldTable.begin(), FieldTable.end());
+    journalCount = FieldCount;
+}
+
+void RestoreLayout() {
+    std::copy(journalCopy.begin(), journalCopy.end(), FieldTable.begin());
+    FieldCount = journalCount;
+}
+
+class FieldModel : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FillFieldTypeTable();
+        ResetFieldModel();
+        FieldHooks = FieldEditHooks{};
+        FieldHooks.JournalDefinition = [] { RememberLayout(); };
+        FieldHooks.RestoreFromJournal = [] { RestoreLayout(); };
+        RememberLayout();
+        MoveCursor(1, 2);
+    }
+    void TearDown() override { FieldHooks = FieldEditHooks{}; }
+
+    // Puts the console cursor on record position p.
+    void CursorAt(int p) { PlaceCursorAtRecordPos(p); }
+};
+
+::testing::AssertionResult InvariantsHold() {
+    int expectedStart = 1;
+    for (int n = 1; n <= FieldCount; ++n) {
+        const FieldDef& f = FieldTable[n];
+        if (f.Length < 1)
+            return ::testing::AssertionFailure() << "field " << n << " has length " << f.Length;
+        if (f.RecordPos != expectedStart)
+            return ::testing::AssertionFailure() << "gap before field " << n;
+        expectedStart += f.Length;
+        if (n > 1 && f.ScreenPos < FieldTable[n - 1].ScreenPos + FieldTable[n - 1].Length) {
+            return ::testing::AssertionFailure() << "field " << n << " overlaps on the screen";
+        }
+        if (f.ScreenPos < 1)
+            return ::testing::AssertionFailure() << "field " << n << " before the screen";
+    }
+    if (RecordLength() > MaxRecordLength) return ::testing::AssertionFailure() << "record too long";
+    if (FieldCount > 0) {
+        const FieldDef& last = FieldTable[FieldCount];
+        if (last.ScreenPos + last.Length - 1 > MaxRecordLength) {
+            return ::testing::AssertionFailure() << "last field runs off the screen";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST_F(FieldModel, AnEmptyLayout) {
+    EXPECT_EQ(RecordLength(), 0);
+    EXPECT_EQ(CursorRecordPos(), 1);
+    EXPECT_EQ(FieldAtRecordPos(1), 1);
+    PlaceCursorAtRecordPos(5);
+    EXPECT_EQ(CursorX, 1);
+    EXPECT_EQ(CursorY, 2);
+    EXPECT_EQ(RecordPosOf(1, 1), 1);
+    EXPECT_EQ(RecordPosOf(0, 1), 0);
+    EXPECT_EQ(RecordPosOf(1, 1), 1);  // 1 > count 0: behind the record
+}
+
+TEST_F(FieldModel, QueriesMapRecordAndScreenPositions) {
+    PutField(1, 'A', 10);
+    PutField(2, 'N', 5);
+    FieldTable[2].ScreenPos = 81;  // the second field starts on the next row
+    EXPECT_EQ(RecordLength(), 15);
+    EXPECT_EQ(FieldAtRecordPos(12), 2);
+    EXPECT_EQ(FieldAtRecordPos(16), 3);
+    EXPECT_EQ(RecordPosOf(2, 3), 13);
+    EXPECT_EQ(RecordPosOf(-1, 3), 0);
+    PlaceCursorAtRecordPos(13);
+    EXPECT_EQ(CursorX, 3);
+    EXPECT_EQ(CursorY, 3);
+    EXPECT_EQ(CursorRecordPos(), 13);
+    EXPECT_EQ(CursorField(), 2);
+    MoveCursor(40, 2);  // a gap on the screen belongs to no field
+    EXPECT_EQ(CursorRecordPos(), 16);
+    PlaceCursorAtRecordPos(99);  // the cell after the last field
+    EXPECT_EQ(CursorX, 6);
+    EXPECT_EQ(CursorY, 3);
+}
+
+TEST_F(FieldModel, FieldsThatDoNotFitAreDropped) {
+    PutField(1, 'A', 1840);
+    EXPECT_EQ(FieldCount, 1);
+    PutField(2, 'A', 1);  // would end at screen position 1841
+    EXPECT_EQ(FieldCount, 1);
+    ResetFieldModel();
+    PutField(1, 'A', 1000);
+    FieldTable[1].ScreenPos = 1;
+    PutField(2, 'A', 900);  // record would be 1900 long
+    EXPECT_EQ(FieldCount, 1);
+    PutField(2, 'A', 0);
+    PutField(2, 'A', 1841);
+    PutField(0, 'A', 5);
+    EXPECT_EQ(FieldCount, 1);
+}
+
+TEST_F(FieldModel, SplittingRetypingAndMerging) {
+    PutField(1, 'N', 10);
+    FieldTable[1].RangeFrom = 5;
+    FieldTable[1].RangeTo = 9;
+    FieldExtras[1].AddressColumn = 3;
+    CursorAt(4);
+    EXPECT_TRUE(SetTypeSplitOrMerge(1, 'A'));
+    ASSERT_EQ(FieldCount, 2);
+    EXPECT_EQ(FieldTable[1].Length, 3);
+    EXPECT_EQ(FieldTable[2].Length, 7);
+    EXPECT_EQ(FieldTable[2].Type, 'A');
+    EXPECT_FALSE(HasRange(FieldTable[2]));
+    EXPECT_EQ(FieldExtras[2].AddressColumn, 0);
+    EXPECT_EQ(FieldTable[2].ScreenPos, 4);
+
+    // Retyping on the first character keeps range and extras, even across kinds.
+    CursorAt(1);
+    SetTypeSplitOrMerge(1, 'A');
+    EXPECT_EQ(FieldTable[1].Type, 'A');
+    EXPECT_EQ(FieldTable[1].RangeTo, 9);
+    EXPECT_EQ(FieldExtras[1].AddressColumn, 3);
+
+    // '-' inside a field or on field 1 does nothing; on the start of field 2 it merges.
+    CursorAt(5);
+    SetTypeSplitOrMerge(2, '-');
+    CursorAt(1);
+    SetTypeSplitOrMerge(1, '-');
+    EXPECT_EQ(FieldCount, 2);
+    CursorAt(4);
+    EXPECT_TRUE(SetTypeSplitOrMerge(2, '.'));
+    EXPECT_EQ(FieldCount, 1);
+    EXPECT_EQ(FieldTable[1].Length, 10);
+}
+
+TEST_F(FieldModel, MergingAcrossAGapAsksForARedraw) {
+    PutField(1, 'A', 5);
+    PutField(2, 'A', 5);
+    PutField(3, 'N', 2);
+    FieldExtras[3].ConditionField = 7;
+    FieldTable[2].ScreenPos = 81;
+    FieldTable[3].ScreenPos = 161;
+    CursorAt(6);
+    EXPECT_FALSE(SetTypeSplitOrMerge(2, ' '));
+    ASSERT_EQ(FieldCount, 2);
+    EXPECT_EQ(FieldTable[1].Length, 10);
+    EXPECT_EQ(FieldTable[1].ScreenPos, 1);
+    // The following field moved down with its companions.
+    EXPECT_EQ(FieldTable[2].Type, 'N');
+    EXPECT_EQ(FieldExtras[2].ConditionField, 7);
+    EXPECT_TRUE(InvariantsHold());
+}
+
+TEST_F(FieldModel, GrowingPushesOnlyTouchingFieldsAndShrinkingNeverPulls) {
+    PutField(1, 'A', 5);
+    PutField(2, 'A', 5);
+    PutField(3, 'A', 5);
+    FieldTable[3].ScreenPos = 81;
+    EXPECT_TRUE(ResizeField(1, +1));
+    EXPECT_EQ(FieldTable[2].ScreenPos, 7);
+    EXPECT_EQ(FieldTable[2].RecordPos, 7);
+    EXPECT_EQ(FieldTable[3].ScreenPos, 81);
+    EXPECT_EQ(FieldTable[3].RecordPos, 12);
+    EXPECT_TRUE(ResizeField(1, -1));
+    EXPECT_EQ(FieldTable[2].ScreenPos, 7);  // stays where it was pushed
+    EXPECT_EQ(FieldTable[2].RecordPos, 6);
+    EXPECT_TRUE(ResizeField(9, +1));  // no such field: nothing, no undo
+    FieldTable[1].Length = 1;
+    EXPECT_TRUE(ResizeField(1, -1));  // length 0 is refused
+    EXPECT_EQ(FieldTable[1].Length, 1);
+}
+
+TEST_F(FieldModel, GrowingPastTheScreenIsUndoneFromTheJournal) {
+    PutField(1, 'A', 1830);
+    PutField(2, 'A', 10);
+    RememberLayout();
+    EXPECT_FALSE(ResizeField(1, +1));
+    EXPECT_EQ(FieldTable[1].Length, 1830);
+    EXPECT_EQ(FieldTable[2].ScreenPos, 1831);
+    EXPECT_TRUE(InvariantsHold());
+}
+
+TEST_F(FieldModel, CharactersInsertedAndDeletedStayInTheirField) {
+    PutField(1, 'A', 4);
+    PutField(2, 'A', 3);
+    RecordBuffer buffer{};
+    const std::string text = "abcdxyz";
+    std::copy(text.begin(), text.end(), buffer.begin());
+    InsertCharInField(2, '!', buffer);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 7), "a!bcxyz");
+    InsertCharInField(4, '?', buffer);  // last position: only that byte
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 7), "a!b?xyz");
+    DeleteCharInField(5, buffer);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + 6), "a!b?yz");
+    EXPECT_EQ(buffer[6], 0);
+    RecordBuffer before = buffer;
+    DeleteCharInField(9, buffer);  // in no field
+    InsertCharInField(9, 'q', buffer);
+    EXPECT_FALSE(RecordsDiffer(before, buffer));
+    buffer[1839] = 1;
+    EXPECT_TRUE(RecordsDiffer(before, buffer));
+}
+
+TEST_F(FieldModel, LayoutMarksFrameTheFieldsAndCanBeReset) {
+    PutField(1, 'A', 2);
+    FieldTable[1].ScreenPos = 82;  // row 3, columns 2 and 3
+    LayoutCell(2, 2) = 'L';        // text is never changed
+    LayoutCell(3, 4) = EmptyCellFieldBelow;
+    MarkFieldFrames();
+    EXPECT_EQ(LayoutCell(2, 2), 'L');
+    EXPECT_EQ(LayoutCell(3, 2), EmptyCellFieldBelow);
+    EXPECT_EQ(LayoutCell(2, 4), EmptyCellFieldAbove);
+    EXPECT_EQ(LayoutCell(3, 4), EmptyCellFieldsBoth);
+    EXPECT_EQ(LayoutCell(4, 4), EmptyCell);
+    // A field on row 2 marks nothing on the status row, one on row 24 nothing on 25.
+    PutField(2, 'A', 1);
+    FieldTable[2].ScreenPos = 1840;
+    MarkFieldFrames();
+    EXPECT_EQ(LayoutCell(80, 23), EmptyCellFieldBelow);
+    EXPECT_EQ(LayoutCell(80, 25), EmptyCell);
+    ResetLayoutMarks();
+    EXPECT_EQ(LayoutCell(3, 4), EmptyCell);
+    EXPECT_EQ(LayoutCell(2, 2), 'L');
+    ClearLayout();
+    EXPECT_EQ(LayoutCell(2, 2), EmptyCell);
+}
+
+TEST_F(FieldModel, LongRandomEditingKeepsTheInvariants) {
+    std::mt19937 random(20261208);
+    auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int op = pick(0, 9);
+        if (op <= 2) {
+            PutField(FieldCount + 1, static_cast<uint8_t>('A' + pick(0, 25)),
+                     pick(1, op == 0 ? 200 : 20));
+        } else if (op <= 5 && FieldCount > 0) {
+            CursorAt(pick(1, RecordLength()));
+            const uint8_t c =
+                pick(0, 1) ? static_cast<uint8_t>('A' + pick(0, 25)) : " -."[pick(0, 2)];
+            SetTypeSplitOrMerge(CursorField(), c);
+        } else if (op <= 8 && FieldCount > 0) {
+            RememberLayout();
+            ResizeField(pick(1, FieldCount), pick(0, 1) ? 1 : -1);
+        } else if (op == 9) {
+            RemoveLastField();
+        }
+        ASSERT_TRUE(InvariantsHold()) << "after step " << step << " (operation " << op << ")";
+        if (FieldCount > 1500) ResetFieldModel();
+    }
+}
+
+TEST(FieldTypes, TableAndKinds) {
+    FillFieldTypeTable();
+    EXPECT_EQ(TypeOf('B').Name,
+              "\x9A"
+              "bergehen (Bypass)");
+    EXPECT_EQ(TypeOf('T').Flags, Bypass | RightJustify | RecordCounter);
+    EXPECT_EQ(TypeOf('N').Flags, TypeOf('J').Flags);
+    EXPECT_TRUE(IsNumericType('C'));
+    EXPECT_FALSE(IsNumericType('Z'));
+    EXPECT_EQ(TypeOf('x').Kind, KindNone);  // no type letter: harmless
+    EXPECT_EQ(TypeOf(0).Flags, 0);
+    for (char letter = 'A'; letter <= 'Z'; ++letter) EXPECT_NE(TypeOf(letter).Kind, KindNone);
+}

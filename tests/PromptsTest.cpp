@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include "console/WinCrt.h"
+#include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/LineEditor.h"
+#include "core/Prompts.h"
+#include "core/Session.h"
+#include "core/StatusLine.h"
+#include "core/TextUtils.h"
+#include "tests/kit/ConsoleHarness.h"
+
+namespace {
+
+class Prompts : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FillFieldTypeTable();
+        ResetFieldModel();
+        ResetPrompts();
+        ResetLineEditor();
+        Mode = ModeDefinition;
+        SubMode = SubMain;
+    }
+    void TearDown() override {
+        ResetPrompts();
+        ResetLineEditor();
+    }
+    ConsoleHarness console;
+};
+
+}  // namespace
+
+TEST_F(Prompts, FieldLengthAsEndPositionOrAsLength) {
+    PutField(1, 'A', 9);
+    int length = 0;
+    console.Type("15\r+15\r");
+    console.Add(script::Key(VkEscape, 0, 27));
+    std::vector<int> lengths;
+    console.Run([&] {
+        for (int i = 0; i < 3; ++i) {
+            PlaceCursorAtRecordPos(10);
+            lengths.push_back(AskFieldLength());
+        }
+        length = lengths.back();
+    });
+    EXPECT_EQ(lengths, (std::vector<int>{6, 15, -10}));
+    EXPECT_LT(length, 1);
+    EXPECT_EQ(console.Row(1).substr(0, 30), "Länge des Feldes: von 10 bis ");
+    EXPECT_EQ(console.Row(25).substr(0, 9), " F1Ende F");  // the mode's legend is back
+    EXPECT_EQ(CursorX, 10);                                // and the cursor where it was
+    EXPECT_EQ(CursorY, 2);
+}
+
+TEST_F(Prompts, RangeInDigitModeFromTypedKeysToStoredValues) {
+    RangePromptActive = true;
+    console.Add(script::Key(VkF7));  // "Ziffern"
+    console.Type("0135\r");
+    RangeAnswer answer;
+    console.Run([&] { answer = AskRange(); });
+    EXPECT_TRUE(answer.accepted);
+    EXPECT_EQ(answer.from, -135);
+    EXPECT_EQ(answer.to, DigitSetMarker);
+}
+
+TEST_F(Prompts, NumberRangesAndTheirRemoval) {
+    console.Type("5\r1\r");  // stored as typed
+    console.Type("7\r\r");   // no upper bound: removed
+    console.Type("\r");      // nothing at all: removed
+    console.Type("3\r");
+    console.Add(script::Key(VkEscape, 0, 27));  // Esc at the upper bound cancels
+    std::vector<RangeAnswer> answers;
+    console.Run([&] {
+        for (int i = 0; i < 4; ++i) answers.push_back(AskRange());
+    });
+    ASSERT_EQ(answers.size(), 4u);
+    EXPECT_TRUE(answers[0].accepted);
+    EXPECT_EQ(answers[0].from, 5);
+    EXPECT_EQ(answers[0].to, 1);
+    EXPECT_EQ(answers[1].from, 1);
+    EXPECT_EQ(answers[1].to, 0);
+    EXPECT_TRUE(answers[2].accepted);
+    EXPECT_EQ(answers[2].to, 0);
+    EXPECT_FALSE(answers[3].accepted);
+    EXPECT_EQ(console.Row(1).substr(0, 36), "Zahlenbereich des Feldes: von 3 bis ");
+}
+
+TEST_F(Prompts, ConditionAsksFieldAndRange) {
+    RangePromptActive = true;
+    console.Type("2");
+    console.Add(script::Key(VkF7));  // no effect while the field number is typed
+    console.Type("\r10\r20\r");
+    console.Type("4\r\r");  // no lower bound: the condition is removed
+    std::vector<ConditionAnswer> answers;
+    console.Run([&] {
+        answers.push_back(AskCondition());
+        answers.push_back(AskCondition());
+    });
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_TRUE(answers[0].accepted);
+    EXPECT_EQ(answers[0].field, 2);
+    EXPECT_EQ(answers[0].from, 10);
+    EXPECT_EQ(answers[0].to, 20);
+    EXPECT_EQ(RangeKind, NumberRange);
+    EXPECT_TRUE(answers[1].accepted);
+    EXPECT_EQ(answers[1].field, 0);
+    EXPECT_EQ(answers[1].to, 0);
+}
+
+TEST_F(Prompts, MessageInTheMiddleAndItsWait) {
+    console.Type("x");
+    console.Run([] { ShowMessage("Kann Datei nicht lesen !!!", true); });
+    EXPECT_EQ(console.Row(12).substr(24, 26), "Kann Datei nicht lesen !!!");
+    EXPECT_EQ(console.Cell(25, 12).color, kYellow);
+    EXPECT_FALSE(console.Cell(25, 12).underline);
+    EXPECT_EQ(console.Row(1).substr(0, 28), "weiter durch beliebige Taste");
+    EXPECT_EQ(console.host().Remaining(), 0u);
+}
+
+TEST(TextUtils, FoldingsKeepUmlautsAndFoldAccents) {
+    EXPECT_EQ(ToLowerFold(225), 225);  // ß
+    EXPECT_EQ(ToUpperFold(225), 225);
+    EXPECT_EQ(ToUpperFold(130), 'E');  // é
+    EXPECT_EQ(ToLowerFold(144), 'e');  // É
+    EXPECT_EQ(ToUpperFold(132), 142);  // ä
+    EXPECT_EQ(ToLowerFold(154), 129);  // Ü
+    EXPECT_EQ(ToLowerFold('Q'), 'q');
+    EXPECT_EQ(ToUpperFold('{'), '{');
+    std::string folded;
+    for (char ch : std::string("Str."))
+        folded += static_cast<char>(MatchFold(static_cast<uint8_t>(ch)));
+    EXPECT_EQ(folded, "STR ");
+    EXPECT_EQ(MatchFold(148), 153);  // ö
+    EXPECT_EQ(MatchFold(0), ' ');
+    EXPECT_EQ(MatchFold('7'), '7');
+}
+
+TEST(TextUtils, DecimalsAndVisibleCharacters) {
+    EXPECT_EQ(ParseDecimal("0042"), 42);
+    EXPECT_EQ(ParseDecimal("4a"), -1);
+    EXPECT_EQ(ParseDecimal(""), 0);
+    EXPECT_GT(ParseDecimal("99999999999999999999999"), 0);  // never overflows
+    EXPECT_EQ(VisibleChar(13), 217);
+    EXPECT_EQ(VisibleChar(10), 218);
+    EXPECT_EQ(VisibleChar(0), '?');
+    EXPECT_EQ(VisibleChar(127), '?');
+    EXPECT_EQ(VisibleChar(0x81), 0x81);
+}
+
+TEST(TextUtils, RecordEndMarkerShowsAsCornerPair) {
+    ConsoleHarness console;
+    FillFieldTypeTable();
+    ResetFieldModel();
+    PutField(1, 'E', 2);
+    WriteVisibleCharAt(13, 1);
+    WriteVisibleCharAt(10, 2);
+    EXPECT_EQ(console.Row(2).substr(0, 6), "┘┌");
+    EXPECT_EQ(CursorX, 3);
+    SaveCursor();
+    MoveCursor(9, 9);
+    RestoreCursor();
+    EXPECT_EQ(CursorX, 3);
+    EXPECT_EQ(CursorY, 2);
+}
