@@ -11,9 +11,7 @@
 #include <string_view>
 
 #include "core/FieldModel.h"
-
-// The loaded table; its layout is private to the loader and the lookups.
-struct LookupTable;
+#include "files/LookupTable.h"
 
 // Loads "Tab/" + name (cut to 8 characters) into slot `slot` (1..1840 a field,
 // 0 the address data), replacing what the slot held. A file that cannot be read
