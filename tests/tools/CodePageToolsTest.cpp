@@ -32,8 +32,8 @@ std::string AllBytes() {
 TEST(CodePageTools, WrongArgumentCountPrintsUsageAndEndsWithOne) {
     Scratch dir;
     dir.Write("in", "x");
-    for (const auto& [program, name] :
-         {std::pair{kDos2Win, std::string("dos2win")}, std::pair{kWin2Dos, std::string("win2dos")}}) {
+    for (const auto& [program, name] : {std::pair{kDos2Win, std::string("dos2win")},
+                                        std::pair{kWin2Dos, std::string("win2dos")}}) {
         for (const auto& args : std::vector<std::vector<std::string>>{
                  {}, {dir.Path("in")}, {dir.Path("in"), dir.Path("out"), "x"}}) {
             const ToolResult result = RunTool(program, args);
@@ -143,9 +143,8 @@ TEST(CodePageTools, SameFileAsInputAndOutputIsRefusedUntouched) {
         const ToolResult result = RunTool(kDos2Win, {dir.Path("data"), output});
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err,
-                  "dos2win: Eingabe und Ausgabe sind dieselbe Datei (" + output +
-                      "), nichts kopiert\n");
+        EXPECT_EQ(result.err, "dos2win: Eingabe und Ausgabe sind dieselbe Datei (" + output +
+                                  "), nichts kopiert\n");
         EXPECT_EQ(dir.Read("data"), text);
     }
 }
@@ -169,8 +168,8 @@ TEST(CodePageTools, OpenFailuresEndWithTheSystemErrorCode) {
     // Refused even to root; the reason depends on how /proc/sys is mounted.
     result = RunTool(kWin2Dos, {dir.Path("in"), "/proc/sys/kernel/osrelease"});
     EXPECT_TRUE(result.exitCode == EACCES || result.exitCode == EROFS) << result.exitCode;
-    if (result.exitCode > 0) ExpectIoError(result, "win2dos", "/proc/sys/kernel/osrelease",
-                                           result.exitCode);
+    if (result.exitCode > 0)
+        ExpectIoError(result, "win2dos", "/proc/sys/kernel/osrelease", result.exitCode);
 }
 
 TEST(CodePageTools, OutputInAWriteProtectedDirectoryIsRefused) {
@@ -189,7 +188,9 @@ TEST(CodePageTools, ReadAndWriteFailuresEndWithTheErrorNumber) {
     dir.Write("in", "abc");
     ToolResult result = RunTool(kDos2Win, {dir.Path("in"), "/dev/full"});
     ExpectIoError(result, "dos2win", "/dev/full", ENOSPC);
-    EXPECT_EQ(result.out, " 100%" + kBack);  // the first percentage was already out
+    // Percentages may have been shown, but never the closing line.
+    EXPECT_EQ(result.out.substr(0, 10), " 100%" + kBack);
+    EXPECT_EQ(result.out.find('\n'), std::string::npos);
 
     result = RunTool(kWin2Dos, {"/proc/self/mem", dir.Path("out")});
     ExpectIoError(result, "win2dos", "/proc/self/mem", EIO);

@@ -65,8 +65,8 @@ TEST(Recsort, UncreatableOutputIsReportedAfterTheProgress) {
     std::filesystem::create_directory(dir.Path("folder"));
     // A directory, a missing directory, and a file the system refuses even to
     // root: each cannot be created as the output.
-    for (const std::string& output : {dir.Path("folder"), dir.Path("missing/out"),
-                                      std::string("/proc/sys/kernel/osrelease")}) {
+    for (const std::string& output :
+         {dir.Path("folder"), dir.Path("missing/out"), std::string("/proc/sys/kernel/osrelease")}) {
         const ToolResult result = RunTool(kRecsort, {dir.Path("in"), output});
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.out, "0\nKann Tabelle " + output + " nicht schreiben !!!\n");
@@ -165,7 +165,7 @@ TEST(Recsort, LineEndsAreLfCrLfOrALoneCr) {
     EXPECT_EQ(Sorted("c\r\nb\r\na\r\n"), "a\nb\nc\n");
     EXPECT_EQ(Sorted("c\rb\ra\r"), "a\nb\nc\n");
     EXPECT_EQ(Sorted("c\r\nb\ra\nd"), "a\nb\nc\nd\n");  // mixed, last line without end
-    EXPECT_EQ(Sorted("b\r\r\na\n"), "a\nb\n");        // CR, then an empty CR LF line
+    EXPECT_EQ(Sorted("b\r\r\na\n"), "a\nb\n");          // CR, then an empty CR LF line
 }
 
 TEST(Recsort, LongLinesAreCutAfter255Bytes) {
@@ -240,6 +240,39 @@ TEST(Recsort, ManyLinesWithLongCommonPrefixes) {
                  std::to_string(random() % 50) + "\n";
     }
     EXPECT_EQ(Sorted(input), ReferenceSort(input, true));
+}
+
+TEST(Recsort, LinesThatBeginEachOtherUpToTheCut) {
+    // "a", "aa", ... up to 300 a's (cut to 255), many of each, shuffled: the
+    // sort has to go down every one of the 255 bytes.
+    std::vector<std::string> lines;
+    for (int length = 1; length <= 300; ++length) {
+        for (int copy = 0; copy < 40; ++copy) lines.push_back(std::string(length, 'a'));
+    }
+    std::shuffle(lines.begin(), lines.end(), std::mt19937(3));
+    const std::string input = "a\n" + Lines(lines);
+    EXPECT_EQ(Sorted(input), ReferenceSort(input, true));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+TEST(Recsort, InputTooLargeForMemoryEndsWithAReport) {
+    // The sanitizers reserve more address space than the limit allows.
+    if (kAddressSanitizer) GTEST_SKIP() << "address space limits do not work under ASan";
+    Scratch dir;
+    dir.Write("in", std::string(48 << 20, 'x') + "\n");
+    // 32 MiB of address space for a 48 MiB file.
+    const ToolResult result = RunTool("/bin/sh", {"-c", "ulimit -v 32768 && exec \"$0\" \"$@\"",
+                                                  kRecsort, dir.Path("in"), dir.Path("out")});
+    EXPECT_EQ(result.exitCode, ENOMEM);
+    const std::string prefix = "recsort: Zu wenig Speicher fuer " + dir.Path("in") + ": ";
+    EXPECT_EQ(result.err.substr(0, prefix.size()), prefix);
+    EXPECT_TRUE(result.err.ends_with(" (Fehler 12)\n")) << result.err;
+    EXPECT_FALSE(dir.Exists("out"));
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ Scratch::~Scratch() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string Scratch::Path(const std::string& name) const { return path_ + "/" + name; }
+std::string Scratch::Path(const std::string& name) const {
+    return path_ + "/" + name;
+}
 
 void Scratch::Write(const std::string& name, const std::string& bytes) const {
     std::ofstream file(Path(name), std::ios::binary | std::ios::trunc);
@@ -104,4 +106,6 @@ void ExpectIoError(const ToolResult& result, const std::string& program, const s
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
 }
 
-bool RunningAsRoot() { return geteuid() == 0; }
+bool RunningAsRoot() {
+    return geteuid() == 0;
+}

@@ -12,7 +12,7 @@ struct ToolResult {
 
 // A scratch directory, removed with its contents at the end of the test.
 class Scratch {
-public:
+  public:
     Scratch();
     ~Scratch();
     Scratch(const Scratch&) = delete;
@@ -24,7 +24,7 @@ public:
     std::string Read(const std::string& name) const;
     bool Exists(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 

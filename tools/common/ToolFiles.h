@@ -49,11 +49,15 @@ inline bool WriteAll(int fd, const void* data, std::size_t size) {
 
 // Closes a file that was written; a late write failure (full disk, network
 // file system) only shows here and must not pass for success.
-inline bool CloseWritten(int fd) { return close(fd) == 0 || errno == EINTR; }
+inline bool CloseWritten(int fd) {
+    return close(fd) == 0 || errno == EINTR;
+}
 
 // The error number to report: never 0, so that a failure can never end the
 // program with the exit code of success.
-inline int ErrorNumber(int error) { return error != 0 ? error : EIO; }
+inline int ErrorNumber(int error) {
+    return error != 0 ? error : EIO;
+}
 
 // One line on standard error, the same for all three tools:
 //   dos2win: Ein-/Ausgabefehler bei daten.txt: No space left on device (Fehler 28)
@@ -69,6 +73,5 @@ inline int ReportIoError(const char* program, const char* file, int error) {
 // True when both descriptors are the same regular file, whatever names,
 // symbolic links or hard links led to it.
 inline bool SameRegularFile(const struct stat& a, const struct stat& b) {
-    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    return S_ISREG(a.st_mode) && S_ISREG(b.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }

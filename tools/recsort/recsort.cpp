@@ -11,8 +11,9 @@
 // in their input order, each ending in LF.
 //
 // The whole input is read into one buffer and each line is kept as a small
-// entry pointing into it, so the file is held in memory once and the sort is a
-// stable O(n log n) sort of those entries.
+// entry pointing into it, so the file is held in memory once; the entries are
+// put in order by a stable radix sort, whose cost grows with the bytes that
+// decide the order, never with the square of the line count.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "tools/common/ToolFiles.h"
@@ -42,7 +44,7 @@ struct Text {
 // Reads the whole file. The size the system reports is only a first guess:
 // the file may be a pipe or may still grow, so reading goes on until the end.
 bool ReadAll(int fd, Text& text) {
-    struct stat info{};
+    struct stat info {};
     std::size_t capacity = 1 << 16;
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         capacity = static_cast<std::size_t>(info.st_size) + 1;  // +1 sees the end at once
@@ -110,15 +112,30 @@ struct LineLess {
 // The first eight bytes come from the entries themselves; only deeper steps
 // look into the text. Small groups are finished by insertion sort.
 class LineSorter {
-public:
+  public:
     LineSorter(const char* base, std::vector<Line>& lines)
         : base_(base), lines_(lines), spare_(new Line[lines.size()]) {}
 
-    void Sort() { SortGroup(0, lines_.size(), 0); }
+    void Sort() {
+        // Groups still to sort, kept here rather than on the call stack: lines
+        // of up to 255 equal bytes would otherwise nest 255 calls deep.
+        pending_.push_back(Group{0, lines_.size(), 0});
+        while (!pending_.empty()) {
+            const Group group = pending_.back();
+            pending_.pop_back();
+            SortGroup(group);
+        }
+    }
 
-private:
-    static constexpr std::size_t kBuckets = 257;   // "line ends here" and 256 byte values
+  private:
+    static constexpr std::size_t kBuckets = 257;    // "line ends here" and 256 byte values
     static constexpr std::size_t kSmallGroup = 32;  // below this, insertion sort is faster
+
+    struct Group {
+        std::size_t first;  // index of its first line
+        std::size_t count;
+        std::size_t depth;  // the bytes before this position are the same in all its lines
+    };
 
     // 0 when the line ends before `depth`, else the byte there plus 1.
     unsigned Key(const Line& line, std::size_t depth) const {
@@ -127,39 +144,37 @@ private:
         return static_cast<unsigned>(static_cast<unsigned char>(base_[line.Offset() + depth])) + 1;
     }
 
-    void SortGroup(std::size_t first, std::size_t count, std::size_t depth) {
-        Line* lines = lines_.data() + first;
+    void SortGroup(Group group) {
+        Line* lines = lines_.data() + group.first;
+        const std::size_t count = group.count;
+        std::size_t depth = group.depth;
+        if (count < kSmallGroup) {
+            InsertionSort(lines, count);
+            return;
+        }
         std::size_t sizes[kBuckets];
         for (;;) {
-            if (count < kSmallGroup) {
-                InsertionSort(lines, count);
-                return;
-            }
             std::fill(std::begin(sizes), std::end(sizes), std::size_t{0});
             for (std::size_t i = 0; i < count; ++i) ++sizes[Key(lines[i], depth)];
             if (sizes[0] == count) return;  // all equal: input order is the order
             // One common byte (a shared prefix): go one byte deeper without moving.
-            const unsigned only = Key(lines[0], depth);
-            if (sizes[only] == count) {
-                ++depth;
-                continue;
-            }
-            break;
+            if (sizes[Key(lines[0], depth)] != count) break;
+            ++depth;
         }
-        std::size_t starts[kBuckets];
+        std::size_t ends[kBuckets];  // where each bucket starts, then, after filling, ends
         std::size_t next = 0;
         for (std::size_t b = 0; b < kBuckets; ++b) {
-            starts[b] = next;
+            ends[b] = next;
             next += sizes[b];
         }
-        Line* spare = spare_.get() + first;
-        std::size_t fill[kBuckets];
-        std::copy(std::begin(starts), std::end(starts), std::begin(fill));
-        for (std::size_t i = 0; i < count; ++i) spare[fill[Key(lines[i], depth)]++] = lines[i];
-        //x
+        Line* spare = spare_.get() + group.first;
+        for (std::size_t i = 0; i < count; ++i) spare[ends[Key(lines[i], depth)]++] = lines[i];
+        std::copy(spare, spare + count, lines);
         // Bucket 0 holds lines that ended: equal to each other, already in order.
         for (std::size_t b = 1; b < kBuckets; ++b) {
-            if (sizes[b] > 1) SortGroup(first + starts[b], sizes[b], depth + 1);
+            if (sizes[b] > 1) {
+                pending_.push_back(Group{group.first + ends[b] - sizes[b], sizes[b], depth + 1});
+            }
         }
     }
 
@@ -177,6 +192,7 @@ private:
     const char* base_;
     std::vector<Line>& lines_;
     std::unique_ptr<Line[]> spare_;  // the counting sort's target; not zeroed, always written first
+    std::vector<Group> pending_;
 };
 
 // Splits the text into lines. A line ends at LF, at CR LF, or at a CR on its
@@ -184,7 +200,7 @@ private:
 // instead of becoming one line cut after 255 bytes). A line longer than 255
 // bytes keeps its first 255; the rest up to its line end is skipped.
 class LineSplitter {
-public:
+  public:
     explicit LineSplitter(const Text& text) : base_(text.bytes.get()), size_(text.size) {}
 
     bool AtEnd() const { return position_ >= size_; }
@@ -203,7 +219,7 @@ public:
         position_ = end + 1;
     }
 
-private:
+  private:
     // Position of the next `ch` at or after the current position (size_ when
     // there is none). The last hit is remembered, so every byte is searched
     // once for each of the two characters.
@@ -283,23 +299,12 @@ bool WriteLines(int fd, const Text& text, const std::vector<Line>& lines) {
     return WriteAll(fd, buffer.get(), used);
 }
 
-}  // namespace
-
-// Every path the program ends itself leaves with exit code 0, as the table
-// scripts built around it expect; only a read or write failure inside an open
-// file ends with the system's error number (see ReportIoError).
-int main(int argc, char** argv) {
-    std::setlocale(LC_MESSAGES, "");  // the system's reason in the user's language
-    if (argc != 3 && argc != 4) {
-        std::printf("Syntax: sort <In> <Out> [nichtkuerzen]\n");
-        return 0;
-    }
-    const char* inName = argv[1];
-    const char* outName = argv[2];
-    const bool shorten = argc == 3;
-
+// Sorts `inName` into `outName`. Every path it ends itself returns 0, as the
+// table scripts built around the tool expect; only a read or write failure
+// inside an open file returns the system's error number (see ReportIoError).
+int SortFile(const char* inName, const char* outName, bool shorten) {
     const int in = open(inName, O_RDONLY | O_CLOEXEC);
-    struct stat inInfo{};
+    struct stat inInfo {};
     if (in < 0 || fstat(in, &inInfo) != 0 || S_ISDIR(inInfo.st_mode)) {
         if (in >= 0) close(in);
         std::printf("Kann Tabelle %s nicht lesen !!!\n", inName);
@@ -330,4 +335,24 @@ int main(int argc, char** argv) {
     }
     if (!CloseWritten(out)) return ReportIoError(kProgram, outName, errno);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_MESSAGES, "");  // the system's reason in the user's language
+    if (argc != 3 && argc != 4) {
+        std::printf("Syntax: sort <In> <Out> [nichtkuerzen]\n");
+        return 0;
+    }
+    try {
+        return SortFile(argv[1], argv[2], argc == 3);
+    } catch (const std::bad_alloc&) {
+        // The whole file is held in memory; a file too large for it must end
+        // with a report and a failure code, not with an abort and a core dump.
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: Zu wenig Speicher fuer %s: %s (Fehler %d)\n", kProgram, argv[1],
+                     std::strerror(ENOMEM), ENOMEM);
+        return ENOMEM;
+    }
 }
