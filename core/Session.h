@@ -29,3 +29,11 @@ void MainLoop();
 void SessionShutdown();
 // Start-up, main loop and shutdown in a row: what the Start button runs.
 void RunSession();
+
+// What the screen holds is saved before the station ends from the middle of a
+// screen (Stop, closing the window): the layout when one of the two layout
+// editors is open, the record on the screen in entry and verify mode.
+void SaveBeforeEnd();
+// Ends the station after data it cannot work with: saves what the screen
+// holds, closes the record file and ends the process.
+[[noreturn]] void EndStationAfterFatalError();

@@ -108,7 +108,7 @@ void ScriptedWindowSystem::Add(const std::vector<ScriptEvent>& events) {
 void ScriptedWindowSystem::Pump() {
     // Like a real host: nothing new while a key is unread, and no event inside
     // the handling of another one unless the station waits for a key there.
-    if (next_ >= events_.size() || KeyQueue.KeyAvailable) return;
+    if (held_ || next_ >= events_.size() || KeyQueue.KeyAvailable) return;
     if (depth_ > 0 && !forceNext_) return;
     forceNext_ = false;
     const ScriptEvent event = events_[next_++];

@@ -76,6 +76,9 @@ class ScriptedWindowSystem : public WindowSystem {
     void SetDispatcher(Dispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
     void SetScreen(RichEdit& main, RichEdit& status, RichEdit& legend);
 
+    // While held, pumps deliver nothing (the script waits for the session to start).
+    void SetHeld(bool held) { held_ = held; }
+
     void Add(ScriptEvent event);
     void Add(const std::vector<ScriptEvent>& events);
     std::size_t Remaining() const { return events_.size() - next_; }
@@ -120,6 +123,7 @@ class ScriptedWindowSystem : public WindowSystem {
     std::size_t next_ = 0;
     int depth_ = 0;
     bool forceNext_ = false;
+    bool held_ = false;
     RichEdit* main_ = nullptr;
     RichEdit* status_ = nullptr;
     RichEdit* legend_ = nullptr;

@@ -1,0 +1,4 @@
+// Printing all records on the printer.
+#pragma once
+
+void PrintData();

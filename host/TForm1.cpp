@@ -1,0 +1,249 @@
+#include "host/TForm1.h"
+
+#include <cerrno>
+#include <cmath>
+#include <string>
+
+#include "console/WinCrt.h"
+#include "core/DefinitionScreen.h"
+#include "core/EntryScreen.h"
+#include "core/FieldModel.h"
+#include "core/ScreenLayout.h"
+#include "core/Session.h"
+#include "core/StatusLine.h"
+#include "files/Journal.h"
+#include "platform/ByteFile.h"
+#include "platform/CodePage.h"
+
+namespace {
+
+constexpr std::size_t kClipboardLimit = 32768;
+constexpr int kDesignMainWidth = 1043;
+
+// A short German reason for the error numbers an operator is likely to meet.
+std::string ReasonOf(int code) {
+    switch (code) {
+        case ENOSPC:
+            return "kein Platz mehr auf dem Datenträger";
+        case EACCES:
+        case EPERM:
+            return "Zugriff verweigert";
+        case EROFS:
+            return "Datenträger ist schreibgeschützt";
+        case ENOENT:
+            return "Datei nicht gefunden";
+        case EIO:
+            return "Lese- oder Schreibfehler des Datenträgers";
+        case EDQUOT:
+            return "Speicherkontingent erschöpft";
+        default:
+            return "Ein-/Ausgabefehler";
+    }
+}
+
+bool IsDroppedFromClipboard(char32_t c) {
+    return c == 0 || c == 8 || c == 9 || c == 10 || c == 13 || c == 27 || c == kFillerGlyph;
+}
+
+}  // namespace
+
+TForm1::TForm1(WindowSystem& windowSystem, std::function<void()> session)
+    : windowSystem_(windowSystem),
+      session_(session ? std::move(session) : std::function<void()>(RunSession)) {
+    RichEdit1.SetDefaultColor(kBlack);
+    RichEdit1.AppendLine(U"");
+    RichEdit1.AppendLine(U"Bitte auf Start klicken !");
+}
+
+TForm1::~TForm1() {
+    if (MainControl() == &RichEdit1) UnbindConsole();
+}
+
+void TForm1::ReportInOutError(int code) {
+    windowSystem_.MessageBox(
+        kWindowCaption, "Ein-/Ausgabefehler " + std::to_string(code) + ": " + ReasonOf(code) + ".");
+}
+
+void TForm1::StartDown() {
+    if (StartGuard) {
+        windowSystem_.Focus(RichEdit1);
+        return;
+    }
+    NtPlatform = windowSystem_.IsNtPlatform();
+    RichEdit1.AppendLine(U"Laden ...");
+    BindWindowSystem(windowSystem_);
+    windowSystem_.Pump();
+    BindScreenControls(RichEdit1, RichEdit2, RichEdit3);
+    StartGuard = true;
+    windowSystem_.Focus(RichEdit1);
+
+    // Fit the window to the screen: it grows in steps of about 1/13.
+    const int width = windowSystem_.WindowWidth();
+    const int n = static_cast<int>(std::trunc(width * 13 * 0.00125));
+    const double step = (n * 1000000.0 + 499999.0) / 13000000.0;
+    if (windowSystem_.MainControlWidth() == kDesignMainWidth) {
+        if (n != 13) windowSystem_.Scale(step);
+    } else {
+        windowSystem_.Scale(1069.0 / windowSystem_.MainControlWidth());
+        if (n != 13) windowSystem_.Scale(step);
+    }
+
+    try {
+        session_();
+    } catch (const InOutError& error) {
+        // The session is abandoned; the window stays, and Stop or closing it ends the program.
+        ReportInOutError(error.code);
+        return;
+    }
+    windowSystem_.EndProcess(0);
+}
+
+void TForm1::SaveAndEnd() {
+    if (StartGuard) {
+        try {
+            SaveBeforeEnd();
+            CloseRecordFile();
+        } catch (const InOutError& error) {
+            ReportInOutError(error.code);
+            return;
+        }
+    }
+    windowSystem_.EndProcess(0);
+}
+
+void TForm1::StopDown() {
+    SaveAndEnd();
+}
+void TForm1::FormClose() {
+    SaveAndEnd();
+}
+
+void TForm1::KeyDown(uint16_t virtualKey, ShiftState shift, char32_t character) {
+    if (!StartGuard) return;
+    DeliverKey(virtualKey, shift, character == 0 ? 0 : UnicodeToOem(character));
+}
+
+void TForm1::KeyPress(char32_t character) {
+    if (!StartGuard || character == 0) return;
+    DeliverKey(1, 0, UnicodeToOem(character));
+}
+
+void TForm1::HotkeyClick(int n) {
+    if (!StartGuard || n < 1 || n > 12) return;
+    uint16_t virtualKey = 0;
+    if (n <= 9) {
+        virtualKey = static_cast<uint16_t>('0' + n);
+    } else if (n == 10) {
+        virtualKey = '0';
+    } else {
+        virtualKey = n == 11 ? VkOem4 : VkOem6;
+    }
+    DeliverKey(virtualKey, AltKey, 0);
+}
+
+void TForm1::SelectCell(int x, int y) {
+    if (x < 1 || x > 80 || y < 2 || y > 24) return;
+    RichEdit1.Select((y - 2) * kMainLineStride + (x - 1), 0);
+}
+
+void TForm1::MouseDown(MouseButton button) {
+    if (!StartGuard || NtPlatform) return;
+    Click(button);
+}
+
+void TForm1::MouseUp(MouseButton button) {
+    if (!StartGuard || !NtPlatform) return;
+    Click(button);
+}
+
+void TForm1::Click(MouseButton button) {
+    try {
+        if (button == MouseButton::Right) ClipboardPaste();
+        if (button != MouseButton::Left) return;
+
+        const int s = RichEdit1.SelectionStart();
+        ClipboardCopy();
+        const int oldX = CursorX;
+        const int oldY = CursorY;
+        const bool outsideFields = CursorRecordPos() > RecordLength();
+        if (LayoutTextEditorActive && outsideFields && oldY >= 2 && oldY <= 24 &&
+            LayoutCell(oldX, oldY) == EmptyCell) {
+            // The blank that showed the text cursor becomes the empty cell again.
+            SetForeColor(kGrey);
+            WriteText("\xDB");
+            MoveCursor(oldX, oldY);
+            TextColor = kDarkGrey;
+        }
+        if (oldY == 1 || SubMode != SubMain) {
+            MoveCursor(oldX, oldY);
+            return;
+        }
+        MoveCursor(std::min(s % kMainLineStride + 1, 80), s / kMainLineStride + 2);
+        if (LayoutTextEditorActive && CursorRecordPos() > RecordLength() &&
+            LayoutCell(CursorX, CursorY) == EmptyCell && CursorY >= 2 && CursorY <= 24) {
+            const int x = CursorX, y = CursorY;
+            WriteText(" ");
+            MoveCursor(x, y);
+        }
+        if (FieldPositionerActive) {
+            DeliverKey(VkF4, 0, 0);
+        } else if (!LayoutTextEditorActive) {
+            PlaceCursorAtRecordPos(CursorRecordPos());
+            int field = CursorField();
+            if (field > FieldCount) {
+                if (Mode == ModeDefinition) {
+                    field = FieldCount;
+                } else {
+                    field = 1;
+                    PlaceCursorAtRecordPos(1);
+                }
+            }
+            if (Mode == ModeDefinition) {
+                ShowStatus("Len", RecordLength(), 0, field, true);
+            } else {
+                ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, field, true);
+            }
+        }
+    } catch (const InOutError& error) {
+        ReportInOutError(error.code);
+    }
+}
+
+void TForm1::ClipboardPaste() {
+    if (CursorY < 2 || CursorY > 24 || SubMode != SubMain) return;
+    const bool definition = Mode == ModeDefinition && LayoutTextEditorActive;
+    if (Mode != ModeEntry && !definition) return;
+    std::string text = Utf8ToOem(windowSystem_.ClipboardText());
+    if (text.size() > kClipboardLimit) text.resize(kClipboardLimit);
+    for (char ch : text) {
+        const auto byte = static_cast<uint8_t>(ch);
+        if (byte == 0 || byte == 8 || byte == 9 || byte == 10 || byte == 13 || byte == 27 ||
+            byte == FillerChar) {
+            continue;
+        }
+        DeliverKey(1, 0, byte);
+        if (definition) {
+            LayoutTextEditor(true);
+        } else {
+            EntryScreen(Mode, true, false);
+        }
+    }
+    if (definition) {
+        ShowStatus("Len", RecordLength(), 0, CursorField(), true);
+        SetBackColor(kBlue);
+        SetForeColor(kDarkGrey);
+    } else {
+        ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, CursorField(), true);
+    }
+}
+
+void TForm1::ClipboardCopy() {
+    if (RichEdit1.SelectionLength() < 1) return;
+    std::u32string text = RichEdit1.SelectedText();
+    if (text.size() > kClipboardLimit) text.resize(kClipboardLimit);
+    std::u32string kept;
+    for (char32_t c : text) {
+        if (!IsDroppedFromClipboard(c)) kept += c;
+    }
+    windowSystem_.SetClipboardText(U32ToUtf8(kept));
+}

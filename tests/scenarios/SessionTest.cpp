@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "console/WinCrt.h"
+#include "core/FieldModel.h"
+#include "core/Session.h"
+#include "files/Journal.h"
+#include "tests/kit/StationHarness.h"
+#include "tests/kit/TempDir.h"
+
+namespace {
+
+// The scan of a key as the script types it.
+ScriptEvent Del() {
+    return script::Key(VkDelete);
+}
+
+}  // namespace
+
+TEST(Session, FirstStartInAnEmptyDirectoryAndLeavingAtOnce) {
+    TempDir dir;
+    StationHarness station;
+    station.Add(script::Call([&] {
+        EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));
+        EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
+    }));
+    station.Key(VkF1);
+    station.Type("n");
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(station.host().ExitCode(), 0);
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR2"));  // empty, so erased at the end
+    EXPECT_TRUE(station.host().MessageBoxes().empty());
+}
+
+TEST(Session, TheDefinitionScreenAfterStart) {
+    TempDir dir;
+    StationHarness station;
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    EXPECT_EQ(station.Text(1, 1, 4), "Len ");
+    EXPECT_EQ(station.Text(73, 1, 7), "FeldDef");
+    EXPECT_EQ(station.Text(1, 25, 10), " F1Ende F2");
+    EXPECT_EQ(station.Cell(5, 10).code, kFillerGlyph);
+    EXPECT_EQ(station.Cell(5, 10).color, kGrey);
+    int x = 0, y = 0;
+    station.Cursor(x, y);
+    EXPECT_EQ(x, 1);
+    EXPECT_EQ(y, 2);
+}
+
+TEST(Session, ALayoutSurvivesARestart) {
+    TempDir dir;
+    {
+        StationHarness station;
+        station.Type("n10\r");
+        station.Type("a");
+        station.Type("+5\r");
+        station.Key(VkF1);
+        station.Type("n");
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    }
+    EXPECT_TRUE(dir.Exists("KELBRIN4.CR1"));
+    {
+        StationHarness station;
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+        EXPECT_EQ(station.Text(25, 12, 29), "Es sind schon Daten vorhanden");
+        EXPECT_EQ(station.Text(1, 1, 20), "Möchten Sie alle (no");
+    }
+    {
+        StationHarness station;
+        station.Type("n");  // keep everything
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+        EXPECT_EQ(FieldCount, 2);
+        EXPECT_EQ(station.Text(1, 2, 15), "N---------A....");
+        EXPECT_EQ(station.Text(1, 1, 6), "Len 15");
+    }
+    {
+        StationHarness station;
+        station.Add(Del());  // clear everything
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+        EXPECT_EQ(FieldCount, 0);
+        EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
+    }
+}
