@@ -20,6 +20,14 @@ uint16_t VirtualKeyFor(char32_t ch) {
 }  // namespace
 
 ScriptEvent Key(uint16_t virtualKey, ShiftState shift, char32_t character) {
+    // Keys that type a control character do so, as on a real keyboard.
+    if (character == 0 && (shift & (AltKey | CtrlKey)) == 0) {
+        if (virtualKey == VkBack) character = 8;
+        if (virtualKey == VkTab) character = 9;
+        if (virtualKey == VkReturn) character = 13;
+        if (virtualKey == VkEscape) character = 27;
+        if (virtualKey == VkSpace) character = ' ';
+    }
     ScriptEvent event;
     event.kind = ScriptEvent::Kind::Key;
     event.virtualKey = virtualKey;

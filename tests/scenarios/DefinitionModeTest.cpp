@@ -1,0 +1,344 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "console/WinCrt.h"
+#include "core/DefinitionScreen.h"
+#include "core/FieldModel.h"
+#include "core/ProgramKeys.h"
+#include "core/Prompts.h"
+#include "core/ScreenLayout.h"
+#include "core/Session.h"
+#include "files/Tables.h"
+#include "tests/kit/StationHarness.h"
+#include "tests/kit/TempDir.h"
+
+namespace {
+
+int Get16(const std::string& bytes, std::size_t at) {
+    return static_cast<uint8_t>(bytes[at]) | (static_cast<uint8_t>(bytes[at + 1]) << 8);
+}
+
+int32_t Get32(const std::string& bytes, std::size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + i]);
+    return static_cast<int32_t>(value);
+}
+
+// The fields the layout journal holds, as "type:record-position:screen-position:length".
+std::vector<std::string> JournalFields(const TempDir& dir) {
+    const std::string bytes = dir.Read("KELBRIN4.CR1");
+    std::vector<std::string> fields;
+    if (bytes.size() < 10 || bytes.substr(0, 8) != "FeldDef2") return {"kein Journal"};
+    const int count = Get16(bytes, 8);
+    for (int i = 0; i < count; ++i) {
+        const std::size_t at = 10 + 15u * i;
+        fields.push_back(std::string(1, bytes[at + 6]) + ":" + std::to_string(Get16(bytes, at)) +
+                         ":" + std::to_string(Get16(bytes, at + 2)) + ":" +
+                         std::to_string(Get16(bytes, at + 4)));
+    }
+    return fields;
+}
+
+class DefinitionMode : public ::testing::Test {
+  protected:
+    StationHarness::Outcome Run() { return station.Start(); }
+    void Keys(std::initializer_list<uint16_t> keys) {
+        for (uint16_t key : keys) station.Key(key);
+    }
+    TempDir dir;
+    StationHarness station;
+};
+
+using Fields = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(DefinitionMode, WithNoFieldsF9AndF4DoNothingAndALetterAsksForTheLength) {
+    Keys({VkF9, VkF4});
+    station.Type("n");
+    station.Add(script::Call([&] {
+        EXPECT_EQ(station.Text(1, 1, 28), "Länge des Feldes: von 1 bis ");
+        EXPECT_EQ(station.Text(1, 25, 20), " ESC Abbruch        ");
+    }));
+    station.Type("10\r");
+    Run();
+    EXPECT_EQ(Mode, ModeDefinition);
+    EXPECT_EQ(station.Text(1, 2, 11), "N---------░");
+    EXPECT_EQ(station.Cell(1, 2).color, kWhite);
+    EXPECT_EQ(station.Text(1, 1, 7), "Len 10 ");
+    EXPECT_EQ(JournalFields(dir), (Fields{"N:1:1:10"}));
+    int x = 0, y = 0;
+    station.Cursor(x, y);
+    EXPECT_EQ(x, 11);
+    EXPECT_EQ(y, 2);
+}
+
+TEST_F(DefinitionMode, SplittingRetypingAndJoining) {
+    station.Type("n10\r");
+    station.Key(VkHome);
+    Keys({VkRight, VkRight, VkRight});
+    station.Type("a");  // splits 3 + 7
+    station.Key(VkHome);
+    station.Type("r");  // retypes field 1; the cursor goes on to field 2
+    station.Type("-");  // joins field 2 to field 1
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{"R:1:1:10"}));
+    EXPECT_EQ(station.Text(1, 2, 10), "R---------");
+}
+
+TEST_F(DefinitionMode, GrowingShrinkingAndRemoving) {
+    station.Type("a5\r");
+    station.Type("b+5\r");
+    Keys({VkHome, VkInsert});  // field 1 grows and pushes field 2
+    station.Add(script::Call([&] {
+        EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1:6", "B:7:7:5"}));
+    }));
+    Keys({VkDelete, VkDelete});  // shrinking never pulls field 2 back
+    station.Add(script::Call([&] {
+        EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1:4", "B:5:7:5"}));
+    }));
+    station.Key(VkBack);
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1:4"}));
+    EXPECT_EQ(station.Text(1, 2, 12), "A...░░░░░░░░");
+}
+
+TEST_F(DefinitionMode, BackspaceWithNoFieldsStillWritesTheJournal) {
+    station.Key(VkBack);
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{}));
+}
+
+TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
+    station.Type("a3\r");
+    station.Key(VkF6);
+    station.Type("Hallo");  // typed over the field: ignored; then beside it
+    station.Key(VkEnd);
+    station.Type("Z");    // column 80: the cursor stays
+    station.Key(VkBack);  // Z is emptied again... on column 79
+    station.Key(VkEscape);
+    Run();
+    EXPECT_EQ(station.Text(1, 2, 8), "A..Hallo");
+    EXPECT_EQ(LayoutCell(4, 2), 'H');
+    EXPECT_EQ(LayoutCell(1, 2), EmptyCell);
+    EXPECT_EQ(LayoutCell(80, 2), 'Z');
+    EXPECT_EQ(station.Cell(4, 2).color, kBlack);  // text: dark grey on blue shows black
+    EXPECT_TRUE(station.Cell(4, 2).underline);
+    EXPECT_FALSE(LayoutTextEditorActive);
+    const std::string journal = dir.Read("KELBRIN4.CR1");
+    EXPECT_EQ(journal[10 + 15 + 80 + 3], 'H');  // the layout's first row is the status line's
+}
+
+TEST_F(DefinitionMode, ShiftDelEmptiesTheWholeLayoutButKeepsTheFields) {
+    station.Type("a3\r");
+    station.Key(VkF6);
+    station.Key(VkDown);
+    station.Type("Text");
+    station.Key(VkDelete, ShiftKey);
+    station.Key(VkEscape);
+    Run();
+    EXPECT_EQ(LayoutCell(1, 3), EmptyCell);
+    EXPECT_EQ(station.Text(1, 2, 3), "A..");
+    EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1:3"}));
+}
+
+TEST_F(DefinitionMode, PositioningMovesFieldsAndPushesTheirNeighbours) {
+    station.Type("a5\r");
+    station.Type("b+5\r");
+    station.Key(VkHome);
+    station.Key(VkF4);
+    station.Key(VkRight);  // field 1 touches field 2: both move
+    station.Key(VkDown);   // one row down, field 2 with it
+    station.Add(script::Call([] { EXPECT_TRUE(FieldPositionerActive); }));
+    station.Key(VkEscape);
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{"A:1:82:5", "B:6:87:5"}));
+    EXPECT_EQ(station.Text(2, 3, 10), "A....B....");
+    EXPECT_EQ(station.Text(1, 2, 11), "░░░░░░░░░░░");
+}
+
+TEST_F(DefinitionMode, APositionedFieldNeverLeavesTheScreen) {
+    station.Type("a5\r");
+    station.Key(VkF4);
+    station.Key(VkPrior);  // already on row 2
+    station.Key(VkNext);   // to row 24
+    station.Key(VkEnd);    // last cell to column 80
+    station.Key(VkRight);  // refused: would end behind cell 1840
+    station.Key(VkEscape);
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1836:5"}));
+}
+
+TEST_F(DefinitionMode, AClickPositionsTheFieldWhilePositioning) {
+    station.Type("a5\r");
+    station.Key(VkF4);
+    station.Add(script::Click(11, 5));
+    station.Key(VkEscape);
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{"A:1:251:5"}));
+}
+
+TEST_F(DefinitionMode, RangesDigitSetsAndConditions) {
+    station.Type("n4\r");
+    station.Type("a2\r");
+    station.Key(VkF5);  // on the last field, an Alpha one: nothing
+    station.Key(VkHome);
+    station.Key(VkF5);
+    station.Type("5\r99\r");
+    station.Add(
+        script::Call([&] { EXPECT_EQ(station.Text(20, 1, 24), "Feld 1 (1-4) [5...99] Nu"); }));
+    station.Key(VkF5);
+    station.Key(VkF7);  // digits
+    station.Key(VkF8);  // with a condition
+    station.Type("0135\r");
+    station.Type("2\r13\r");  // while field 2 holds 1 or 3
+    Run();
+    const std::string journal = dir.Read("KELBRIN4.CR1");
+    EXPECT_EQ(Get32(journal, 10 + 7), -135);
+    EXPECT_EQ(Get32(journal, 10 + 11), DigitSetMarker);
+    const std::size_t ext = journal.find("ExtFld01");
+    ASSERT_NE(ext, std::string::npos);
+    EXPECT_EQ(Get16(journal, ext + 8 + 2), 2);
+    EXPECT_EQ(Get32(journal, ext + 8 + 4), 13);
+    EXPECT_EQ(Get32(journal, ext + 8 + 8), DigitSetMarker);
+    EXPECT_EQ(station.Text(20, 1, 24), "Feld 1 (1-4) {0135} Num ");
+    EXPECT_FALSE(FieldConditionOn);
+}
+
+TEST_F(DefinitionMode, AnEmptyRangeAnswerRemovesTheRange) {
+    station.Type("n4\r");
+    station.Key(VkHome);
+    station.Key(VkF5);
+    station.Type("5\r9\r");
+    station.Key(VkF5);
+    station.Type("\r");
+    Run();
+    const std::string journal = dir.Read("KELBRIN4.CR1");
+    EXPECT_EQ(Get32(journal, 10 + 7), 1);
+    EXPECT_EQ(Get32(journal, 10 + 11), 0);
+}
+
+TEST_F(DefinitionMode, TablesAndAddressColumnsExcludeEachOther) {
+    dir.Write("Tab/orte", "Berlin\nBern\n");
+    dir.Write("Tab/adr", "Musterstadt\t12345\t\nHauptstr.\t1-9\n");
+    station.Type("a10\r");
+    station.Type("b2\r");
+    station.Type("t");  // on a Bypass field: nothing
+    station.Key(VkHome);
+    station.Type("torte\r");
+    station.Add(script::Call([&] {
+        EXPECT_TRUE(HasTable(1));
+        EXPECT_EQ(station.Text(20, 1, 30), "Feld 1 (1-10) [Tab:orte] Alpha");
+    }));
+    station.Type("1");  // the table goes, column 1 comes
+    station.Add(script::Call([&] {
+        EXPECT_FALSE(HasTable(1));
+        EXPECT_TRUE(HasTable(0));
+        EXPECT_EQ(FieldExtras[1].AddressColumn, 1);
+    }));
+    station.Type("t");  // the column goes before the name is asked
+    station.Add(script::Call([] { EXPECT_EQ(FieldExtras[1].AddressColumn, 0); }));
+    station.Key(VkEscape);
+    station.Type("4");
+    station.Type("8");  // every column removed, the address data released
+    Run();
+    EXPECT_EQ(FieldExtras[1].AddressColumn, 0);
+    EXPECT_FALSE(HasTable(0));
+}
+
+TEST_F(DefinitionMode, TheTypeOverview) {
+    station.Key(VkF7);
+    Run();
+    ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+    const ShownMessageBox& box = station.host().MessageBoxes()[0];
+    EXPECT_EQ(box.caption, "Übersicht");
+    EXPECT_EQ(box.text.substr(0, 40), "Zeichen: A   \tFunktion:  Alpha Standard ");
+    EXPECT_NE(box.text.find("Zeichen: +   \tFunktion:  Num Satz-Zähler"), std::string::npos);
+    EXPECT_NE(
+        box.text.find(
+            "Zeichen: 1-4 \tFunktion:  Adressdaten, 1=Str.,[2=Hausnr.],3=PLZ,4=Ort, laden\r\n"),
+        std::string::npos);
+    EXPECT_EQ(TypeOverviewText().size(), 29u * 77);
+}
+
+TEST_F(DefinitionMode, PastingIntoTheTextEditor) {
+    station.Type("a2\r");
+    station.Key(VkF6);
+    station.Add(script::Paste("Kun\r\nde\t!"));
+    station.Key(VkEscape);
+    Run();
+    EXPECT_EQ(station.Text(3, 2, 7), "Kunde!░");
+}
+
+TEST_F(DefinitionMode, StopWithTheTextEditorOpenSavesTheLayout) {
+    station.Type("a2\r");
+    station.Key(VkF6);
+    station.Type("Name");
+    station.Add(script::Stop());
+    EXPECT_EQ(Run(), StationHarness::Outcome::ProcessEnded);
+    const std::string journal = dir.Read("KELBRIN4.CR1");
+    EXPECT_EQ(journal.substr(10 + 15 + 80 + 2, 4), "Name");
+    EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));  // left for the next start to find
+}
+
+TEST_F(DefinitionMode, SaveLoadAndProgramKeys) {
+    station.Type("n3\r");
+    station.Key(VkF2);
+    station.Type("\r");  // the directory as offered
+    station.Key(VkF4);   // with the program keys
+    station.Type("erste\r");
+    station.Type("a+2\r");
+    station.Key(VkF2);
+    station.Type("\rzweite\r");
+    station.Key(VkF3);
+    station.Type("\r");             // the browser, on the last file saved
+    station.Key(VkHome);            // the first file
+    station.Add(script::Alt('1'));  // program key 1 := the highlighted file
+    station.Key(VkEscape);
+    station.Add(script::Alt('1'));  // loads it
+    Run();
+    EXPECT_TRUE(dir.Exists("ERSTE.DEF") || dir.Exists("erste.DEF"));
+    EXPECT_EQ(ProgramKeyTexts[0], "erste.DEF");
+    EXPECT_EQ(CurrentProgramKey, 0);
+    EXPECT_EQ(station.host().ProgramKeyCaption(0), "erste");
+    EXPECT_EQ(JournalFields(dir), (Fields{"N:1:1:3"}));
+}
+
+// A power failure at any moment leaves a layout journal that is whole: the old
+// layout or the new one, never a part of one.
+TEST(LayoutJournal, SurvivesBeingKilledAtAnyMoment) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 12; ++round) {
+        TempDir dir;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            StationHarness station;
+            for (int i = 0; i < 400; ++i) {
+                station.Type("n2\r");
+                station.Key(VkHome);
+                station.Key(VkInsert);
+                station.Key(VkBack);
+                station.Key(VkF6);
+                station.Type("abc");
+                station.Key(VkEscape);
+            }
+            station.Start();
+            _exit(0);
+        }
+        usleep(std::uniform_int_distribution<int>(2000, 60000)(random));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!dir.Exists("KELBRIN4.CR1")) continue;
+        const std::string bytes = dir.Read("KELBRIN4.CR1");
+        ASSERT_GE(bytes.size(), 5084u) << "round " << round;
+        EXPECT_EQ(bytes.substr(0, 8), "FeldDef2");
+        const std::size_t count = Get16(bytes, 8);
+        EXPECT_EQ(bytes.size(), 5084u + 15 * count) << "round " << round;
+    }
+}
