@@ -10,13 +10,23 @@
 struct DirEntry {
     std::string Name;        // the whole name, code page 850 (shown cut to 12 characters)
     uint8_t Attributes = 0;  // 0x10: a directory
+    bool operator==(const DirEntry&) const = default;
 };
 
-// Called with the extended keys the browser does not handle itself.
+// Called with the extended keys the browser does not handle itself. The browser
+// reads the directory again afterwards, so a file the handler deleted leaves
+// the list.
 using DirKeyHandler =
     std::function<void(uint8_t scanCode, const std::string& pattern, const DirEntry& current)>;
 
+// At most this many names are listed: those that sort first by their bytes.
+inline constexpr int kDirectorySlots = 2048;
+
+// Lists the matches of `pattern` from the first one on (rows 2 to 24).
 void ShowDirectory(std::string_view pattern, uint8_t attributeFilter);
-// The picked name (empty when the operator pressed Esc or nothing matched).
-std::string PickFile(std::string_view pattern, std::string_view preselected, uint8_t attributeFilter,
-                     const DirKeyHandler& handler);
+// Lets the operator pick one of the matches of `pattern`; `preselected` is
+// highlighted first when it is listed (found without regard to case). Returns
+// the whole name, also when the screen shows it cut to 12 characters; empty
+// when the operator pressed Esc or nothing matched (any more).
+std::string PickFile(std::string_view pattern, std::string_view preselected,
+                     uint8_t attributeFilter, const DirKeyHandler& handler);

@@ -301,7 +301,7 @@ TEST_F(DefinitionFiles, DamagedFilesAreRefusedAndChangeNothing) {
         {"typ.def", Current({{1, 1, 4, 'a'}})},
         {"adresse.def",
          Current({{1, 1, 4, 'A'}}) + "ExtFld01" + std::string("\x07\0\0\0\0\0\0\0\0\0\0\0", 12)},
-        {"name.def", Current({{1, 1, 4, 'A'}}, std::string("\x01\x00\x09abcdefgh", 11))},
+        {"name.def", Current({{1, 1, 4, 'A'}}, std::string("\x01\x00\x09" "abcdefgh", 11))},
         {"breite.def", Current({{1, 1, 4, 'A'}}) + "ExtScr01" + std::string("\x00\x01\x19\x00", 4)},
         {"alt.def",
          [] {

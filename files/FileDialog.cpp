@@ -1,0 +1,181 @@
+#include "files/FileDialog.h"
+
+#include "console/WinCrt.h"
+#include "core/LineEditor.h"
+#include "core/ProgramKeys.h"
+#include "core/Prompts.h"
+#include "core/Session.h"
+#include "core/StatusLine.h"
+#include "files/DataFiles.h"
+#include "platform/ByteFile.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+#include "support/DirTPU.h"
+
+namespace {
+
+constexpr int kAnswerLength = 50;
+constexpr uint8_t kListedFiles = kAttrArchive;  // normal files only
+
+bool HasWildcard(std::string_view text) {
+    return text.find_first_of("*?") != std::string_view::npos;
+}
+
+// Directory (up to and including the last '\' or '/'), name and extension (from
+// the last dot on). Names and extensions keep their whole length: cutting them
+// to the old 8 and 3 characters would name another file on a disk with long
+// names. "." and ".." at the end are directories, not names.
+PathParts SplitWhole(std::string_view path) {
+    PathParts parts;
+    std::size_t cut = 0;
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsPathSeparator(path[i - 1])) {
+            cut = i;
+            break;
+        }
+    }
+    parts.directory = std::string(path.substr(0, cut));
+    const std::string_view name = path.substr(cut);
+    if (name == "." || name == "..") {
+        parts.directory += std::string(name) + "/";
+        return parts;
+    }
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        parts.name = std::string(name);
+    } else {
+        parts.name = std::string(name.substr(0, dot));
+        parts.extension = std::string(name.substr(dot));
+        if (parts.extension == ".") parts.extension.clear();  // a lone dot is no extension
+    }
+    return parts;
+}
+
+std::string DirectoryOf(std::string_view pattern) {
+    return SplitWhole(pattern).directory;
+}
+
+// Writes `prompt` as the status line and puts the cursor after it.
+void Prompt(std::string_view prompt) {
+    MoveCursor(ShowStatus(prompt, 0, 0, 0, true), 1);
+}
+
+// The search pattern for the directory the operator answered: a plain name
+// (no wildcard) is a directory to look into; a missing name means every file,
+// a missing extension the kind's default.
+std::string SearchPatternFor(std::string_view answer, bool definitionFile) {
+    PathParts parts = SplitWhole(answer);
+    if (!HasWildcard(parts.name) && !HasWildcard(parts.extension) &&
+        (!parts.name.empty() || !parts.extension.empty())) {
+        parts.directory += parts.name + parts.extension + "/";
+        parts.name.clear();
+        parts.extension.clear();
+    }
+    if (parts.name.empty()) parts.name = "*";
+    if (parts.extension.empty()) parts.extension = definitionFile ? ".DEF" : ".*";
+    return parts.directory + parts.name + parts.extension;
+}
+
+// The absolute path of a typed or picked name: the search pattern's directory
+// when it has none, and the pattern's extension when it has none. A pattern
+// extension with a wildcard would give the file a '*' or '?' in its name:
+// definition files then take ".DEF", data files stay without.
+std::string ResultPath(std::string_view name, std::string_view searchPattern, bool definitionFile) {
+    PathParts parts = SplitWhole(name);
+    const PathParts search = SplitWhole(searchPattern);
+    if (parts.directory.empty()) parts.directory = search.directory;
+    if (parts.extension.empty()) {
+        if (!HasWildcard(search.extension)) {
+            parts.extension = search.extension;
+        } else if (definitionFile) {
+            parts.extension = ".DEF";
+        }
+    }
+    return ExpandPath(parts.directory + parts.name + parts.extension);
+}
+
+// Extended keys in the browser that the browser does not use itself: the
+// conversion mode in a data dialog; program keys and deleting in the
+// definition-file dialog.
+void BrowserKey(uint8_t scan, const std::string& pattern, const DirEntry& current,
+                bool definitionFile) {
+    if (!definitionFile && (Mode == ModeEntry || Mode == ModeVerify)) {
+        int chosen = -1;
+        if (scan == ScanF6) chosen = ConversionEbcdicHash;
+        if (scan == ScanF7) chosen = ConversionEbcdicDin;
+        if (scan == ScanF8) chosen = ConversionAscii;
+        if (scan == ScanF9) chosen = ConversionAsciiTab;
+        if (chosen >= 0) {
+            ConversionMode = chosen;
+            DrawConversionSwitches();
+            ConversionKeyPressed = true;
+        }
+        return;
+    }
+    if (!definitionFile || Mode != ModeDefinition) return;
+    const auto path = [&] { return ExpandPath(DirectoryOf(pattern) + current.Name); };
+    if (scan == ScanF10) {
+        CurrentProgramKey = (CurrentProgramKey + 1) % kProgramKeys;
+        SetProgramKey(CurrentProgramKey, path());
+    } else if (scan >= ScanProgramKey1 && scan <= ScanProgramKey12) {
+        SetProgramKey(scan - ScanProgramKey1, path());
+    } else if (scan == ScanDel) {
+        DeleteFileAsk(pattern, current.Name);
+    }
+}
+
+}  // namespace
+
+std::string AskFileName(std::string_view pattern, std::string_view defaultName, bool definitionFile,
+                        bool saveForm) {
+    // A definition file needs no conversion mode; a data file asks for one at
+    // the end unless a mode key was pressed on the way.
+    ConversionKeyPressed = definitionFile;
+    ClearScreen();
+    ShowLegend(LegendFor());
+
+    Prompt("Verzeichnis [" + std::string(pattern) + "]: ");
+    std::string answer;
+    if (!LineEditor(answer, kAnswerLength)) return {};
+    if (answer.empty()) answer = pattern;
+    const std::string searchPattern = SearchPatternFor(answer, definitionFile);
+
+    std::string name;
+    if (saveForm) {
+        ShowDirectory(searchPattern, kListedFiles);
+        Prompt(defaultName.empty() ? std::string("Dateiname: ")
+                                   : "Dateiname [" + std::string(defaultName) + "]: ");
+        if (!LineEditor(name, kAnswerLength)) return {};
+        if (name.empty()) name = defaultName;
+        if (name.empty()) {
+            ShowMessage("Sie haben keinen Dateinamen eingegeben !!!", true);
+            return {};
+        }
+    } else {
+        name = PickFile(searchPattern, defaultName, kListedFiles,
+                        [definitionFile](uint8_t scan, const std::string& p, const DirEntry& e) {
+                            BrowserKey(scan, p, e, definitionFile);
+                        });
+        if (name.empty()) return {};
+    }
+    std::string result = ResultPath(name, searchPattern, definitionFile);
+
+    if (!ConversionKeyPressed) {
+        Prompt("Bitte wählen Sie den Konvertierungs-Modus (F6/F7/F8/F9): "_oem);
+        std::string none;
+        if (!LineEditor(none, 0)) result.clear();
+    }
+    return result;
+}
+
+void DeleteFileAsk(std::string_view pattern, std::string_view name) {
+    ShowLegend(LegendEscape);
+    const PathParts file = SplitWhole(name);
+    const std::string path = ExpandPath(DirectoryOf(pattern) + file.name + file.extension);
+    Prompt("Soll die Datei "_oem + std::string(name) + " wirklich gelöscht werden (J/N) ?"_oem);
+    const uint8_t answer = ReadKey();
+    if (answer == 'J' || answer == 'j')
+        static_cast<void>(EraseFile(path));  // a file that will not go simply stays
+    Prompt("Verzeichnis [*.DEF]: " + std::string(pattern));
+    ShowLegend(LegendFor());
+}

@@ -1,0 +1,253 @@
+#include "support/DirTPU.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "console/WinCrt.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+constexpr int kRowsPerColumn = 23;
+constexpr int kPageEntries = 4 * kRowsPerColumn;
+constexpr int kColumnWidth = 20;
+constexpr int kDirMarkOffset = 13;  // "[DIR]" stands this far right of the name's start
+constexpr std::size_t kShownNameLength = 12;
+constexpr uint8_t kEnter = 13;
+constexpr uint8_t kEscape = 27;
+
+// The listing of the running ShowDirectory or PickFile: the filled slots from
+// the first on, in ascending byte order of the names. Slot n is element n - 1.
+std::vector<DirEntry> DirectoryList;
+
+// Top: entries before the page's first one; current: slot of the highlight.
+struct PickerState {
+    int top = 0;
+    int current = 1;
+};
+PickerState Picker;
+
+// Releases the listing however the call ends (a Stop also leaves through here).
+struct ListingGuard {
+    ~ListingGuard() {
+        DirectoryList.clear();
+        DirectoryList.shrink_to_fit();
+        Picker = PickerState{};
+    }
+};
+
+char UpperAscii(char ch) {
+    return (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
+}
+
+bool EqualFold(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    }
+    return true;
+}
+
+// The matches sorted by their bytes (std::string compares bytes as unsigned),
+// keeping the kDirectorySlots names that sort first. Every name gets a slot, the
+// last one included, whatever order the directory hands the names out in.
+std::vector<DirEntry> ReadListing(std::string_view pattern, uint8_t attributeFilter) {
+    std::vector<DirEntry> list;
+    for (FoundFile& found : FindFiles(pattern, attributeFilter)) {
+        list.push_back(DirEntry{std::move(found.name), found.attributes});
+    }
+    auto byName = [](const DirEntry& a, const DirEntry& b) { return a.Name < b.Name; };
+    if (list.size() > static_cast<std::size_t>(kDirectorySlots)) {
+        std::partial_sort(list.begin(), list.begin() + kDirectorySlots, list.end(), byName);
+        list.resize(kDirectorySlots);
+    } else {
+        std::sort(list.begin(), list.end(), byName);
+    }
+    return list;
+}
+
+int Count() {
+    return static_cast<int>(DirectoryList.size());
+}
+
+std::string_view ShownName(const DirEntry& entry) {
+    return std::string_view(entry.Name).substr(0, kShownNameLength);
+}
+
+void SetNormalColors() {
+    SetForeColor(kWhite);
+    SetBackColor(kDarkGrey);
+}
+
+// Place k (0..91) of a page: column after column, 23 rows each.
+void MoveToPlace(int k) {
+    MoveCursor((k / kRowsPerColumn) * kColumnWidth + 1, (k % kRowsPerColumn) + 2);
+}
+
+void DrawPage(int top) {
+    SetNormalColors();
+    for (int row = 2; row <= 24; ++row) {
+        MoveCursor(1, row);
+        ClearToLineEnd();
+    }
+    for (int k = 0; k < kPageEntries && top + k < Count(); ++k) {
+        const DirEntry& entry = DirectoryList[top + k];
+        MoveToPlace(k);
+        const int x = CursorX, y = CursorY;
+        WriteText(ShownName(entry));
+        if (entry.Attributes & kAttrDirectory) {
+            MoveCursor(x + kDirMarkOffset, y);
+            WriteText("[DIR]");
+        }
+    }
+}
+
+// Writes the name of `slot` at its page place, highlighted (dark grey on
+// white) or normal (white on dark grey); the colours end up normal.
+void DrawEntry(int slot, bool highlighted) {
+    SetForeColor(highlighted ? kDarkGrey : kWhite);
+    SetBackColor(highlighted ? kWhite : kDarkGrey);
+    MoveToPlace(slot - Picker.top - 1);
+    WriteText(ShownName(DirectoryList[slot - 1]));
+    SetNormalColors();
+}
+
+void MoveHighlight(int delta) {
+    // Never past the last entry, however far the key reaches.
+    const int a = std::clamp(Picker.current + delta, 1, std::max(Count(), 1));
+    const int d = a - Picker.current;
+    if (a - Picker.top > kPageEntries || a - Picker.top < 1) {
+        Picker.top = std::max(0, Picker.top + d);
+        DrawPage(Picker.top);
+    } else {
+        DrawEntry(Picker.current, false);
+    }
+    Picker.current += d;
+    DrawEntry(Picker.current, true);
+}
+
+bool BeginsWith(int slot, char upper) {
+    const std::string& name = DirectoryList[slot - 1].Name;
+    return !name.empty() && UpperAscii(name.front()) == upper;
+}
+
+// The first letter is compared without regard to case, like every other name
+// comparison of the browser. A repeated letter steps to the next name with that
+// letter and wraps to the first one.
+void SearchLetter(uint8_t character) {
+    const char upper = UpperAscii(static_cast<char>(character));
+    int first = 0;
+    for (int slot = 1; slot <= Count() && first == 0; ++slot) {
+        if (BeginsWith(slot, upper)) first = slot;
+    }
+    if (first == 0) return;
+    int target = first;
+    if (BeginsWith(Picker.current, upper)) {
+        for (int slot = Picker.current + 1; slot <= Count(); ++slot) {
+            if (BeginsWith(slot, upper)) {
+                target = slot;
+                break;
+            }
+        }
+    }
+    MoveHighlight(target - Picker.current);
+}
+
+// The slot of `name`: the exact name first, else the first name that differs
+// only in case (the disk keeps names in the case they were made with); 1 when
+// it is not listed.
+int PreselectedSlot(std::string_view name) {
+    if (name.empty()) return 1;
+    for (int slot = 1; slot <= Count(); ++slot) {
+        if (DirectoryList[slot - 1].Name == name) return slot;
+    }
+    for (int slot = 1; slot <= Count(); ++slot) {
+        if (EqualFold(DirectoryList[slot - 1].Name, name)) return slot;
+    }
+    return 1;
+}
+
+// After a caller's key handler ran (it may have deleted a file): reads the
+// directory again and, when it changed, redraws with the highlight on the same
+// name, or on the same slot when that name is gone. False when nothing is left.
+bool RefreshListing(std::string_view pattern, uint8_t attributeFilter) {
+    std::vector<DirEntry> fresh = ReadListing(pattern, attributeFilter);
+    if (fresh == DirectoryList) return true;
+    const std::string highlighted = DirectoryList[Picker.current - 1].Name;
+    DirectoryList = std::move(fresh);
+    if (DirectoryList.empty()) return false;
+    int slot = std::min(Picker.current, Count());
+    for (int each = 1; each <= Count(); ++each) {
+        if (DirectoryList[each - 1].Name == highlighted) slot = each;
+    }
+    Picker.current = slot;
+    if (Picker.current - Picker.top > kPageEntries) Picker.top = Picker.current - kPageEntries;
+    if (Picker.current - Picker.top < 1) Picker.top = Picker.current - 1;
+    DrawPage(Picker.top);
+    DrawEntry(Picker.current, true);
+    return true;
+}
+
+}  // namespace
+
+void ShowDirectory(std::string_view pattern, uint8_t attributeFilter) {
+    const ListingGuard guard;
+    SetNormalColors();
+    DirectoryList = ReadListing(pattern, attributeFilter);
+    DrawPage(0);
+}
+
+std::string PickFile(std::string_view pattern, std::string_view preselected,
+                     uint8_t attributeFilter, const DirKeyHandler& handler) {
+    const ListingGuard guard;
+    SetNormalColors();
+    DirectoryList = ReadListing(pattern, attributeFilter);
+    if (DirectoryList.empty()) return {};
+
+    Picker = PickerState{};
+    DrawPage(0);
+    MoveHighlight(PreselectedSlot(preselected) - 1);
+
+    const std::string patternText(pattern);
+    for (;;) {
+        const uint8_t character = ReadKey();
+        if (character == kEnter) return DirectoryList[Picker.current - 1].Name;
+        if (character == kEscape) return {};
+        if (character != 0) {
+            SearchLetter(character);
+            continue;
+        }
+        const uint8_t scan = ScanCode();
+        switch (scan) {
+            case ScanUp:
+                MoveHighlight(-1);
+                break;
+            case ScanDown:
+                MoveHighlight(1);
+                break;
+            case ScanLeft:
+            case ScanPgUp:
+                MoveHighlight(-kRowsPerColumn);
+                break;
+            case ScanRight:
+            case ScanPgDn:
+                MoveHighlight(kRowsPerColumn);
+                break;
+            case ScanHome:
+                MoveHighlight(Picker.top + 1 - Picker.current);
+                break;
+            case ScanEnd:
+                MoveHighlight(Picker.top + kPageEntries - Picker.current);
+                break;
+            default:
+                if (handler) {
+                    // A copy: the listing may be read again below.
+                    const DirEntry current = DirectoryList[Picker.current - 1];
+                    handler(scan, patternText, current);
+                    SetNormalColors();
+                    if (!RefreshListing(pattern, attributeFilter)) return {};
+                }
+                break;
+        }
+    }
+}
