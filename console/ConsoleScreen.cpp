@@ -264,13 +264,7 @@ void ClearScreen() {
 PathParts SplitPath(std::string_view path, std::size_t directoryCapacity, std::size_t nameCapacity,
                     std::size_t extensionCapacity) {
     PathParts parts;
-    std::size_t cut = 0;
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsPathSeparator(path[i - 1])) {
-            cut = i;
-            break;
-        }
-    }
+    const std::size_t cut = NameStart(path);
     parts.directory = std::string(path.substr(0, cut));
     std::string name(path.substr(cut));
     const std::size_t dot = name.rfind('.');

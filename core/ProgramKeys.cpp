@@ -12,13 +12,7 @@ void SetProgramKey(int index, std::string_view path) {
     if (index < 0 || index >= kProgramKeys) return;
     // The whole file name is kept: cutting it to eight characters would name a
     // file that does not exist on a system with long names.
-    std::size_t cut = 0;
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsPathSeparator(path[i - 1])) {
-            cut = i;
-            break;
-        }
-    }
+    const std::size_t cut = NameStart(path);
     std::string text(path.substr(cut));
     if (text.size() > 255) text.resize(255);
     ProgramKeyTexts[index] = text;

@@ -48,13 +48,7 @@ void Put32(std::string& out, int32_t value) {
 
 // The name and extension of a path, without its directory.
 std::string FileNameOf(std::string_view path) {
-    std::size_t cut = 0;
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsPathSeparator(path[i - 1])) {
-            cut = i;
-            break;
-        }
-    }
+    const std::size_t cut = NameStart(path);
     return std::string(path.substr(cut));
 }
 

@@ -27,13 +27,7 @@ bool HasWildcard(std::string_view text) {
 // names. "." and ".." at the end are directories, not names.
 PathParts SplitWhole(std::string_view path) {
     PathParts parts;
-    std::size_t cut = 0;
-    for (std::size_t i = path.size(); i > 0; --i) {
-        if (IsPathSeparator(path[i - 1])) {
-            cut = i;
-            break;
-        }
-    }
+    const std::size_t cut = NameStart(path);
     parts.directory = std::string(path.substr(0, cut));
     const std::string_view name = path.substr(cut);
     if (name == "." || name == "..") {

@@ -146,16 +146,9 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeFilter) {
-    std::size_t cut = std::string_view::npos;
-    for (std::size_t i = oemPattern.size(); i > 0; --i) {
-        if (IsPathSeparator(oemPattern[i - 1])) {
-            cut = i;
-            break;
-        }
-    }
-    const std::string_view directory =
-        cut == std::string_view::npos ? std::string_view() : oemPattern.substr(0, cut);
-    std::string_view mask = cut == std::string_view::npos ? oemPattern : oemPattern.substr(cut);
+    const std::size_t cut = NameStart(oemPattern);
+    const std::string_view directory = oemPattern.substr(0, cut);
+    std::string_view mask = oemPattern.substr(cut);
     if (mask.empty()) mask = "*";
 
     std::vector<FoundFile> found;
