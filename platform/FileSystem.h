@@ -19,6 +19,13 @@ inline bool IsPathSeparator(char ch) {
     return ch == '/' || ch == '\\';
 }
 
+// Where the name part of a path begins: just after its last separator (0 when
+// it has none).
+inline std::size_t NameStart(std::string_view path) {
+    const std::size_t last = path.find_last_of("/\\");
+    return last == std::string_view::npos ? 0 : last + 1;
+}
+
 // The system's form of a typed path: separators made '/', code page 850
 // converted to UTF-8, and each existing component matched without regard to
 // case. Components that do not exist are kept as typed.

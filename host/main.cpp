@@ -1,0 +1,76 @@
+// kelbrin4: the station. Opens its window when a display is available and runs
+// in the terminal otherwise.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "console/KeyTables.h"
+#include "host/TForm1.h"
+#include "host/tty/TerminalWindowSystem.h"
+#ifdef KELBRIN_WITH_QT
+#include "host/qt/QtHost.h"
+#endif
+
+namespace {
+
+void PrintHelp() {
+    std::puts(
+        "Aufruf: kelbrin4 [--terminal]\n"
+        "\n"
+        "Kelbrin ist eine Erfassungsstation: Satzaufbau festlegen, Sätze erfassen\n"
+        "und prüfen, Daten als Datei weitergeben.\n"
+        "\n"
+        "Die Station arbeitet im aktuellen Verzeichnis. Sie öffnet ihr Fenster,\n"
+        "wenn eine grafische Oberfläche da ist, und läuft sonst im Terminal.\n"
+        "\n"
+        "  --terminal   im Terminal laufen, auch wenn ein Fenster ginge\n"
+        "  --help       diese Hilfe zeigen\n"
+        "  --version    die Fassung zeigen");
+}
+
+bool HasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool terminal = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            PrintHelp();
+            return 0;
+        }
+        if (argument == "--version") {
+            std::puts("Kelbrin 4.9");
+            return 0;
+        }
+        if (argument == "--terminal") {
+            terminal = true;
+            continue;
+        }
+        std::fprintf(stderr, "kelbrin4: unbekannte Angabe: %s (Hilfe: kelbrin4 --help)\n", argv[i]);
+        return 2;
+    }
+
+    // The key remapping tables are read once, before anything else.
+    LoadKeyTables();
+
+#ifdef KELBRIN_WITH_QT
+    if (!terminal && HasDisplay()) {
+        return RunQtHost(argc, argv, [](WindowSystem& windowSystem) {
+            return std::make_unique<TForm1>(windowSystem);
+        });
+    }
+#else
+    (void)HasDisplay;
+#endif
+    TerminalWindowSystem windowSystem;
+    TForm1 form(windowSystem);
+    return RunTerminalHost(form, windowSystem);
+}
