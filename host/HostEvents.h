@@ -27,8 +27,9 @@ class HostEvents {
 
     // A key stroke: Windows virtual key, modifiers and the Unicode character
     // typed (0 for none). Call it only while no key is unread
-    // (KeyQueue.KeyAvailable is false) and not from inside another event:
-    // keys that arrive early wait in the host, in order.
+    // (KeyQueue.KeyAvailable is false) and not from inside another event,
+    // unless the station waits for a key there: keys that arrive early wait in
+    // the host, in order.
     virtual void KeyDown(uint16_t virtualKey, ShiftState shift, char32_t character) = 0;
     virtual void KeyPress(char32_t character) = 0;
 

@@ -1,5 +1,6 @@
 // kelbrin4: the station. Opens its window when a display is available and runs
 // in the terminal otherwise.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A closed pipe (a print spooler that went away) must give a write error,
+    // not end the station.
+    std::signal(SIGPIPE, SIG_IGN);
     // The key remapping tables are read once, before anything else.
     LoadKeyTables();
 

@@ -1,0 +1,15 @@
+// Box-drawing and block characters (U+2500 to U+259F) drawn as lines and
+// rectangles that fill their cell exactly, so that frames and filled areas join
+// across neighbouring cells whatever the font's own glyphs look like.
+#pragma once
+#include <QColor>
+#include <QRect>
+
+class QPainter;
+
+bool IsBoxGlyph(char32_t ch);
+
+// Draws `ch` into `cell` in colour `color`; false (and nothing drawn) when it
+// is not a box or block character. Shades are dot patterns aligned to the
+// painter's origin, so neighbouring shaded cells form one texture.
+bool DrawBoxGlyph(QPainter& painter, const QRect& cell, char32_t ch, const QColor& color);
