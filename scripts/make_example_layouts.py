@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Lays out the sample records of examples/ by driving the station in tmux.
+"""Lays out the sample records of examples/ by driving the station in tmux
+
+    scripts/make_example_layouts.py KUNDEN|BESTELL <working directory>
+"""
 import subprocess, sys, time
 
 def send(*keys, literal=False, pause=0.08):
