@@ -10,6 +10,7 @@ root=$(pwd)
 
 scripts/setup.sh
 jobs=$(nproc 2>/dev/null || echo 2)
+echo "Kelbrin wird gebaut ..."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs" --target kelbrin4 recsort dos2win win2dos >/dev/null
 
