@@ -41,16 +41,7 @@ void Echo(uint8_t c) {
 
 void HandleOptionKey(uint8_t scan) {
     if (SubMode != SubMain && (Mode == ModeEntry || Mode == ModeVerify)) {
-        int chosen = -1;
-        if (scan == ScanF6) chosen = ConversionEbcdicHash;
-        if (scan == ScanF7) chosen = ConversionEbcdicDin;
-        if (scan == ScanF8) chosen = ConversionAscii;
-        if (scan == ScanF9) chosen = ConversionAsciiTab;
-        if (chosen >= 0) {
-            ConversionMode = chosen;
-            DrawConversionSwitches();
-            ConversionKeyPressed = true;
-        }
+        ChooseConversionMode(scan);
     } else if (Mode == ModeDefinition && SubMode == SubWriteDefinition) {
         if (scan == ScanF4) {
             SaveWithProgramKeys = !SaveWithProgramKeys;
@@ -66,6 +57,19 @@ void HandleOptionKey(uint8_t scan) {
 }
 
 }  // namespace
+
+bool ChooseConversionMode(uint8_t scan) {
+    int chosen = -1;
+    if (scan == ScanF6) chosen = ConversionEbcdicHash;
+    if (scan == ScanF7) chosen = ConversionEbcdicDin;
+    if (scan == ScanF8) chosen = ConversionAscii;
+    if (scan == ScanF9) chosen = ConversionAsciiTab;
+    if (chosen < 0) return false;
+    ConversionMode = chosen;
+    DrawConversionSwitches();
+    ConversionKeyPressed = true;
+    return true;
+}
 
 void ResetLineEditor() {
     SearchPromptActive = false;

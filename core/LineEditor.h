@@ -25,4 +25,8 @@ struct NumberInput {
 };
 NumberInput NumberEditor();
 
+// F6 to F9 in a data-file dialog: chooses the conversion mode, redraws its
+// switches and notes that a mode was chosen. False for any other key.
+bool ChooseConversionMode(uint8_t scanCode);
+
 void ResetLineEditor();

@@ -29,6 +29,24 @@ NumberInput ReadNumberAfter(const std::string& prompt) {
     return input;
 }
 
+// The upper bound after a lower one: asked for a number range, the digit-set
+// marker for a digit set. False when the operator cancelled with Esc; `last`
+// is then the last number read.
+bool ReadUpperBound(const std::string& prompt, const NumberInput& lower, int32_t& to,
+                    NumberInput& last) {
+    last = lower;
+    if (lower.empty) return true;
+    if (RangeKind == DigitSet) {
+        to = DigitSetMarker;
+        return true;
+    }
+    ShowLegend(LegendRange);
+    last = ReadNumberAfter(prompt + std::to_string(lower.value) + " bis ");
+    if (IsEscape(last)) return false;
+    to = last.value;
+    return true;
+}
+
 }  // namespace
 
 void ResetPrompts() {
@@ -54,20 +72,9 @@ RangeAnswer AskRange() {
         FieldConditionOn = false;
         return answer;
     }
-    NumberInput last = lower;
     answer.from = lower.value;
-    if (!lower.empty) {
-        if (RangeKind == DigitSet) {
-            answer.to = DigitSetMarker;
-        } else {
-            ShowLegend(LegendRange);
-            const NumberInput upper =
-                ReadNumberAfter(prompt + std::to_string(lower.value) + " bis ");
-            if (IsEscape(upper)) return answer;
-            answer.to = upper.value;
-            last = upper;
-        }
-    }
+    NumberInput last;
+    if (!ReadUpperBound(prompt, lower, answer.to, last)) return answer;
     if (last.empty) {
         answer.from = 1;
         answer.to = 0;
@@ -89,19 +96,8 @@ ConditionAnswer AskCondition() {
     if (IsEscape(lower)) return answer;
     answer.field = field.value;
     answer.from = lower.value;
-    NumberInput last = lower;
-    if (!lower.empty) {
-        if (RangeKind == DigitSet) {
-            answer.to = DigitSetMarker;
-        } else {
-            ShowLegend(LegendRange);
-            const NumberInput upper =
-                ReadNumberAfter(prompt + std::to_string(lower.value) + " bis ");
-            if (IsEscape(upper)) return answer;
-            answer.to = upper.value;
-            last = upper;
-        }
-    }
+    NumberInput last;
+    if (!ReadUpperBound(prompt, lower, answer.to, last)) return answer;
     if (last.empty) {
         answer.field = 0;
         answer.from = 1;

@@ -94,16 +94,7 @@ std::string ResultPath(std::string_view name, std::string_view searchPattern, bo
 void BrowserKey(uint8_t scan, const std::string& pattern, const DirEntry& current,
                 bool definitionFile) {
     if (!definitionFile && (Mode == ModeEntry || Mode == ModeVerify)) {
-        int chosen = -1;
-        if (scan == ScanF6) chosen = ConversionEbcdicHash;
-        if (scan == ScanF7) chosen = ConversionEbcdicDin;
-        if (scan == ScanF8) chosen = ConversionAscii;
-        if (scan == ScanF9) chosen = ConversionAsciiTab;
-        if (chosen >= 0) {
-            ConversionMode = chosen;
-            DrawConversionSwitches();
-            ConversionKeyPressed = true;
-        }
+        ChooseConversionMode(scan);
         return;
     }
     if (!definitionFile || Mode != ModeDefinition) return;
