@@ -68,6 +68,12 @@ enum ScanCodes : uint8_t {
     ScanProgramKey12 = 0x83,
 };
 
+// Characters of the keys the screens act on.
+inline constexpr uint8_t kBackspace = 8;
+inline constexpr uint8_t kTab = 9;
+inline constexpr uint8_t kEnter = 13;
+inline constexpr uint8_t kEscape = 27;
+
 // Modifier bits captured with a key.
 using ShiftState = uint8_t;
 inline constexpr ShiftState ShiftKey = 0x01;

@@ -23,11 +23,6 @@ bool FieldPositionerActive = false;
 
 namespace {
 
-constexpr uint8_t kBackspace = 8;
-constexpr uint8_t kTab = 9;
-constexpr uint8_t kEnter = 13;
-constexpr uint8_t kEscape = 27;
-
 int ScreenColumn(int s) {
     return (s - 1) % 80 + 1;
 }

@@ -16,10 +16,6 @@ bool ConversionKeyPressed = true;
 
 namespace {
 
-constexpr uint8_t kBackspace = 8;
-constexpr uint8_t kEnter = 13;
-constexpr uint8_t kEscape = 27;
-
 // Takes back the last echoed character: one cell left (from column 1 to
 // column 80 of the row above), a blank there, and the cursor onto it.
 void EraseLastEcho() {

@@ -13,8 +13,6 @@ constexpr int kPageEntries = 4 * kRowsPerColumn;
 constexpr int kColumnWidth = 20;
 constexpr int kDirMarkOffset = 13;  // "[DIR]" stands this far right of the name's start
 constexpr std::size_t kShownNameLength = 12;
-constexpr uint8_t kEnter = 13;
-constexpr uint8_t kEscape = 27;
 
 // The listing of the running ShowDirectory or PickFile: the filled slots from
 // the first on, in ascending byte order of the names. Slot n is element n - 1.
