@@ -69,10 +69,10 @@ enum ScanCodes : uint8_t {
 };
 
 // Characters of the keys the screens act on.
-inline constexpr uint8_t kBackspace = 8;
-inline constexpr uint8_t kTab = 9;
-inline constexpr uint8_t kEnter = 13;
-inline constexpr uint8_t kEscape = 27;
+inline constexpr uint8_t kKeyBackspace = 8;
+inline constexpr uint8_t kKeyTab = 9;
+inline constexpr uint8_t kKeyEnter = 13;
+inline constexpr uint8_t kKeyEscape = 27;
 
 // Modifier bits captured with a key.
 using ShiftState = uint8_t;

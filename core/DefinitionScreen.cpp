@@ -160,12 +160,12 @@ void HandleTextEditorKey(const MappedKey& key) {
         return;
     }
     switch (key.character) {
-        case kEnter:
+        case kKeyEnter:
             MoveTextCursor(1, CursorY + 1);
             break;
-        case kTab:
+        case kKeyTab:
             break;
-        case kBackspace:
+        case kKeyBackspace:
             if (FieldAtCell(CursorX, CursorY) == 0 && CursorX > 1) {
                 MoveTextCursor(CursorX - 1, CursorY);
                 if (FieldAtCell(CursorX, CursorY) == 0) EmptyCellAtCursor();
@@ -376,13 +376,13 @@ bool HandleKey(const MappedKey& key) {
     uint8_t c = key.character;
     if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
     switch (c) {
-        case kEnter:
+        case kKeyEnter:
             if (CursorField() <= FieldCount) GoToFieldStart(CursorField() + 1);
             return false;
-        case kTab:
+        case kKeyTab:
             if (CursorField() > 1) GoToFieldStart(CursorField() - 1);
             return false;
-        case kBackspace:
+        case kKeyBackspace:
             RemoveLastField();
             JournalDefinition();
             return true;
@@ -514,7 +514,7 @@ void LayoutTextEditor(bool singleKey) {
     }
     for (;;) {
         const MappedKey key = ReadMappedKey();
-        if (key.character == kEscape) {
+        if (key.character == kKeyEscape) {
             if (singleKey) return;
             break;
         }
@@ -568,14 +568,14 @@ void FieldPositioner() {
     FieldPositionerActive = true;
     for (;;) {
         const MappedKey key = ReadMappedKey();
-        if (key.character == kEscape) break;
+        if (key.character == kKeyEscape) break;
         const FieldDef& field = FieldTable[n];
         const int s = field.ScreenPos;
         const int column = ScreenColumn(s);
         const int lastCell = s + field.Length - 1;
         int delta = 0;
         bool act = true;
-        if (key.character == kEnter) {
+        if (key.character == kKeyEnter) {
             delta = 81 - column;
         } else if (key.character == 0) {
             switch (key.scanCode) {

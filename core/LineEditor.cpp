@@ -82,24 +82,24 @@ bool LineEditor(std::string& text, int maxLength) {
         character = key.character;
         if (character == 0) {
             HandleOptionKey(key.scanCode);
-        } else if (character == kBackspace) {
+        } else if (character == kKeyBackspace) {
             if (!text.empty()) {
                 EraseLastEcho();
                 text.pop_back();
             }
-        } else if (character != kEnter && character != kEscape) {
+        } else if (character != kKeyEnter && character != kKeyEscape) {
             if (static_cast<int>(text.size()) < maxLength) {
                 text += static_cast<char>(character);
                 Echo(character);
             }
         }
         if (maxLength > 0) {
-            if (character == kEnter || character == kEscape) break;
-        } else if (character == kEscape || ConversionKeyPressed) {
+            if (character == kKeyEnter || character == kKeyEscape) break;
+        } else if (character == kKeyEscape || ConversionKeyPressed) {
             break;
         }
     }
-    return character != kEscape;
+    return character != kKeyEscape;
 }
 
 NumberInput NumberEditor() {
@@ -111,7 +111,7 @@ NumberInput NumberEditor() {
     for (;;) {
         const MappedKey key = ReadMappedKey();
         character = key.character;
-        if (character == kEnter || character == kEscape) break;
+        if (character == kKeyEnter || character == kKeyEscape) break;
         if (character == 0) {
             if (RangePromptActive) {
                 if (key.scanCode == ScanF6) RangeKind = NumberRange;
@@ -141,7 +141,7 @@ NumberInput NumberEditor() {
         } else if (!digitMode() && p == 1 && character == '+' && !plus) {
             Echo(character);
             plus = true;
-        } else if (character == kBackspace && (p > 1 || minus || plus || zero)) {
+        } else if (character == kKeyBackspace && (p > 1 || minus || plus || zero)) {
             EraseLastEcho();
             if (p > 1) {
                 --p;
@@ -152,7 +152,7 @@ NumberInput NumberEditor() {
     }
     NumberInput result;
     result.plus = plus;
-    if (character == kEscape) {
+    if (character == kKeyEscape) {
         result.value = -1;
         result.empty = true;
         return result;

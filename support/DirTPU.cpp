@@ -209,8 +209,8 @@ std::string PickFile(std::string_view pattern, std::string_view preselected,
     const std::string patternText(pattern);
     for (;;) {
         const uint8_t character = ReadKey();
-        if (character == kEnter) return DirectoryList[Picker.current - 1].Name;
-        if (character == kEscape) return {};
+        if (character == kKeyEnter) return DirectoryList[Picker.current - 1].Name;
+        if (character == kKeyEscape) return {};
         if (character != 0) {
             SearchLetter(character);
             continue;
