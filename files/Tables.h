@@ -18,6 +18,17 @@
 // is reported ("Kann Tabelle <name> nicht lesen !!!", waiting for a key) and
 // leaves the slot empty; a file without entries leaves it empty too.
 // True when the slot now holds a table.
+//
+// Lines end at LF (a CR right before it belongs to the line end), are cut to
+// 255 bytes and at a NUL byte, lose their trailing blanks, and are skipped when
+// nothing is left. A table whose lines are not in ascending byte order keeps
+// its lines but no two-character index; the same holds for the address data
+// when its postal-code lines are out of order. A postal-code line whose code is
+// not five digits ends the station ("Plz in den Adressdaten ist fehlerhaft !").
+// A read error after opening throws InOutError; the slot then stays empty. A
+// file with more than 2 GiB of entries, or more than memory holds, is reported
+// like an unreadable one. Bytes added to the file while it loads are left for
+// the next load.
 bool LoadTable(std::string_view name, int slot);
 // Loads the address data into slot 0 unless it is there already.
 void LoadAddressData();
@@ -36,5 +47,17 @@ struct HouseNumber {
     char letter = ' ';   // upper case; ' ': none
 };
 // Splits a trailing house number and letter off `text` ("Hauptstr. 12a" gives
-// 12, 'A' and leaves "Hauptstr.").
+// 12, 'A' and leaves "Hauptstr."). Trailing blanks are ignored; a last letter
+// A-Z or a-z is taken even without digits before it ("Hauptstr" gives 0, 'R'
+// and "Hauptst"); a digit run too long for 32 bits gives 0. `text` always
+// becomes what stands before the number and letter, without trailing blanks,
+// so text that was nothing but a number ("12a") becomes empty.
 HouseNumber SplitHouseNumber(std::string& text);
+
+// Whether a line of the address data (without line end and trailing blanks) is
+// a postal-code line: it ends in TAB and has at least 6 characters, or ends in
+// TAB 'P' and has at least 7. The five characters before that TAB are its code;
+// PostalCodeOfLine gives their value, or -1 when the line is no postal-code
+// line or they are not all digits.
+bool IsPostalCodeLine(std::string_view line);
+int32_t PostalCodeOfLine(std::string_view line);
