@@ -1,0 +1,76 @@
+// The whole station in a real pseudo-terminal: a layout typed, saved with F2,
+// the station left with F1 and N, and the screen and the files checked.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "tests/kit/TempDir.h"
+#include "tests/tty/PtySession.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kF1 = "\x1bOP";
+constexpr const char* kF2 = "\x1bOQ";
+
+}  // namespace
+
+TEST(StationInATerminal, LayOutSaveAndLeave) {
+    TempDir dir;
+    PtySession::Options options;
+    options.environment = {{"ESCDELAY", "25"}};
+    PtySession station(KELBRIN_STATION, {"--terminal"}, options);
+    ASSERT_TRUE(station.WaitForText("F9Modus"));
+    EXPECT_EQ(station.Screen().Row(1).substr(0, 4), "Len ");
+
+    station.Send("n10\r");
+    ASSERT_TRUE(station.WaitForText("N---------"));
+    station.Send("a+5\r");
+    ASSERT_TRUE(station.WaitForText("N---------A...."));
+    ASSERT_TRUE(station.WaitForText("Len 15"));
+
+    station.Send(kF2);
+    ASSERT_TRUE(station.WaitForText("Verzeichnis [*.DEF]:"));
+    station.Send("\r");
+    ASSERT_TRUE(station.WaitForText("Dateiname:"));
+    station.Send("probe\r");
+    ASSERT_TRUE(station.WaitForText("N---------A...."));
+
+    station.Send(kF1);
+    ASSERT_TRUE(station.WaitForText("Daten löschen (Esc/N/Entf) ?"));
+    station.Send("n");
+    const std::optional<int> status = station.WaitExit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+
+    EXPECT_TRUE(dir.Exists("probe.DEF"));
+    EXPECT_EQ(dir.Read("probe.DEF").size(), 5084u + 2 * 15);
+    EXPECT_EQ(dir.Read("probe.DEF"), dir.Read("KELBRIN4.CR1"));
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR2"));  // empty, erased at the end
+}
+
+TEST(StationInATerminal, StopSavesTheOpenTextEditorAndGivesTheTerminalBack) {
+    TempDir dir;
+    PtySession::Options options;
+    options.environment = {{"ESCDELAY", "25"}};
+    PtySession station(KELBRIN_STATION, {"--terminal"}, options);
+    ASSERT_TRUE(station.WaitForText("F9Modus"));
+    station.Send("a3\r");
+    ASSERT_TRUE(station.WaitForText("A.."));
+    station.Send("\x1b[17~");  // F6: the text editor
+    ASSERT_TRUE(station.WaitForText("Alles"));
+    station.Send("Kunde");
+    ASSERT_TRUE(station.WaitForText("A..Kunde"));
+    station.Send("\x03");  // Ctrl+C acts as the Stop button
+    const std::optional<int> status = station.WaitExit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_FALSE(station.Screen().Mode(1049));  // the normal screen is back
+    const std::string journal = dir.Read("KELBRIN4.CR1");
+    ASSERT_GE(journal.size(), 10u + 15 + 80 + 8);
+    EXPECT_EQ(journal.substr(10 + 15 + 80 + 3, 5), "Kunde");
+    EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));
+}
