@@ -74,6 +74,12 @@ TEST(Session, ALayoutSurvivesARestart) {
     }
     {
         StationHarness station;
+        station.Key(VkEscape);  // Esc keeps everything too
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+        EXPECT_EQ(FieldCount, 2);
+    }
+    {
+        StationHarness station;
         station.Add(Del());  // clear everything
         EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
         EXPECT_EQ(FieldCount, 0);
