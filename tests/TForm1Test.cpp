@@ -126,3 +126,27 @@ TEST(MainWindow, ScalingFollowsTheWindowWidthInSteps) {
         }
     }
 }
+
+TEST(MainWindow, PastingInVerifyModeDoesNothingAndLineBreaksNeverArrive) {
+    KeyRecorder recorder;
+    StationHarness verify([&] {
+        Mode = ModeVerify;
+        SubMode = SubMain;
+        MoveCursor(1, 2);
+        recorder.Session()();
+    });
+    verify.Add(script::Paste("12\r\n"));
+    verify.Type("x");
+    verify.Start();
+    EXPECT_EQ(recorder.keys, (std::vector<int>{'x'}));  // nothing of the paste arrived
+    Mode = ModeDefinition;
+
+    TempDir dir;
+    StationHarness station;
+    station.Type("a2\r");
+    station.Key(VkF6);
+    station.Add(script::Paste("12\r\n"));
+    station.Key(VkEscape);
+    station.Start();
+    EXPECT_EQ(station.Text(3, 2, 3), "12░");  // exactly the two characters
+}
