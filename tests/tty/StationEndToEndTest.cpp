@@ -15,13 +15,17 @@ using namespace std::chrono_literals;
 constexpr const char* kF1 = "\x1bOP";
 constexpr const char* kF2 = "\x1bOQ";
 
+PtySession::Options StationOptions() {
+    PtySession::Options options;
+    options.environment = {{"ESCDELAY", "25"}};
+    return options;
+}
+
 }  // namespace
 
 TEST(StationInATerminal, LayOutSaveAndLeave) {
     TempDir dir;
-    PtySession::Options options;
-    options.environment = {{"ESCDELAY", "25"}};
-    PtySession station(KELBRIN_STATION, {"--terminal"}, options);
+    PtySession station(KELBRIN_STATION, {"--terminal"}, StationOptions());
     ASSERT_TRUE(station.WaitForText("F9Modus"));
     EXPECT_EQ(station.Screen().Row(1).substr(0, 4), "Len ");
 
@@ -54,9 +58,7 @@ TEST(StationInATerminal, LayOutSaveAndLeave) {
 
 TEST(StationInATerminal, StopSavesTheOpenTextEditorAndGivesTheTerminalBack) {
     TempDir dir;
-    PtySession::Options options;
-    options.environment = {{"ESCDELAY", "25"}};
-    PtySession station(KELBRIN_STATION, {"--terminal"}, options);
+    PtySession station(KELBRIN_STATION, {"--terminal"}, StationOptions());
     ASSERT_TRUE(station.WaitForText("F9Modus"));
     station.Send("a3\r");
     ASSERT_TRUE(station.WaitForText("A.."));
