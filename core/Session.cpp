@@ -7,6 +7,7 @@
 #include "core/EntryScreen.h"
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
+#include "core/InOutFailure.h"
 #include "core/LineEditor.h"
 #include "core/ProgramKeys.h"
 #include "core/Prompts.h"
@@ -24,13 +25,71 @@ int32_t SubMode = SubMain;
 
 namespace {
 
+// Saving failed when the operator last tried to leave; the next try ends
+// the station even if saving fails again.
+bool leaveRefused = false;
+
 void ReleaseAllTables() {
     for (int slot = 0; slot <= MaxFields; ++slot) ReleaseSlot(slot);
+}
+
+// Whether the station may end now. What the operator did is written first; if
+// that fails the station stays (the operator has seen why and can make room,
+// or save the layout elsewhere), but a second attempt to leave is obeyed.
+bool MayEnd(bool saved) {
+    if (saved) {
+        leaveRefused = false;
+        return true;
+    }
+    if (leaveRefused) return true;
+    leaveRefused = true;
+    return false;
+}
+
+void RunScreen() {
+    if (Mode == ModeDefinition) {
+        switch (SubMode) {
+            case SubMain:
+                DefinitionScreen();
+                break;
+            case SubReadDefinition:
+                ReadDefinitionFile("");
+                SubMode = SubMain;
+                break;
+            case SubWriteDefinition:
+                WriteDefinitionFile("");
+                SubMode = SubMain;
+                break;
+            default:
+                break;
+        }
+    } else {
+        switch (SubMode) {
+            case SubMain:
+                EntryScreen(Mode, false, true);
+                break;
+            case SubLoadData:
+                LoadData();
+                SubMode = SubMain;
+                break;
+            case SubSaveData:
+                SaveData();
+                SubMode = SubMain;
+                break;
+            case SubPrintData:
+                PrintData();
+                SubMode = SubMain;
+                break;
+            default:
+                break;
+        }
+    }
 }
 
 }  // namespace
 
 void SessionInit() {
+    leaveRefused = false;
     ReleaseAllTables();
     ResetFieldModel();
     ResetDataFiles();  // the conversion mode starts as EBCDIC, DIN variant
@@ -57,46 +116,30 @@ void SessionInit() {
 }
 
 void MainLoop() {
-    while (Mode != ModeEnd) {
-        if (Mode == ModeDefinition) {
-            switch (SubMode) {
-                case SubMain:
-                    DefinitionScreen();
-                    break;
-                case SubReadDefinition:
-                    ReadDefinitionFile("");
-                    SubMode = SubMain;
-                    break;
-                case SubWriteDefinition:
-                    WriteDefinitionFile("");
-                    SubMode = SubMain;
-                    break;
-                default:
-                    break;
-            }
-        } else if (Mode == ModeEntry || Mode == ModeVerify) {
-            switch (SubMode) {
-                case SubMain:
-                    EntryScreen(Mode, false, true);
-                    break;
-                case SubLoadData:
-                    LoadData();
-                    SubMode = SubMain;
-                    break;
-                case SubSaveData:
-                    SaveData();
-                    SubMode = SubMain;
-                    break;
-                case SubPrintData:
-                    PrintData();
-                    SubMode = SubMain;
-                    break;
-                default:
-                    break;
-            }
-        } else {
+    int32_t workingMode = Mode;
+    for (;;) {
+        if (Mode == ModeEnd) {
+            if (MayEnd(WriteLayoutJournalForEnd(false))) return;
+            // Back to where the operator was, with everything still in memory.
+            Mode = workingMode;
+            SubMode = SubMain;
+        }
+        if (Mode != ModeDefinition && Mode != ModeEntry && Mode != ModeVerify) {
             // A mode the loop does not know: nothing runs, so leave rather than spin.
             Mode = ModeEnd;
+            return;
+        }
+        workingMode = Mode;
+        try {
+            RunScreen();
+        } catch (const InOutError& error) {
+            // A failure nobody handled closer to it: the operation is given up,
+            // the operator is told, and the mode's main screen starts again.
+            // The editors were left by the failure, so they are no longer open.
+            ReportInOutError(error.code);
+            LayoutTextEditorActive = false;
+            FieldPositionerActive = false;
+            SubMode = SubMain;
         }
     }
 }
@@ -115,18 +158,31 @@ void RunSession() {
     SessionShutdown();
 }
 
-void SaveBeforeEnd() {
-    if (Mode == ModeDefinition) {
-        if (LayoutTextEditorActive || FieldPositionerActive) JournalDefinition();
-    } else if (Mode == ModeEntry || Mode == ModeVerify) {
-        Mode = ModeEntry;
-        CommitRecord(true);
+bool SaveBeforeEnd() {
+    bool saved = true;
+    try {
+        if (Mode == ModeEntry || Mode == ModeVerify) {
+            Mode = ModeEntry;
+            saved = CommitRecord(true);
+        }
+    } catch (const InOutError& error) {
+        ReportInOutError(error.code);
+        saved = false;
     }
+    // The two layout editors journal only as they go; whatever else is
+    // unwritten (a failed write earlier) is written now too.
+    const bool editing = Mode == ModeDefinition && (LayoutTextEditorActive || FieldPositionerActive);
+    if (!WriteLayoutJournalForEnd(editing)) saved = false;
+    return MayEnd(saved);
 }
 
 void EndStationAfterFatalError() {
     SaveBeforeEnd();
-    CloseRecordFile();
+    try {
+        CloseRecordFile();
+    } catch (const InOutError&) {
+        // Ending anyway: the records were flushed as they were committed.
+    }
     if (WindowSystem* host = BoundWindowSystem()) host->EndProcess(1);
     std::exit(1);
 }

@@ -32,8 +32,11 @@ void RunSession();
 
 // What the screen holds is saved before the station ends from the middle of a
 // screen (Stop, closing the window): the layout when one of the two layout
-// editors is open, the record on the screen in entry and verify mode.
-void SaveBeforeEnd();
+// editors is open or an earlier write of it failed, the record on the screen
+// in entry and verify mode. A failure is shown; the result says whether the
+// station may end: true when everything was saved, and also on the second
+// attempt after a failure (the operator insists).
+bool SaveBeforeEnd();
 // Ends the station after data it cannot work with: saves what the screen
 // holds, closes the record file and ends the process.
 [[noreturn]] void EndStationAfterFatalError();

@@ -4,8 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
 #include "core/FieldModel.h"
+#include "core/InOutFailure.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "files/DefinitionFile.h"
@@ -18,6 +20,32 @@ ByteFile RecordFile;
 namespace {
 
 int lockDescriptor = -1;
+
+// The layout journal is behind memory (its last write failed).
+bool layoutUnwritten = false;
+// The error number the operator was last told about; 0 after a write succeeded.
+int reportedLayoutError = 0;
+
+bool WriteLayoutJournal(bool reportAlways) {
+    try {
+        WriteDefinitionFile(kLayoutJournal);
+    } catch (const InOutError& error) {
+        layoutUnwritten = true;
+        // A full disk fails every change until room is made: one box says so,
+        // and each further failure of the same kind only beeps, so that the
+        // operator can go on working (and make room) without a box per key.
+        if (reportAlways || error.code != reportedLayoutError) {
+            reportedLayoutError = error.code;
+            ReportInOutError(error.code);
+        } else {
+            Beep();
+        }
+        return false;
+    }
+    layoutUnwritten = false;
+    reportedLayoutError = 0;
+    return true;
+}
 
 // Two stations in one directory would overwrite each other's journal: the
 // first one holds a lock on the working directory itself for its whole
@@ -49,6 +77,8 @@ void ReleaseJournalLock() {
 }
 
 void OpenJournal() {
+    layoutUnwritten = false;
+    reportedLayoutError = 0;
     if (!TakeJournalLock()) {
         ShowMessage("In diesem Verzeichnis arbeitet schon eine andere Kelbrin-Station !!!"_oem,
                     true);
@@ -75,7 +105,16 @@ void CloseJournal() {
 }
 
 void JournalDefinition() {
-    WriteDefinitionFile(kLayoutJournal);
+    WriteLayoutJournal(false);
+}
+
+bool LayoutJournalUnwritten() {
+    return layoutUnwritten;
+}
+
+bool WriteLayoutJournalForEnd(bool evenIfWritten) {
+    if (!layoutUnwritten && !evenIfWritten) return true;
+    return WriteLayoutJournal(true);
 }
 
 void RestoreDefinitionFromJournal() {
@@ -94,6 +133,8 @@ void CloseRecordFile() {
 
 void ClearJournalFiles() {
     EraseFile(kLayoutJournal);
+    layoutUnwritten = false;  // the layout is gone, and so is its journal
+    reportedLayoutError = 0;
     CheckInOut(RecordFile.Close());
     CheckInOut(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create));
 }

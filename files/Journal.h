@@ -21,8 +21,17 @@ void OpenJournal();
 // End of a session: closes KELBRIN4.CR2 and erases it when it is empty.
 void CloseJournal();
 // Writes the current layout (with the program keys) to KELBRIN4.CR1. The file
-// is replaced whole: it always holds either the old or the new layout.
+// is replaced whole: it always holds either the old or the new layout. When it
+// cannot be written the operator is told (once while the same failure lasts;
+// after that a beep), the layout stays unwritten in memory and the next change
+// or the end of the session writes it again. It never throws.
 void JournalDefinition();
+// Whether the layout in memory has changes KELBRIN4.CR1 does not hold yet.
+bool LayoutJournalUnwritten();
+// Before the station ends: writes the layout when it is unwritten (or, with
+// `evenIfWritten`, in any case). A failure is always shown. True when
+// KELBRIN4.CR1 now holds the layout.
+bool WriteLayoutJournalForEnd(bool evenIfWritten);
 // Reads the layout back from KELBRIN4.CR1 (to undo an edit that did not fit).
 void RestoreDefinitionFromJournal();
 // Writes the record on the screen to the record file at its place; with

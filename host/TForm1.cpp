@@ -1,6 +1,5 @@
 #include "host/TForm1.h"
 
-#include <cerrno>
 #include <cmath>
 #include <string>
 
@@ -8,6 +7,7 @@
 #include "core/DefinitionScreen.h"
 #include "core/EntryScreen.h"
 #include "core/FieldModel.h"
+#include "core/InOutFailure.h"
 #include "core/ScreenLayout.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
@@ -19,27 +19,6 @@ namespace {
 
 constexpr std::size_t kClipboardLimit = 32768;
 constexpr int kDesignMainWidth = 1043;
-
-// A short German reason for the error numbers an operator is likely to meet.
-std::string ReasonOf(int code) {
-    switch (code) {
-        case ENOSPC:
-            return "kein Platz mehr auf dem Datenträger";
-        case EACCES:
-        case EPERM:
-            return "Zugriff verweigert";
-        case EROFS:
-            return "Datenträger ist schreibgeschützt";
-        case ENOENT:
-            return "Datei nicht gefunden";
-        case EIO:
-            return "Lese- oder Schreibfehler des Datenträgers";
-        case EDQUOT:
-            return "Speicherkontingent erschöpft";
-        default:
-            return "Ein-/Ausgabefehler";
-    }
-}
 
 bool IsDroppedFromClipboard(char32_t c) {
     return c == 0 || c == 8 || c == 9 || c == 10 || c == 13 || c == 27 || c == kFillerGlyph;
@@ -60,8 +39,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::ReportInOutError(int code) {
-    windowSystem_.MessageBox(
-        kWindowCaption, "Ein-/Ausgabefehler " + std::to_string(code) + ": " + ReasonOf(code) + ".");
+    windowSystem_.MessageBox(kWindowCaption, InOutErrorText(code));
 }
 
 void TForm1::StartDown() {
@@ -91,21 +69,27 @@ void TForm1::StartDown() {
     try {
         session_();
     } catch (const InOutError& error) {
-        // The session is abandoned; the window stays, and Stop or closing it ends the program.
+        // Failures inside the session are handled where they happen and the
+        // station goes on; what arrives here is a failure of start-up or of
+        // the end (the record file cannot be made or closed). There is no
+        // session left to go on with: say why, then end.
         ReportInOutError(error.code);
-        return;
+        windowSystem_.EndProcess(1);
     }
     windowSystem_.EndProcess(0);
 }
 
 void TForm1::SaveAndEnd() {
     if (StartGuard) {
+        // When what the screen holds cannot be written, the station stays
+        // open (the operator has seen why) unless this is the second attempt.
+        if (!SaveBeforeEnd()) return;
         try {
-            SaveBeforeEnd();
             CloseRecordFile();
         } catch (const InOutError& error) {
+            // Every record was flushed when it was committed; a failing close
+            // loses nothing more, so the station still ends.
             ReportInOutError(error.code);
-            return;
         }
     }
     windowSystem_.EndProcess(0);

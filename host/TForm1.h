@@ -10,11 +10,10 @@
 #include <string>
 
 #include "console/ConsoleKeyboard.h"
+#include "core/InOutFailure.h"
 #include "host/HostEvents.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
-
-inline constexpr const char* kWindowCaption = "Kelbrin 4.9";
 
 class TForm1 : public HostEvents {
   public:
@@ -31,9 +30,9 @@ class TForm1 : public HostEvents {
     bool StartGuard = false;
     bool NtPlatform = false;
 
-    // Start: binds the screen and runs the session; returns only when the
-    // session was abandoned by an input/output failure (the normal end and
-    // Stop end the process through the window system).
+    // Start: binds the screen, runs the session and ends the process through
+    // the window system (exit code 1 after an input/output failure at start-up
+    // or at the end, which is shown first).
     void StartDown() override;
     void StopDown() override;
     void FormClose() override;

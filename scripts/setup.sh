@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core       # a monospace font for the window
   libncurses-dev          # the terminal
   libgtest-dev            # the tests
+  strace                  # failing system calls on purpose in the terminal tests
 )
 
 missing=()

@@ -2,6 +2,7 @@
 // the station left with F1 and N, and the screen and the files checked.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -75,4 +76,39 @@ TEST(StationInATerminal, StopSavesTheOpenTextEditorAndGivesTheTerminalBack) {
     ASSERT_GE(journal.size(), 10u + 15 + 80 + 8);
     EXPECT_EQ(journal.substr(10 + 15 + 80 + 3, 5), "Kunde");
     EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));
+}
+
+// The real station with one system call on its files failing (strace injects
+// it): the terminal shows the failure in a box, the station takes keys again
+// once the box is closed, and the next change writes the layout the failure
+// kept back. The terminal itself writes with write(), the station's files with
+// pwrite, fsync and rename, so the first call of each kind is the journal's.
+TEST(StationInATerminal, AFailingDiskIsShownAndTheStationGoesOn) {
+    const char* strace = "/usr/bin/strace";
+    if (::access(strace, X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+    for (const char* call : {"pwrite64", "fsync", "rename"}) {
+        SCOPED_TRACE(call);
+        TempDir dir;
+        PtySession station(strace,
+                           {"-f", "-qq", "-o", "/dev/null", "-e", "trace=pwrite64,fsync,rename",
+                            "-e", std::string("inject=") + call + ":error=ENOSPC:when=1",
+                            KELBRIN_STATION, "--terminal"},
+                           StationOptions());
+        ASSERT_TRUE(station.WaitForText("F9Modus"));
+        station.Send("n10\r");
+        ASSERT_TRUE(station.WaitForText("kein Platz mehr auf dem Datenträger"));
+        EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
+        station.Send("\r");  // closes the box
+        station.Send("a+5\r");
+        ASSERT_TRUE(station.WaitForText("N---------A...."));
+        station.Send(kF1);
+        ASSERT_TRUE(station.WaitForText("Daten löschen (Esc/N/Entf) ?"));
+        station.Send("n");
+        const std::optional<int> status = station.WaitExit();
+        ASSERT_TRUE(status.has_value());
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+        const std::string journal = dir.Read("KELBRIN4.CR1");
+        ASSERT_GE(journal.size(), 10u);
+        EXPECT_EQ(journal[8], 2);  // both fields
+    }
 }

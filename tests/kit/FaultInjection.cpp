@@ -1,0 +1,113 @@
+#include "tests/kit/FaultInjection.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+struct Fault {
+    FaultyCall call = FaultyCall::Write;
+    std::string pathPart;
+    int error = 0;
+    int nth = 0;
+    int seen = 0;
+    int failed = 0;
+};
+
+std::atomic<bool> armed{false};
+std::mutex faultMutex;
+Fault fault;
+
+std::string PathOfDescriptor(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// True when this call is to fail; errno is then set.
+bool ShouldFail(FaultyCall call, const std::string& path) {
+    if (!armed.load(std::memory_order_relaxed)) return false;
+    std::lock_guard<std::mutex> lock(faultMutex);
+    if (fault.call != call || path.find(fault.pathPart) == std::string::npos) return false;
+    ++fault.seen;
+    if (fault.nth != 0 && fault.seen != fault.nth) return false;
+    ++fault.failed;
+    errno = fault.error;
+    return true;
+}
+
+bool DescriptorShouldFail(FaultyCall call, int fd) {
+    return armed.load(std::memory_order_relaxed) && ShouldFail(call, PathOfDescriptor(fd));
+}
+
+template <typename Function>
+Function Next(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+void InjectFault(FaultyCall call, const std::string& pathPart, int error, int nth) {
+    std::lock_guard<std::mutex> lock(faultMutex);
+    fault = Fault{call, pathPart, error, nth, 0, 0};
+    armed = true;
+}
+
+void ClearFaults() {
+    armed = false;
+}
+
+int InjectedFailures() {
+    std::lock_guard<std::mutex> lock(faultMutex);
+    return fault.failed;
+}
+
+// The program's own definitions take the place of the C library's; each one
+// passes the call on unless it is to fail.
+extern "C" {
+
+ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
+    if (DescriptorShouldFail(FaultyCall::Write, fd)) return -1;
+    static auto next = Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    return next(fd, data, count, offset);
+}
+
+ssize_t write(int fd, const void* data, size_t count) {
+    if (DescriptorShouldFail(FaultyCall::Write, fd)) return -1;
+    static auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");
+    return next(fd, data, count);
+}
+
+int fsync(int fd) {
+    if (DescriptorShouldFail(FaultyCall::Flush, fd)) return -1;
+    static auto next = Next<int (*)(int)>("fsync");
+    return next(fd);
+}
+
+int fdatasync(int fd) {
+    if (DescriptorShouldFail(FaultyCall::Flush, fd)) return -1;
+    static auto next = Next<int (*)(int)>("fdatasync");
+    return next(fd);
+}
+
+int rename(const char* from, const char* to) {
+    if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::Rename, to)) return -1;
+    static auto next = Next<int (*)(const char*, const char*)>("rename");
+    return next(from, to);
+}
+
+int renameat(int fromDir, const char* from, int toDir, const char* to) {
+    if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::Rename, to)) return -1;
+    static auto next = Next<int (*)(int, const char*, int, const char*)>("renameat");
+    return next(fromDir, from, toDir, to);
+}
+
+}  // extern "C"

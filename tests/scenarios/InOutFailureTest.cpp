@@ -1,0 +1,135 @@
+// Input/output failures while the operator works: the failure is shown, the
+// station goes on where the operator was, and what could not be written is
+// written at the next occasion. The failures are real failing system calls
+// (tests/kit/FaultInjection) on the layout journal's files.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "console/WinCrt.h"
+#include "core/FieldModel.h"
+#include "core/Session.h"
+#include "tests/kit/FaultInjection.h"
+#include "tests/kit/StationHarness.h"
+#include "tests/kit/TempDir.h"
+
+namespace {
+
+constexpr const char* kFullDisk = "Ein-/Ausgabefehler 28: kein Platz mehr auf dem Datenträger.";
+
+// The field count KELBRIN4.CR1 holds; -1 when it holds no layout.
+int JournalFieldCount(const TempDir& dir) {
+    const std::string bytes = dir.Exists("KELBRIN4.CR1") ? dir.Read("KELBRIN4.CR1") : "";
+    if (bytes.size() < 10 || bytes.compare(0, 8, "FeldDef2") != 0) return -1;
+    return static_cast<uint8_t>(bytes[8]) | (static_cast<uint8_t>(bytes[9]) << 8);
+}
+
+// Files other than the two journal files: a failed write must leave nothing behind.
+int StrayFiles(const TempDir& dir) {
+    int stray = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name != "KELBRIN4.CR1" && name != "KELBRIN4.CR2") ++stray;
+    }
+    return stray;
+}
+
+struct FaultGuard {
+    ~FaultGuard() { ClearFaults(); }
+};
+
+}  // namespace
+
+TEST(InOutFailure, AFailedJournalWriteIsShownAndWrittenAtTheNextChange) {
+    const struct {
+        FaultyCall call;
+        int error;
+        const char* text;
+    } cases[] = {
+        {FaultyCall::Write, ENOSPC, kFullDisk},
+        {FaultyCall::Flush, EIO, "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers."},
+        {FaultyCall::Rename, ENOSPC, kFullDisk},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        FaultGuard guard;
+        TempDir dir;
+        StationHarness station;
+        station.Type("n10\r");
+        station.Add(script::Call([&] { InjectFault(c.call, "KELBRIN4.CR1", c.error); }));
+        station.Type("a+5\r");
+        station.Add(script::Call([&] {
+            EXPECT_EQ(InjectedFailures(), 1);
+            ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+            EXPECT_EQ(station.host().MessageBoxes()[0].text, c.text);
+            EXPECT_EQ(JournalFieldCount(dir), 1);  // the old layout, whole
+            EXPECT_EQ(StrayFiles(dir), 0);
+        }));
+        station.Type("b+3\r");  // the station still takes keys; this change writes all
+        station.Add(script::Call([&] { EXPECT_EQ(JournalFieldCount(dir), 3); }));
+        station.Key(VkF1);
+        station.Type("n");
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+        EXPECT_EQ(station.host().ExitCode(), 0);
+        EXPECT_EQ(station.host().MessageBoxes().size(), 1u);
+        EXPECT_EQ(JournalFieldCount(dir), 3);
+    }
+}
+
+TEST(InOutFailure, LeavingWithAnUnwrittenLayoutNeedsASecondWordWhenTheDiskStaysFull) {
+    FaultGuard guard;
+    TempDir dir;
+    StationHarness station;
+    station.Type("n10\r");
+    station.Add(script::Call([&] { InjectFault(FaultyCall::Write, "KELBRIN4.CR1", ENOSPC, 0); }));
+    station.Type("a+5\r");
+    station.Type("b+3\r");  // fails the same way again: a beep, not a second box
+    station.Add(script::Call([&] {
+        EXPECT_EQ(station.host().MessageBoxes().size(), 1u);
+        EXPECT_EQ(station.host().Beeps(), 1);
+    }));
+    station.Key(VkF1);
+    station.Type("n");
+    station.Add(script::Call([&] {
+        // Refused: told again, and back on the definition screen with all three fields.
+        EXPECT_EQ(station.host().MessageBoxes().size(), 2u);
+        EXPECT_EQ(Mode, ModeDefinition);
+        EXPECT_EQ(FieldCount, 3);
+        EXPECT_EQ(station.Text(1, 2, 18), "N---------A....B..");
+    }));
+    station.Key(VkF1);
+    station.Type("n");  // the operator insists
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(station.host().MessageBoxes().size(), 3u);
+    EXPECT_EQ(JournalFieldCount(dir), 1);
+}
+
+TEST(InOutFailure, StopWritesTheUnwrittenLayoutOnceThereIsRoom) {
+    FaultGuard guard;
+    TempDir dir;
+    StationHarness station;
+    station.Type("n10\r");
+    station.Add(script::Call([&] { InjectFault(FaultyCall::Rename, "KELBRIN4.CR1", ENOSPC, 0); }));
+    station.Type("a+5\r");
+    station.Add(script::Stop());
+    station.Add(script::Call([&] {
+        EXPECT_EQ(station.host().MessageBoxes().size(), 2u);
+        EXPECT_FALSE(station.host().Ended());
+        ClearFaults();  // the operator made room
+    }));
+    station.Add(script::Stop());
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(JournalFieldCount(dir), 2);
+}
+
+TEST(InOutFailure, ARecordFileThatCannotBeMadeEndsTheStationAfterSayingWhy) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir("KELBRIN4.CR2", 0755), 0);
+    StationHarness station;
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(station.host().ExitCode(), 1);
+    ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+    EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 21:", 0), 0u);
+}
