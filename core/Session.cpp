@@ -171,7 +171,8 @@ bool SaveBeforeEnd() {
     }
     // The two layout editors journal only as they go; whatever else is
     // unwritten (a failed write earlier) is written now too.
-    const bool editing = Mode == ModeDefinition && (LayoutTextEditorActive || FieldPositionerActive);
+    const bool editing =
+        Mode == ModeDefinition && (LayoutTextEditorActive || FieldPositionerActive);
     if (!WriteLayoutJournalForEnd(editing)) saved = false;
     return MayEnd(saved);
 }

@@ -4,9 +4,9 @@
 // (tests/kit/FaultInjection) on the layout journal's files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
@@ -49,7 +49,8 @@ TEST(InOutFailure, AFailedJournalWriteIsShownAndWrittenAtTheNextChange) {
         const char* text;
     } cases[] = {
         {FaultyCall::Write, ENOSPC, kFullDisk},
-        {FaultyCall::Flush, EIO, "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers."},
+        {FaultyCall::Flush, EIO,
+         "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers."},
         {FaultyCall::Rename, ENOSPC, kFullDisk},
     };
     for (const auto& c : cases) {

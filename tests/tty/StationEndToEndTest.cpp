@@ -89,11 +89,11 @@ TEST(StationInATerminal, AFailingDiskIsShownAndTheStationGoesOn) {
     for (const char* call : {"pwrite64", "fsync", "rename"}) {
         SCOPED_TRACE(call);
         TempDir dir;
-        PtySession station(strace,
-                           {"-f", "-qq", "-o", "/dev/null", "-e", "trace=pwrite64,fsync,rename",
-                            "-e", std::string("inject=") + call + ":error=ENOSPC:when=1",
-                            KELBRIN_STATION, "--terminal"},
-                           StationOptions());
+        PtySession station(
+            strace,
+            {"-f", "-qq", "-o", "/dev/null", "-e", "trace=pwrite64,fsync,rename", "-e",
+             std::string("inject=") + call + ":error=ENOSPC:when=1", KELBRIN_STATION, "--terminal"},
+            StationOptions());
         ASSERT_TRUE(station.WaitForText("F9Modus"));
         station.Send("n10\r");
         ASSERT_TRUE(station.WaitForText("kein Platz mehr auf dem Datenträger"));
