@@ -76,7 +76,9 @@ void TForm1::StartDown() {
         ReportInOutError(error.code);
         windowSystem_.EndProcess(1);
     }
-    windowSystem_.EndProcess(0);
+    // An operator who left although the layout could not be written has lost
+    // work: the exit code says so.
+    windowSystem_.EndProcess(LayoutJournalUnwritten() ? 1 : 0);
 }
 
 void TForm1::SaveAndEnd() {
@@ -92,7 +94,7 @@ void TForm1::SaveAndEnd() {
             ReportInOutError(error.code);
         }
     }
-    windowSystem_.EndProcess(0);
+    windowSystem_.EndProcess(StartGuard && LayoutJournalUnwritten() ? 1 : 0);
 }
 
 void TForm1::StopDown() {

@@ -104,6 +104,7 @@ TEST(InOutFailure, LeavingWithAnUnwrittenLayoutNeedsASecondWordWhenTheDiskStaysF
     station.Type("n");  // the operator insists
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
     EXPECT_EQ(station.host().MessageBoxes().size(), 3u);
+    EXPECT_EQ(station.host().ExitCode(), 1);  // ended with work lost
     EXPECT_EQ(JournalFieldCount(dir), 1);
 }
 
