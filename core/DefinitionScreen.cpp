@@ -23,6 +23,33 @@ bool FieldPositionerActive = false;
 
 namespace {
 
+// Set by every change the text editor or the positioner makes to the layout,
+// cleared when the layout goes to the journal.
+bool layoutUnjournaled = false;
+
+// The key wait of the text editor and the positioner. Before the station
+// sleeps, what changed goes to the journal, so that a crash loses at most the
+// key being handled. While keys are already waiting (a burst faster than the
+// disk, or a paste, which arrives during this wait and edits key by key without
+// waiting) nothing is written: the burst costs one write at its end.
+MappedKey ReadKeyJournalingLayout() {
+    while (!PollKey()) {
+        if (layoutUnjournaled) {
+            layoutUnjournaled = false;
+            JournalDefinition();
+        } else {
+            BoundWindowSystem()->WaitForEvents();
+        }
+    }
+    return ReadMappedKey();
+}
+
+// Leaving an editor always writes the journal.
+void JournalLayout() {
+    layoutUnjournaled = false;
+    JournalDefinition();
+}
+
 int ScreenColumn(int s) {
     return (s - 1) % 80 + 1;
 }
@@ -102,8 +129,14 @@ void AdvanceTextCursor() {
     }
 }
 
+void StoreLayoutCell(int x, int y, uint8_t cell) {
+    if (LayoutCell(x, y) == cell) return;
+    LayoutCell(x, y) = cell;
+    layoutUnjournaled = true;
+}
+
 void EmptyCellAtCursor() {
-    LayoutCell(CursorX, CursorY) = EmptyCell;
+    StoreLayoutCell(CursorX, CursorY, EmptyCell);
     const int x = CursorX, y = CursorY;
     DrawLayoutCell(x, y);
     EditorColors();
@@ -144,6 +177,7 @@ void HandleTextEditorKey(const MappedKey& key) {
             case ScanDel:
                 if (ShiftOnlyHeld()) {
                     ClearLayout();
+                    layoutUnjournaled = true;
                     DrawLayoutRows();
                     DrawAllFields();
                     EditorColors();
@@ -173,7 +207,7 @@ void HandleTextEditorKey(const MappedKey& key) {
             break;
         default:
             if (FieldAtCell(CursorX, CursorY) == 0) {
-                LayoutCell(CursorX, CursorY) = key.character;
+                StoreLayoutCell(CursorX, CursorY, key.character);
                 EditorColors();
                 const int x = CursorX, y = CursorY;
                 WriteText(std::string(1, static_cast<char>(key.character)));
@@ -439,6 +473,7 @@ bool HandleKey(const MappedKey& key) {
 void ResetDefinitionScreen() {
     LayoutTextEditorActive = false;
     FieldPositionerActive = false;
+    layoutUnjournaled = false;
 }
 
 void DrawLayoutRows() {
@@ -512,8 +547,10 @@ void LayoutTextEditor(bool singleKey) {
         LayoutTextEditorActive = true;
         MoveTextCursor(CursorX, CursorY);
     }
+    // A pasted character is already waiting; the paste is journaled as a whole
+    // by the editor's own key wait when it is over.
     for (;;) {
-        const MappedKey key = ReadMappedKey();
+        const MappedKey key = singleKey ? ReadMappedKey() : ReadKeyJournalingLayout();
         if (key.character == kKeyEscape) {
             if (singleKey) return;
             break;
@@ -522,7 +559,7 @@ void LayoutTextEditor(bool singleKey) {
         if (singleKey) return;
     }
     LayoutTextEditorActive = false;
-    JournalDefinition();
+    JournalLayout();
 }
 
 bool MoveField(int delta, int n) {
@@ -533,6 +570,7 @@ bool MoveField(int delta, int n) {
     auto shift = [&](int m) {
         EraseField(m);
         FieldTable[m].ScreenPos = static_cast<int16_t>(FieldTable[m].ScreenPos + delta);
+        layoutUnjournaled = true;
         DrawField(m);
     };
     if (n < FieldCount && s + delta + field.Length > FieldTable[n + 1].ScreenPos) {
@@ -567,7 +605,7 @@ void FieldPositioner() {
     GoToFieldStart(n);
     FieldPositionerActive = true;
     for (;;) {
-        const MappedKey key = ReadMappedKey();
+        const MappedKey key = ReadKeyJournalingLayout();
         if (key.character == kKeyEscape) break;
         const FieldDef& field = FieldTable[n];
         const int s = field.ScreenPos;
@@ -616,7 +654,7 @@ void FieldPositioner() {
         if (act) MoveField(delta, n);
     }
     FieldPositionerActive = false;
-    JournalDefinition();
+    JournalLayout();
 }
 
 std::string TypeOverviewText() {

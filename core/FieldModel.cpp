@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "console/ConsoleScreen.h"
 #include "platform/CodePage.h"
@@ -40,6 +41,22 @@ void MoveFieldEntry(int to, int from) {
 void ClearTable(int n) {
     TableAssignments[n].Name.clear();
     TableAssignments[n].Table.reset();
+}
+
+// A condition names its field by number. When the fields `first` to `last`
+// are renumbered by `delta`, every condition on them follows its field; a
+// condition on the field `gone` (0: none) has lost its field and goes.
+void RenumberConditions(int first, int last, int delta, int gone) {
+    for (int n = 1; n <= FieldCount; ++n) {
+        FieldExtra& extra = FieldExtras[n];
+        if (gone != 0 && extra.ConditionField == gone) {
+            extra.ConditionField = 0;
+            extra.ConditionFrom = 1;
+            extra.ConditionTo = 0;
+        } else if (extra.ConditionField >= first && extra.ConditionField <= last) {
+            extra.ConditionField = static_cast<int16_t>(extra.ConditionField + delta);
+        }
+    }
 }
 
 }  // namespace
@@ -176,6 +193,8 @@ bool SetTypeSplitOrMerge(int n, uint8_t c) {
             --FieldCount;
             for (int m = n + 1; m <= oldCount; ++m) MoveFieldEntry(m - 1, m);
             ClearTable(oldCount);
+            ResetFieldExtra(oldCount);
+            RenumberConditions(n + 1, oldCount, -1, n);
             FieldTable[n - 1].Length = static_cast<int16_t>(FieldTable[n - 1].Length + length);
             return touched;
         }
@@ -186,6 +205,10 @@ bool SetTypeSplitOrMerge(int n, uint8_t c) {
     field.Length = static_cast<int16_t>(p - field.RecordPos);
     ++FieldCount;
     for (int m = FieldCount; m >= n + 2; --m) MoveFieldEntry(m, m - 1);
+    // Field n keeps its number, so conditions on it stay. Numbers beyond the
+    // last field move up too, so that none of them comes to name the field
+    // that is now last.
+    RenumberConditions(n + 1, MaxFields, +1, 0);
     PutField(n + 1, c, length - FieldTable[n].Length);
     return true;
 }
@@ -194,6 +217,9 @@ bool ResizeField(int n, int delta) {
     if (!IsField(n)) return true;
     const int newLength = FieldTable[n].Length + delta;
     if (newLength < 1 || newLength > MaxFields) return true;
+    // The fields as they were, to undo a change that does not fit. The journal
+    // is no copy to undo from: after a write that failed it holds an older layout.
+    const std::vector<FieldDef> before(FieldTable.begin() + n, FieldTable.begin() + FieldCount + 1);
     if (FieldHooks.EraseField) FieldHooks.EraseField(n);
     FieldTable[n].Length = static_cast<int16_t>(newLength);
     if (FieldHooks.DrawField) FieldHooks.DrawField(n);
@@ -214,14 +240,17 @@ bool ResizeField(int n, int delta) {
         if (FieldHooks.JournalDefinition) FieldHooks.JournalDefinition();
         return true;
     }
-    if (FieldHooks.RestoreFromJournal) FieldHooks.RestoreFromJournal();
+    std::copy(before.begin(), before.end(), FieldTable.begin() + n);
     return false;
 }
 
 void RemoveLastField() {
     if (FieldCount == 0) return;
-    ClearTable(FieldCount);
+    const int gone = FieldCount;
+    ClearTable(gone);
+    ResetFieldExtra(gone);
     --FieldCount;
+    RenumberConditions(0, -1, 0, gone);
 }
 
 void ResetFieldTable() {

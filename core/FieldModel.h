@@ -89,6 +89,7 @@ bool RecordsDiffer(const RecordBuffer& a, const RecordBuffer& b);
 void ResetFieldExtra(int n);
 void PutField(int n, uint8_t letter, int length);
 bool SetTypeSplitOrMerge(int n, uint8_t c);
+// Grows or shrinks field n; false when the change did not fit and was undone.
 bool ResizeField(int n, int delta);
 void RemoveLastField();
 void ResetFieldTable();
@@ -99,6 +100,7 @@ struct FieldEditHooks {
     void (*EraseField)(int n) = nullptr;
     void (*DrawField)(int n) = nullptr;
     void (*JournalDefinition)() = nullptr;
+    // No longer called: a resize that does not fit is undone in memory.
     void (*RestoreFromJournal)() = nullptr;
 };
 extern FieldEditHooks FieldHooks;

@@ -47,6 +47,28 @@ bool ReadUpperBound(const std::string& prompt, const NumberInput& lower, int32_t
     return true;
 }
 
+// Messages stand from column 25 of row 12; what does not fit before column 80
+// goes on in the rows below from the same column, broken between words. Only a
+// word longer than a whole line is cut.
+void WriteMessageLines(std::string_view text) {
+    constexpr int kColumn = 25;
+    constexpr std::size_t kWidth = 80 - kColumn + 1;
+    int row = 12;
+    for (;;) {
+        std::size_t cut = text.size();
+        if (cut > kWidth) {
+            cut = text.rfind(' ', kWidth);
+            if (cut == std::string_view::npos || cut == 0) cut = kWidth;
+        }
+        MoveCursor(kColumn, row);
+        WriteText(text.substr(0, cut));
+        text.remove_prefix(cut);
+        while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+        if (text.empty() || row == 25) return;
+        ++row;
+    }
+}
+
 }  // namespace
 
 void ResetPrompts() {
@@ -111,8 +133,7 @@ void ShowMessage(std::string_view text, bool wait) {
     SetForeColor(kYellow);
     SetBackColor(kBlue);
     ClearScreen();
-    MoveCursor(25, 12);
-    WriteText(text);
+    WriteMessageLines(text);
     if (!wait) return;
     SetForeColor(kDarkGrey);
     SetBackColor(kSilver);

@@ -28,8 +28,10 @@ struct ConditionAnswer {
 };
 ConditionAnswer AskCondition();
 
-// Clears the screen and shows `text` (code page 850) at column 25 of row 12;
-// with `wait`, asks for any key on the status line and waits for it.
+// Clears the screen and shows `text` (code page 850) at column 25 of row 12; a
+// text longer than the 56 cells up to the row's end goes on in the rows below,
+// broken between words. With `wait`, asks for any key on the status line and
+// waits for it.
 void ShowMessage(std::string_view text, bool wait);
 
 void ResetPrompts();

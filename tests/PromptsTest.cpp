@@ -117,6 +117,28 @@ TEST_F(Prompts, MessageInTheMiddleAndItsWait) {
     EXPECT_EQ(console.host().Remaining(), 0u);
 }
 
+TEST_F(Prompts, LongMessagesBreakBetweenWordsBelowTheirStart) {
+    auto show = [&](const std::string& text) {
+        console.Run([&] { ShowMessage(text, false); });
+        std::vector<std::string> rows;
+        for (int y = 11; y <= 14; ++y) rows.push_back(console.Row(y));
+        return rows;
+    };
+    const std::string blank(80, ' ');
+    const std::string indent(24, ' ');
+    auto pad = [](std::string row) { return row + std::string(80 - row.size(), ' '); };
+
+    EXPECT_EQ(show("In diesem Verzeichnis arbeitet schon eine andere Kelbrin-Station !!!"),
+              (std::vector<std::string>{
+                  blank, pad(indent + "In diesem Verzeichnis arbeitet schon eine andere"),
+                  pad(indent + "Kelbrin-Station !!!"), blank}));
+    const std::string full = std::string(52, 'x') + " !!!";  // 56: fits exactly
+    EXPECT_EQ(show(full), (std::vector<std::string>{blank, indent + full, blank, blank}));
+    const std::string word(60, 'y');  // no word break: cut where the row ends
+    EXPECT_EQ(show(word + " z"), (std::vector<std::string>{blank, indent + word.substr(0, 56),
+                                                           pad(indent + "yyyy z"), blank}));
+}
+
 TEST(TextUtils, FoldingsKeepUmlautsAndFoldAccents) {
     EXPECT_EQ(ToLowerFold(225), 225);  // ß
     EXPECT_EQ(ToUpperFold(225), 225);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,48 @@ std::vector<std::string> JournalFields(const TempDir& dir) {
                          std::to_string(Get16(bytes, at + 4)));
     }
     return fields;
+}
+
+// Row y of the background text as the layout journal holds it.
+std::string JournalLayoutRow(const TempDir& dir, int y) {
+    const std::string bytes = dir.Read("KELBRIN4.CR1");
+    if (bytes.size() < 10) return {};
+    const std::size_t at = 10 + 15u * Get16(bytes, 8) + 80u * (y - 1);
+    return at + 80 <= bytes.size() ? bytes.substr(at, 80) : std::string{};
+}
+
+// Counts the writes of KELBRIN4.CR1 as the kernel reports them: a finished file
+// renamed over it, or the file itself closed after writing. No count depends
+// on timing, and the station needs no hook for it.
+class JournalWriteCounter {
+  public:
+    explicit JournalWriteCounter(const std::string& directory)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        inotify_add_watch(fd_, directory.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    }
+    ~JournalWriteCounter() { close(fd_); }
+    // The writes since the last call.
+    int Take() {
+        int count = 0;
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t got; (got = read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && std::string(event->name) == "KELBRIN4.CR1") ++count;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count;
+    }
+
+  private:
+    int fd_;
+};
+
+// An event that is no key: the station finds nothing waiting, as in a pause
+// of the operator's, and writes what it has not yet journaled.
+ScriptEvent Pause() {
+    return script::Call([] {});
 }
 
 class DefinitionMode : public ::testing::Test {
@@ -131,6 +174,41 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     EXPECT_FALSE(LayoutTextEditorActive);
     const std::string journal = dir.Read("KELBRIN4.CR1");
     EXPECT_EQ(journal[10 + 15 + 80 + 3], 'H');  // the layout's first row is the status line's
+}
+
+TEST_F(DefinitionMode, TheEditorsJournalTheirChangesBeforeWaitingForTheNextKey) {
+    station.Type("a2\r");
+    station.Key(VkF6);
+    station.Type("Name");
+    station.Add(Pause());
+    station.Add(script::Call([&] {
+        EXPECT_TRUE(LayoutTextEditorActive);
+        EXPECT_EQ(JournalLayoutRow(dir, 2).substr(2, 5), "Name\xDB");
+    }));
+    station.Key(VkEscape);
+    station.Key(VkF4);
+    station.Key(VkDown);
+    station.Add(Pause());
+    station.Add(script::Call([&] {
+        EXPECT_TRUE(FieldPositionerActive);
+        EXPECT_EQ(JournalFields(dir), (Fields{"A:1:81:2"}));
+    }));
+    station.Key(VkEscape);
+    Run();
+}
+
+TEST_F(DefinitionMode, APasteIsJournaledOnceWhenItIsOver) {
+    station.Type("a2\r");
+    station.Key(VkF6);
+    JournalWriteCounter writes(dir.path());
+    station.Add(script::Call([&] { writes.Take(); }));
+    station.Add(script::Paste("Kundennummer und Name der Firma"));
+    station.Add(script::Call([&] {
+        EXPECT_EQ(writes.Take(), 1);
+        EXPECT_EQ(JournalLayoutRow(dir, 2).substr(2, 32), "Kundennummer und Name der Firma\xDB");
+    }));
+    station.Key(VkEscape);
+    Run();
 }
 
 TEST_F(DefinitionMode, ShiftDelEmptiesTheWholeLayoutButKeepsTheFields) {
