@@ -100,7 +100,5 @@ struct FieldEditHooks {
     void (*EraseField)(int n) = nullptr;
     void (*DrawField)(int n) = nullptr;
     void (*JournalDefinition)() = nullptr;
-    // No longer called: a resize that does not fit is undone in memory.
-    void (*RestoreFromJournal)() = nullptr;
 };
 extern FieldEditHooks FieldHooks;

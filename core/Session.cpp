@@ -110,7 +110,6 @@ void SessionInit() {
     FieldHooks.EraseField = EraseField;
     FieldHooks.DrawField = DrawField;
     FieldHooks.JournalDefinition = JournalDefinition;
-    FieldHooks.RestoreFromJournal = RestoreDefinitionFromJournal;
 
     OpenJournal();
 }

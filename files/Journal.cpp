@@ -117,10 +117,6 @@ bool WriteLayoutJournalForEnd(bool evenIfWritten) {
     return WriteLayoutJournal(true);
 }
 
-void RestoreDefinitionFromJournal() {
-    ReadDefinitionFile(kLayoutJournal);
-}
-
 bool CommitRecord(bool /*flush*/) {
     // Records are keyed in entry mode, which this version does not have yet:
     // no record can be on the screen, so there is nothing to write.

@@ -32,8 +32,6 @@ bool LayoutJournalUnwritten();
 // `evenIfWritten`, in any case). A failure is always shown. True when
 // KELBRIN4.CR1 now holds the layout.
 bool WriteLayoutJournalForEnd(bool evenIfWritten);
-// Reads the layout back from KELBRIN4.CR1 (to undo an edit that did not fit).
-void RestoreDefinitionFromJournal();
 // Writes the record on the screen to the record file at its place; with
 // `flush` it goes to the disk at once. False when a check refused it.
 bool CommitRecord(bool flush);

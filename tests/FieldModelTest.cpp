@@ -19,10 +19,6 @@ void RememberLayout() {
     journalCount = FieldCount;
 }
 
-void RestoreLayout() {
-    std::copy(journalCopy.begin(), journalCopy.end(), FieldTable.begin());
-    FieldCount = journalCount;
-}
 
 class FieldModel : public ::testing::Test {
   protected:
@@ -31,7 +27,6 @@ class FieldModel : public ::testing::Test {
         ResetFieldModel();
         FieldHooks = FieldEditHooks{};
         FieldHooks.JournalDefinition = [] { RememberLayout(); };
-        FieldHooks.RestoreFromJournal = [] { RestoreLayout(); };
         RememberLayout();
         MoveCursor(1, 2);
     }
