@@ -382,9 +382,13 @@ TEST_F(DefinitionFiles, DamagedFilesAreRefusedAndChangeNothing) {
     }
 }
 
-TEST_F(DefinitionFiles, AddressColumnsFiveAndSixAndConditionsOnMissingFields) {
+TEST_F(DefinitionFiles, ColumnsFiveAndSixStrayConditionsAndAScreenOfNoWidth) {
     dir.Write("Tab/adr", "Musterstadt\t12345\t\nHauptstr.\t1-99\n");
-    std::string ext = "ExtFld01";
+    // A screen of no width: read, as no position needs converting.
+    std::string ext = "ExtScr01";
+    Put16(ext, 0);
+    Put16(ext, 30);
+    ext += "ExtFld01";
     const auto extra = [&](int column, int field, int32_t from, int32_t to) {
         Put16(ext, column);
         Put16(ext, field);
@@ -409,16 +413,6 @@ TEST_F(DefinitionFiles, AddressColumnsFiveAndSixAndConditionsOnMissingFields) {
         EXPECT_EQ(FieldExtras[n].ConditionFrom, 1) << n;
         EXPECT_EQ(FieldExtras[n].ConditionTo, 0) << n;
     }
-}
-
-TEST_F(DefinitionFiles, AScreenOfNoWidthIsReadWhenNothingNeedsConverting) {
-    std::string ext = "ExtScr01";
-    Put16(ext, 0);
-    Put16(ext, 30);
-    dir.Write("schmal.def", Current({{1, 1, 4, 'A'}, {5, 5, 3, 'N'}}) + ext);
-    EXPECT_EQ(Trimmed(ReadShowing("schmal.def")), "");
-    ASSERT_EQ(FieldCount, 2);
-    EXPECT_EQ(FieldTable[2].ScreenPos, 5);
 }
 
 namespace {
