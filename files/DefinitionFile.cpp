@@ -1,10 +1,10 @@
 #include "files/DefinitionFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -33,6 +33,8 @@ void ResetDefinitionFiles() {
 namespace {
 
 constexpr std::size_t kKeyBlock = 12 * 256;
+// Address-data columns a field may take: Str., Hausnr., PLZ, Ort, Ortszus., Ortsteil.
+constexpr int kAddressColumns = 6;
 // More than any definition file can hold, even with the largest wide-screen block.
 constexpr std::size_t kMaxDefinitionFile = 64u << 20;
 
@@ -115,16 +117,12 @@ class Cursor {
         const std::size_t got = std::min(count, available);
         std::string_view part(bytes_.data() + position_, got);
         position_ += got;
-        lastCount_ = got;
         return part;
     }
-    void Skip(std::size_t count) { Read(count); }
-    std::size_t LastCount() const { return lastCount_; }
 
   private:
     const std::string& bytes_;
     std::size_t position_ = 0;
-    std::size_t lastCount_ = 0;
 };
 
 int Get16(std::string_view bytes, std::size_t at) {
@@ -141,241 +139,226 @@ int32_t Get32(std::string_view bytes, std::size_t at) {
     return static_cast<int32_t>(value);
 }
 
-void EncodeExtra(const FieldExtra& e, uint8_t* out) {
-    std::string bytes;
-    Put16(bytes, e.AddressColumn);
-    Put16(bytes, e.ConditionField);
-    Put32(bytes, e.ConditionFrom);
-    Put32(bytes, e.ConditionTo);
-    std::memcpy(out, bytes.data(), 12);
-}
-
 // What reading a file does to the session, worked out before anything changes.
+// A file is either taken whole or refused, and a refused file changes nothing:
+// neither the layout in memory nor the screen nor KELBRIN4.CR1.
 struct Reading {
-    enum class Message { None, TooManyFields, RecordTooLong, NotADefinition };
-    Message message = Message::None;
-    bool refuseUntouched = false;  // damaged: nothing at all changes
-    bool releaseTables = false;
-    bool journal = false;
-    std::optional<int> count;      // the new field count; unset: unchanged
+    enum class Refusal { None, NotADefinition, TooManyFields, RecordTooLong };
+    Refusal refusal = Refusal::None;
+    int count = 0;
     std::vector<FieldDef> fields;  // fields 1..count (index 0 unused)
-    std::optional<std::array<uint8_t, 2000>> layout;
+    std::array<uint8_t, 2000> layout{};
     std::optional<std::array<std::string, kProgramKeys>> keys;
     std::vector<std::pair<int, std::string>> tables;  // field, name: loaded in this order
-    std::optional<std::vector<FieldExtra>> extras;    // fields 1..N
+    std::optional<std::vector<FieldExtra>> extras;    // fields 1..count
     bool loadAddressData = false;
 };
+
+Reading Refused(Reading::Refusal refusal) {
+    Reading r;
+    r.refusal = refusal;
+    return r;
+}
+
+// A file that ends inside one of its blocks was cut short (a full disk, a copy
+// broken off): taking what arrived would lose fields, screen text or tables.
+Reading CutShort() {
+    return Refused(Reading::Refusal::NotADefinition);
+}
+
+// The beginning of one of the extension markers: the file ends inside it.
+bool IsCutMarker(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() >= 8) return false;
+    return std::string_view("ExtScr01").starts_with(bytes) ||
+           std::string_view("ExtFld01").starts_with(bytes);
+}
 
 // Screen position p of a screen `width` columns wide, on the 80-column screen.
 int32_t ConvertPosition(int32_t p, int32_t width) {
     return p + (80 - width) * ((p - 1) / width);
 }
 
-Reading Interpret(const std::string& bytes) {
-    Reading r;
-    Cursor in(bytes);
-    r.releaseTables = true;
-    std::string_view marker = in.Read(8);
-    if (marker == "FeldDefs") {
-        std::string_view countBytes = in.Read(2);
-        int n = countBytes.size() == 2 ? Get16(countBytes, 0) : 0;
-        if (n > MaxFields) {
-            r.refuseUntouched = true;
-            r.message = Reading::Message::TooManyFields;
-            return r;
-        }
-        std::string_view records = in.Read(5u * n);
-        if (records.size() < 5u * n) n = 0;
-        r.layout.emplace();
-        r.layout->fill(EmptyCell);
-        r.fields.assign(n + 1, FieldDef{});
-        for (int i = 1; i <= n; ++i) {
-            const std::size_t at = 5u * (i - 1);
-            FieldDef& f = r.fields[i];
-            f.RecordPos = f.ScreenPos = GetS16(records, at);
-            f.Length = GetS16(records, at + 2);
-            f.Type = static_cast<uint8_t>(records[at + 4]);
-            f.RangeFrom = 1;
-            f.RangeTo = 0;
-        }
-        r.count = n;
-        r.journal = true;
-        return r;
-    }
-    if (marker != "FeldDef2") {
-        r.message = Reading::Message::NotADefinition;
-        r.journal = true;
-        return r;
-    }
+Reading InterpretOldFormat(Cursor& in) {
     std::string_view countBytes = in.Read(2);
-    if (countBytes.size() < 2) {
-        r.journal = true;
-        return r;
-    }
+    if (countBytes.size() < 2) return CutShort();
     const int n = Get16(countBytes, 0);
-    if (n > MaxFields) {
-        r.message = Reading::Message::TooManyFields;
-        r.count = 0;
-        return r;
-    }
-    std::string_view records = in.Read(15u * n);
+    if (n > MaxFields) return Refused(Reading::Refusal::TooManyFields);
+    std::string_view records = in.Read(5u * n);
+    if (records.size() < 5u * n) return CutShort();
+    Reading r;
+    r.layout.fill(EmptyCell);
     r.fields.assign(n + 1, FieldDef{});
-    if (records.size() < 15u * n) {
-        r.count = 0;
-    } else {
-        r.count = n;
-        for (int i = 1; i <= n; ++i) {
-            const std::size_t at = 15u * (i - 1);
-            FieldDef& f = r.fields[i];
-            f.RecordPos = GetS16(records, at);
-            f.ScreenPos = GetS16(records, at + 2);
-            f.Length = GetS16(records, at + 4);
-            f.Type = static_cast<uint8_t>(records[at + 6]);
-            f.RangeFrom = Get32(records, at + 7);
-            f.RangeTo = Get32(records, at + 11);
+    for (int i = 1; i <= n; ++i) {
+        const std::size_t at = 5u * (i - 1);
+        FieldDef& f = r.fields[i];
+        f.RecordPos = f.ScreenPos = GetS16(records, at);
+        f.Length = GetS16(records, at + 2);
+        f.Type = static_cast<uint8_t>(records[at + 4]);
+        f.RangeFrom = 1;
+        f.RangeTo = 0;
+    }
+    r.count = n;
+    return r;
+}
+
+// Moves the fields of a layout made for a screen `width` columns wide onto the
+// 80-column screen. Positions are worked out in 32 bits: a hostile file must
+// not wrap them round into the screen.
+Reading::Refusal ConvertScreenPositions(Reading& r, int32_t width) {
+    const int count = r.count;
+    const auto& f = r.fields;
+    std::vector<int32_t> screen(count + 1);
+    for (int i = 1; i <= count; ++i) screen[i] = f[i].ScreenPos;
+    const auto lastEnd = [&] { return screen[count] + f[count].Length - 1; };
+    const auto toRecordPositions = [&] {
+        for (int i = 1; i <= count; ++i) screen[i] = f[i].RecordPos;
+    };
+    if (width > 80) {
+        screen[1] = ConvertPosition(screen[1], width);
+        for (int i = 2; i <= count; ++i) {
+            const int32_t converted = ConvertPosition(screen[i], width);
+            const int32_t previousEnd = screen[i - 1] + f[i - 1].Length - 1;
+            screen[i] = converted <= previousEnd ? previousEnd + 1 : converted;
         }
     }
-
-    r.layout.emplace();
-    r.layout->fill(EmptyCell);
-    for (int line = 0; line < 25; ++line) {
-        std::string_view row = in.Read(80);
-        if (row.size() < 80) {
-            r.layout->fill(EmptyCell);
-            break;
-        }
-        std::memcpy(r.layout->data() + line * 80, row.data(), 80);
+    if (lastEnd() > MaxRecordLength) {
+        toRecordPositions();
+        if (lastEnd() > MaxRecordLength) return Reading::Refusal::RecordTooLong;
     }
+    if (width < 80) {
+        bool differs = false;
+        for (int i = 1; i <= count; ++i) differs = differs || screen[i] != f[i].RecordPos;
+        if (differs) {
+            // A screen of no width has no place to convert from.
+            if (width == 0) return Reading::Refusal::NotADefinition;
+            for (int i = 1; i <= count; ++i) screen[i] = ConvertPosition(screen[i], width);
+            if (lastEnd() > MaxRecordLength) toRecordPositions();
+        }
+    }
+    for (int i = 1; i <= count; ++i) {
+        if (screen[i] < 1 || screen[i] > MaxRecordLength) return Reading::Refusal::NotADefinition;
+        r.fields[i].ScreenPos = static_cast<int16_t>(screen[i]);
+    }
+    return Reading::Refusal::None;
+}
 
+Reading Interpret(const std::string& bytes) {
+    Cursor in(bytes);
+    const std::string_view marker = in.Read(8);
+    if (marker == "FeldDefs") return InterpretOldFormat(in);
+    if (marker != "FeldDef2") return Refused(Reading::Refusal::NotADefinition);
+
+    std::string_view countBytes = in.Read(2);
+    if (countBytes.size() < 2) return CutShort();
+    const int n = Get16(countBytes, 0);
+    if (n > MaxFields) return Refused(Reading::Refusal::TooManyFields);
+    std::string_view records = in.Read(15u * n);
+    if (records.size() < 15u * n) return CutShort();
+    Reading r;
+    r.count = n;
+    r.fields.assign(n + 1, FieldDef{});
+    for (int i = 1; i <= n; ++i) {
+        const std::size_t at = 15u * (i - 1);
+        FieldDef& f = r.fields[i];
+        f.RecordPos = GetS16(records, at);
+        f.ScreenPos = GetS16(records, at + 2);
+        f.Length = GetS16(records, at + 4);
+        f.Type = static_cast<uint8_t>(records[at + 6]);
+        f.RangeFrom = Get32(records, at + 7);
+        f.RangeTo = Get32(records, at + 11);
+    }
+    std::string_view screen = in.Read(r.layout.size());
+    if (screen.size() < r.layout.size()) return CutShort();
+    std::memcpy(r.layout.data(), screen.data(), screen.size());
+
+    // The blocks from here on may be missing as a whole: a file may end after
+    // the screen text (no program keys), after the keys (no table entries) or
+    // after the table entries (no extension block).
     std::string_view keyBlock = in.Read(kKeyBlock);
-    if (!keyBlock.empty()) {
-        std::array<std::string, kProgramKeys> keys;
-        bool any = false;
-        for (int k = 0; k < kProgramKeys; ++k) {
-            const std::size_t at = 256u * k;
-            if (at >= keyBlock.size()) break;
-            const std::size_t length = static_cast<uint8_t>(keyBlock[at]);
-            const std::size_t available = std::min(length, keyBlock.size() - at - 1);
-            // A slot cut short by the end of the file keeps the bytes that arrived.
-            keys[k].assign(keyBlock.substr(at + 1, available));
-            keys[k].resize(length, '\0');
-            if (length > 0) any = true;
-        }
-        if (any) r.keys = keys;
+    if (keyBlock.empty()) return r;
+    if (keyBlock.size() < kKeyBlock) return CutShort();
+    std::array<std::string, kProgramKeys> keys;
+    bool anyKey = false;
+    for (int k = 0; k < kProgramKeys; ++k) {
+        const std::size_t at = 256u * k;
+        const std::size_t length = static_cast<uint8_t>(keyBlock[at]);
+        keys[k].assign(keyBlock.substr(at + 1, length));
+        if (length > 0) anyKey = true;
     }
+    if (anyKey) r.keys = keys;
 
-    bool endedAtTerminator = false;
+    std::string_view numberBytes = in.Read(2);
+    if (numberBytes.empty()) return r;
     for (;;) {
-        std::string_view numberBytes = in.Read(2);
-        if (numberBytes.empty()) break;
-        if (numberBytes.size() < 2) continue;  // the next read finds the end
+        if (numberBytes.size() < 2) return CutShort();
         const int field = Get16(numberBytes, 0);
-        if (field == 0) {
-            endedAtTerminator = true;
-            break;
-        }
-        if (field < 1 || field > MaxFields) continue;
-        std::string_view name = in.Read(9);
-        if (name.size() == 9) {
+        if (field == 0) break;
+        // A number outside 1..1840 is passed over without a name after it.
+        if (field <= MaxFields) {
+            std::string_view name = in.Read(9);
+            if (name.size() < 9) return CutShort();
             const std::size_t length = static_cast<uint8_t>(name[0]);
-            if (length > 8) {
-                r.refuseUntouched = true;  // a name that long never came from a layout
-                r.message = Reading::Message::NotADefinition;
-                return r;
-            }
+            // A name that long never came from a layout.
+            if (length > 8) return Refused(Reading::Refusal::NotADefinition);
             r.tables.emplace_back(field, std::string(name.substr(1, length)));
         }
+        // The list ends with its 0: a file ending before it was cut.
+        numberBytes = in.Read(2);
     }
-    if (!endedAtTerminator) {
-        r.journal = true;
-        return r;
-    }
-    int32_t width = 80, height = 25;
-    marker = in.Read(8);
-    if (in.LastCount() == 0) {
-        r.journal = true;
-        return r;
-    }
-    if (marker == "ExtScr01") {
+
+    int32_t width = 80;
+    std::string_view next = in.Read(8);
+    if (next.empty()) return r;
+    if (IsCutMarker(next)) return CutShort();
+    if (next == "ExtScr01") {
         std::string_view size = in.Read(4);
-        width = size.size() >= 2 ? Get16(size, 0) : 0;
-        height = size.size() == 4 ? Get16(size, 2) : 0;
-        if (width > 255 || width < 1) {
-            // Wider than any screen a layout was made for: the lines cannot be read.
-            r.refuseUntouched = true;
-            r.message = Reading::Message::NotADefinition;
-            return r;
-        }
+        if (size.size() < 4) return CutShort();
+        width = Get16(size, 0);
+        const int32_t height = Get16(size, 2);
+        // Wider than any screen a layout was made for: the lines cannot be read.
+        if (width > 255) return Refused(Reading::Refusal::NotADefinition);
         if (n > 0) {
-            if (width > 80) in.Skip(25u * static_cast<std::size_t>(width - 80));
+            std::size_t skip = 0;
+            if (width > 80) skip += 25u * static_cast<std::size_t>(width - 80);
             if (height > 25)
-                in.Skip(static_cast<std::size_t>(height - 25) * static_cast<std::size_t>(width));
+                skip += static_cast<std::size_t>(height - 25) * static_cast<std::size_t>(width);
+            if (in.Read(skip).size() < skip) return CutShort();
         }
-        marker = in.Read(8);
+        next = in.Read(8);
+        if (IsCutMarker(next)) return CutShort();
     }
-    if (in.LastCount() > 0 && marker == "ExtFld01") {
-        std::vector<uint8_t> raw(12u * n);
-        for (int i = 0; i < n; ++i) EncodeExtra(FieldExtra{}, raw.data() + 12u * i);
-        std::string_view arrived = in.Read(12u * n);
-        std::memcpy(raw.data(), arrived.data(), arrived.size());
+    if (next == "ExtFld01") {
+        std::string_view all = in.Read(12u * n);
+        if (all.size() < 12u * n) return CutShort();
         std::vector<FieldExtra> extras(n + 1);
-        const std::string_view all(reinterpret_cast<const char*>(raw.data()), raw.size());
         for (int i = 1; i <= n; ++i) {
             const std::size_t at = 12u * (i - 1);
-            extras[i].AddressColumn = GetS16(all, at);
-            extras[i].ConditionField = GetS16(all, at + 2);
-            extras[i].ConditionFrom = Get32(all, at + 4);
-            extras[i].ConditionTo = Get32(all, at + 8);
-            if (extras[i].AddressColumn != 0) r.loadAddressData = true;
+            FieldExtra& e = extras[i];
+            e.AddressColumn = GetS16(all, at);
+            e.ConditionField = GetS16(all, at + 2);
+            e.ConditionFrom = Get32(all, at + 4);
+            e.ConditionTo = Get32(all, at + 8);
+            // A condition names a field of this layout; any other number would
+            // send the check to a field that is not there: no condition.
+            if (e.ConditionField < 1 || e.ConditionField > n) {
+                e.ConditionField = 0;
+                e.ConditionFrom = 1;
+                e.ConditionTo = 0;
+            }
+            if (e.AddressColumn != 0) r.loadAddressData = true;
         }
         r.extras = std::move(extras);
     }
-    const int count = r.count.value_or(0);
-    if (count > 0) {
-        auto& f = r.fields;
-        if (width > 80) {
-            f[1].ScreenPos = static_cast<int16_t>(ConvertPosition(f[1].ScreenPos, width));
-            for (int i = 2; i <= count; ++i) {
-                const int32_t converted = ConvertPosition(f[i].ScreenPos, width);
-                const int32_t previousEnd = f[i - 1].ScreenPos + f[i - 1].Length - 1;
-                f[i].ScreenPos =
-                    static_cast<int16_t>(converted <= previousEnd ? previousEnd + 1 : converted);
-            }
-        }
-        auto lastEnd = [&] { return f[count].ScreenPos + f[count].Length - 1; };
-        if (lastEnd() > MaxRecordLength) {
-            for (int i = 1; i <= count; ++i) f[i].ScreenPos = f[i].RecordPos;
-            if (lastEnd() > MaxRecordLength) {
-                r.message = Reading::Message::RecordTooLong;
-                r.count = 0;
-                return r;
-            }
-        }
-        if (width < 80) {
-            bool differs = false;
-            for (int i = 1; i <= count; ++i) differs = differs || f[i].ScreenPos != f[i].RecordPos;
-            if (differs) {
-                for (int i = 1; i <= count; ++i) {
-                    f[i].ScreenPos = static_cast<int16_t>(ConvertPosition(f[i].ScreenPos, width));
-                }
-                if (lastEnd() > MaxRecordLength) {
-                    for (int i = 1; i <= count; ++i) f[i].ScreenPos = f[i].RecordPos;
-                }
-            }
-        }
-    }
-    r.journal = true;
+    if (n > 0) r.refusal = ConvertScreenPositions(r, width);
     return r;
 }
 
 // Whether the layout a reading would leave can be used without ever indexing
 // outside the record buffers or the screen.
 bool IsSound(const Reading& r) {
-    if (!r.count) return true;
-    const int count = *r.count;
     int expected = 1;
     int previousScreenEnd = 0;
-    for (int i = 1; i <= count; ++i) {
+    for (int i = 1; i <= r.count; ++i) {
         const FieldDef& f = r.fields[i];
         if (!IsTypeLetter(f.Type) || f.Length < 1 || f.RecordPos != expected) return false;
         expected += f.Length;
@@ -387,20 +370,18 @@ bool IsSound(const Reading& r) {
     if (r.extras) {
         for (std::size_t i = 1; i < r.extras->size(); ++i) {
             const int column = (*r.extras)[i].AddressColumn;
-            if (column < 0 || column > 4) return false;
+            if (column < 0 || column > kAddressColumns) return false;
         }
     }
     return true;
 }
 
 void Apply(const Reading& r) {
-    if (r.releaseTables) ResetFieldTable();
-    if (r.count) {
-        const int count = *r.count;
-        for (int i = 1; i <= count; ++i) FieldTable[i] = r.fields[i];
-        FieldCount = static_cast<uint16_t>(count);
-    }
-    if (r.layout) ScreenLayout = *r.layout;
+    // Tables and address columns of the old layout go; the address data stays.
+    ResetFieldTable();
+    for (int i = 1; i <= r.count; ++i) FieldTable[i] = r.fields[i];
+    FieldCount = static_cast<uint16_t>(r.count);
+    ScreenLayout = r.layout;
     if (r.keys) {
         for (int k = 0; k < kProgramKeys; ++k) SetProgramKey(k, (*r.keys)[k]);
         CurrentProgramKey = 0;
@@ -428,35 +409,33 @@ int ReadWholeFile(ByteFile& file, std::string& bytes) {
     }
 }
 
-// Replaces `name` whole: a temporary file beside it, flushed, renamed over it,
-// and the directory flushed, so that a power failure leaves the old or the new
-// layout, never a part of one.
-int ReplaceFileAtomically(const std::string& name, const std::string& bytes) {
-    const std::string native = NativePath(name);
-    const std::string temporary = native + ".neu";
-    ByteFile file;
-    int error = file.OpenNative(temporary, ByteFile::Mode::Create);
-    if (error == 0) error = file.Write(bytes.data(), bytes.size());
-    if (error == 0) error = file.Sync();
-    const int closeError = file.Close();
-    if (error == 0) error = closeError;
-    if (error == 0 && ::rename(temporary.c_str(), native.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    const std::size_t slash = native.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : native.substr(0, slash + 1);
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-    return 0;
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
-bool IsLayoutJournal(std::string_view name) {
-    return name == kLayoutJournal;
+// Whether `path` leads to the journal file `journal` of the working directory:
+// the same file on the disk (whatever name, link or spelling of the directory
+// leads there), or, while the journal file is not there, its name in any case
+// in the working directory.
+bool LeadsToJournalFile(std::string_view path, const char* journal) {
+    const std::string native = NativePath(path);
+    if (native.empty()) return false;
+    struct stat target {
+    }, own{};
+    if (::stat(native.c_str(), &target) == 0 && ::stat(NativePath(journal).c_str(), &own) == 0 &&
+        target.st_dev == own.st_dev && target.st_ino == own.st_ino) {
+        return true;
+    }
+    const std::size_t cut = native.rfind('/') + 1;  // 0 when there is no '/'
+    if (!EqualIgnoringCase(std::string_view(native).substr(cut), journal)) return false;
+    const std::string directory = cut == 0 ? "." : native.substr(0, cut);
+    struct stat there {
+    }, here{};
+    return ::stat(directory.c_str(), &there) == 0 && ::stat(".", &here) == 0 &&
+           there.st_dev == here.st_dev && there.st_ino == here.st_ino;
 }
 
 }  // namespace
@@ -464,24 +443,27 @@ bool IsLayoutJournal(std::string_view name) {
 void WriteDefinitionFile(std::string_view name) {
     SaveWithProgramKeys = true;
     std::string path(name);
-    if (path.empty()) {
+    // Only a name the operator chose is answered with a message; the layout
+    // journal's own writes report a failure to their caller.
+    const bool asked = path.empty();
+    if (asked) {
         SaveWithProgramKeys = false;
         path = AskFileName("*.DEF", DefinitionFileName, true, true);
         if (path.empty()) return;
         DefinitionFileName = FileNameOf(path);
     }
-    const std::string bytes = EncodeDefinition(SaveWithProgramKeys);
-    if (IsLayoutJournal(path)) {
-        CheckInOut(ReplaceFileAtomically(path, bytes));
-        return;
-    }
-    ByteFile file;
-    if (file.Open(path, ByteFile::Mode::Create) != 0) {
+    // KELBRIN4.CR2 holds the records: a layout saved over it would destroy
+    // them. KELBRIN4.CR1 must hold the current layout, written only by the
+    // journal itself.
+    if (LeadsToJournalFile(path, kRecordJournal) ||
+        (asked && LeadsToJournalFile(path, kLayoutJournal))) {
         ShowMessage("Kann Datei nicht schreiben !!!", true);
         return;
     }
-    CheckInOut(file.Write(bytes.data(), bytes.size()));
-    CheckInOut(file.Close());
+    const int error = ReplaceFileWhole(path, EncodeDefinition(SaveWithProgramKeys));
+    if (error == 0) return;
+    if (!asked) throw InOutError(error);
+    ShowMessage("Kann Datei nicht schreiben !!!", true);
 }
 
 void ReadDefinitionFile(std::string_view name) {
@@ -501,26 +483,23 @@ void ReadDefinitionFile(std::string_view name) {
     file.Close();
 
     const Reading reading = Interpret(bytes);
-    if (reading.refuseUntouched || !IsSound(reading)) {
-        ShowMessage(reading.message == Reading::Message::TooManyFields
-                        ? "Zu viele Felder !!!"
-                        : "Keine FeldDefinitions-Datei !!!",
-                    true);
-        return;
-    }
-    Apply(reading);
-    switch (reading.message) {
-        case Reading::Message::TooManyFields:
-            ShowMessage("Zu viele Felder !!!", true);
-            break;
-        case Reading::Message::RecordTooLong:
-            ShowMessage("Satz zu lang !!!", true);
-            break;
-        case Reading::Message::NotADefinition:
+    switch (reading.refusal) {
+        case Reading::Refusal::None:
+            if (IsSound(reading)) {
+                Apply(reading);
+                JournalDefinition();
+                return;
+            }
             ShowMessage("Keine FeldDefinitions-Datei !!!", true);
-            break;
-        case Reading::Message::None:
-            break;
+            return;
+        case Reading::Refusal::TooManyFields:
+            ShowMessage("Zu viele Felder !!!", true);
+            return;
+        case Reading::Refusal::RecordTooLong:
+            ShowMessage("Satz zu lang !!!", true);
+            return;
+        case Reading::Refusal::NotADefinition:
+            ShowMessage("Keine FeldDefinitions-Datei !!!", true);
+            return;
     }
-    if (reading.journal) JournalDefinition();
 }

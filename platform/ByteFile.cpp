@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -139,4 +141,94 @@ int EraseFile(std::string_view oemPath) {
     const std::string native = NativePath(oemPath);
     if (native.empty()) return ENOENT;
     return ::unlink(native.c_str()) == 0 ? 0 : errno;
+}
+
+namespace {
+
+int WriteAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int WriteDirectly(const std::string& native, std::string_view bytes) {
+    const int fd = ::open(native.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = WriteAll(fd, bytes);
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+}
+
+// Creates a new empty file beside the target, under a name no other file has:
+// hidden (the directory browser does not list it), and made unique by the
+// process and a counter. O_EXCL never opens a file that is there already, so an
+// operator's file of that name is never overwritten.
+int CreateTemporary(const std::string& directoryPrefix, const std::string& name, std::string& path,
+                    int& fd) {
+    static unsigned counter = 0;
+    // Room for the additions within the longest name a directory allows.
+    const std::string stem = name.substr(0, 200);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = directoryPrefix + "." + stem + "." + std::to_string(::getpid()) + "-" +
+               std::to_string(++counter) + ".neu";
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd >= 0) return 0;
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+int FlushDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = ::fsync(fd) == 0 ? 0 : errno;
+    // A file system that cannot flush a directory at all says so with EINVAL:
+    // there is nothing more that could be done, and the rename stands.
+    if (error == EINVAL) error = 0;
+    ::close(fd);
+    return error;
+}
+
+}  // namespace
+
+int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes) {
+    std::string target = NativePath(oemPath);
+    if (target.empty()) return ENOENT;
+    struct stat info {};
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists) {
+        if (S_ISDIR(info.st_mode)) return EISDIR;
+        if (!S_ISREG(info.st_mode)) return WriteDirectly(target, bytes);
+        // Through a link, the file it leads to is replaced and the link stays.
+        char resolved[PATH_MAX];
+        if (::realpath(target.c_str(), resolved) != nullptr) target = resolved;
+    }
+    const std::size_t slash = target.rfind('/');
+    const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string directory = prefix.empty() ? "." : prefix;
+    const std::string name = target.substr(prefix.size());
+    if (name.empty()) return EISDIR;
+
+    std::string temporary;
+    int fd = -1;
+    int error = CreateTemporary(prefix, name, temporary, fd);
+    if (error != 0) return error;
+    // The new contents keep the permissions of the old file.
+    if (exists) (void)::fchmod(fd, info.st_mode & 07777);
+    error = WriteAll(fd, bytes);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    return FlushDirectory(directory);
 }

@@ -61,3 +61,17 @@ class ByteFile {
 
 // Erases a file; returns 0 or the system's error number.
 int EraseFile(std::string_view oemPath);
+
+// Writes `bytes` as the whole new contents of the file `oemPath` names, so
+// that a crash, a power failure or a full disk leaves the old contents or the
+// new ones, never a part: the bytes go to a new hidden file beside it, which is
+// flushed, renamed over the name, and then the directory is flushed. A name
+// that is a symbolic link replaces the file the link leads to. A device or a
+// pipe is written directly, as it cannot be replaced.
+//
+// Returns 0 or the system's error number. An error before the rename leaves
+// the old file untouched and no temporary file behind. An error while flushing
+// the directory is returned too: the new contents are then in place but not
+// known to survive a power failure, and nothing may be reported as stored that
+// was not.
+int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes);

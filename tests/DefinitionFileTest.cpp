@@ -1,6 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
@@ -60,6 +67,11 @@ std::string Current(const std::vector<RawField>& fields, const std::string& tail
     return out;
 }
 
+std::string Trimmed(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
 class DefinitionFiles : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -81,14 +93,25 @@ class DefinitionFiles : public ::testing::Test {
         console.Run([&] { ReadDefinitionFile(name); });
         return console.Text(25, 12, 32);
     }
+    // Saves through the dialog under `name` (the directory as offered); the
+    // message it showed, empty when none.
+    std::string SaveShowing(const std::string& name) {
+        console.Type("\r" + name + "\r");
+        console.Add(script::Char('x'));
+        console.Run([] { WriteDefinitionFile(""); });
+        return Trimmed(console.Text(25, 12, 32));
+    }
+    // The names in the working directory, sorted.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     TempDir dir;
     ConsoleHarness console;
 };
-
-std::string Trimmed(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
 
 }  // namespace
 
@@ -142,7 +165,7 @@ TEST_F(DefinitionFiles, KnownLayoutByteForByte) {
     Put32(expected, 3);
     Put32(expected, 7);
     EXPECT_EQ(bytes, expected);
-    EXPECT_FALSE(dir.Exists("KELBRIN4.CR1.neu"));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"KELBRIN4.CR1", "Tab"}));  // no temporary left
 }
 
 TEST_F(DefinitionFiles, WritingThenReadingReproducesTheLayout) {
@@ -225,32 +248,10 @@ TEST_F(DefinitionFiles, WideScreensAreConvertedToEightyColumns) {
 
 TEST_F(DefinitionFiles, FailuresAndTheStateTheyLeave) {
     PutField(1, 'A', 4);
-    const std::string before = "FeldDef2";
     dir.Write("leer.def", "");
     EXPECT_EQ(Trimmed(ReadShowing("leer.def")), "Kann Datei nicht lesen !!!");
     EXPECT_EQ(Trimmed(ReadShowing("fehlt.def")), "Kann Datei nicht lesen !!!");
     EXPECT_EQ(FieldCount, 1);
-    EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
-
-    std::string tooMany = "FeldDef2";
-    Put16(tooMany, 1841);
-    dir.Write("viele.def", tooMany);
-    EXPECT_EQ(Trimmed(ReadShowing("viele.def")), "Zu viele Felder !!!");
-    EXPECT_EQ(FieldCount, 0);
-    EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
-
-    PutField(1, 'A', 4);
-    dir.Write("text.def", "Das ist keine Definition\n");
-    EXPECT_EQ(Trimmed(ReadShowing("text.def")), "Keine FeldDefinitions-Datei !!!");
-    EXPECT_EQ(FieldCount, 1);
-    EXPECT_TRUE(dir.Exists("KELBRIN4.CR1"));  // rewritten with the fields unchanged
-
-    // A record longer than 1840 is noticed once bytes follow the terminator.
-    dir.Write("lang.def", Current({{1, 1, 1000, 'A'}, {1001, 1001, 900, 'A'}}) + "ExtFld01" +
-                              std::string(24, '\0'));
-    EraseFile("KELBRIN4.CR1");
-    EXPECT_EQ(Trimmed(ReadShowing("lang.def")), "Satz zu lang !!!");
-    EXPECT_EQ(FieldCount, 0);
     EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
 }
 
@@ -262,16 +263,21 @@ TEST_F(DefinitionFiles, ExactlyTheMaximumIsRead) {
     EXPECT_EQ(FieldCount, 1840);
 }
 
-TEST_F(DefinitionFiles, ShortFilesLeaveTheirPartlyReadStates) {
-    PutField(1, 'A', 4);
-    // Fields cut short: the count becomes 0 and the screen text empty.
-    std::string cut = "FeldDef2";
-    Put16(cut, 3);
-    cut += FieldBytes({{1, 1, 4, 'A'}});
-    dir.Write("kurz.def", cut);
-    EXPECT_EQ(Trimmed(ReadShowing("kurz.def")), "");
-    EXPECT_EQ(FieldCount, 0);
-    EXPECT_TRUE(dir.Exists("KELBRIN4.CR1"));
+TEST_F(DefinitionFiles, FilesEndingBetweenBlocksAreRead) {
+    SetProgramKey(0, "a.def");
+    std::string whole = Current({{1, 1, 4, 'A'}});
+    whole[10 + 15 + 81] = 'L';  // row 2, column 2 of the screen text
+    const std::size_t keysEnd = whole.size() - 2;
+    // Without program keys, and without table entries.
+    for (const std::size_t end : {keysEnd - 3072, keysEnd}) {
+        ResetFieldModel();
+        ClearLayout();
+        dir.Write("teil.def", whole.substr(0, end));
+        EXPECT_EQ(Trimmed(ReadShowing("teil.def")), "") << end;
+        EXPECT_EQ(FieldCount, 1) << end;
+        EXPECT_EQ(LayoutCell(2, 2), 'L') << end;
+        EXPECT_EQ(ProgramKeyTexts[0], "a.def") << end;
+    }
 
     // Table entries: field 0 ends them, field 2000 is passed over without a name.
     std::string tail;
@@ -286,39 +292,202 @@ TEST_F(DefinitionFiles, ShortFilesLeaveTheirPartlyReadStates) {
 }
 
 TEST_F(DefinitionFiles, DamagedFilesAreRefusedAndChangeNothing) {
-    PutField(1, 'A', 4);
-    TableAssignments[1].Name = "t";
     dir.Write("Tab/t", "a\n");
-    console.Run([] { LoadTable("t", 1); });
-    WriteDefinitionFile("KELBRIN4.CR1");
-    const std::string journal = dir.Read("KELBRIN4.CR1");
-    const std::vector<std::pair<std::string, std::string>> damaged = {
-        {"null.def", Current({{1, 1, 0, 'A'}})},
-        {"minus.def", Current({{1, 1, -5, 'A'}})},
-        {"luecke.def", Current({{1, 1, 4, 'A'}, {6, 10, 4, 'A'}})},
-        {"bild.def", Current({{1, 0, 4, 'A'}})},
-        {"ueber.def", Current({{1, 1, 4, 'A'}, {5, 3, 4, 'A'}})},
-        {"typ.def", Current({{1, 1, 4, 'a'}})},
-        {"adresse.def",
-         Current({{1, 1, 4, 'A'}}) + "ExtFld01" + std::string("\x07\0\0\0\0\0\0\0\0\0\0\0", 12)},
-        {"name.def", Current({{1, 1, 4, 'A'}}, std::string("\x01\x00\x09" "abcdefgh", 11))},
-        {"breite.def", Current({{1, 1, 4, 'A'}}) + "ExtScr01" + std::string("\x00\x01\x19\x00", 4)},
-        {"alt.def",
-         [] {
-             std::string old = "FeldDefs";
-             Put16(old, 1841);
-             return old + std::string(5 * 1841, 'A');
-         }()},
+    // The layout each file meets, journalled.
+    const auto setUp = [&] {
+        ResetFieldModel();
+        PutField(1, 'A', 4);
+        LayoutCell(5, 3) = 'L';
+        SetProgramKey(2, "drei.def");
+        TableAssignments[1].Name = "t";
+        console.Run([] { LoadTable("t", 1); });
+        WriteDefinitionFile("KELBRIN4.CR1");
     };
-    for (const auto& [name, bytes] : damaged) {
+    setUp();
+    const std::string journal = dir.Read("KELBRIN4.CR1");
+
+    const std::string notDefinition = "Keine FeldDefinitions-Datei !!!";
+    const std::string whole = Current({{1, 1, 4, 'A'}, {5, 5, 4, 'A'}});
+    const std::string keysEnd = whole.substr(0, whole.size() - 2);
+    const std::string entry = std::string("\x01\x00\x01t\0\0\0\0\0\0\0", 11);
+    std::string tooMany = "FeldDef2";
+    Put16(tooMany, 1841);
+    tooMany += std::string(15 * 1841, 'A');
+    std::string wide = "ExtScr01";
+    Put16(wide, 132);
+    Put16(wide, 25);
+    std::string noWidth = "ExtScr01";
+    Put16(noWidth, 0);
+    Put16(noWidth, 25);
+    std::string old = "FeldDefs";
+    Put16(old, 2);
+    old += FieldBytes({{1, 1, 4, 'A'}}).substr(0, 5);
+    const std::vector<std::tuple<std::string, std::string, std::string>> damaged = {
+        {"text.def", "Das ist keine Definition\n", notDefinition},
+        {"viele.def", tooMany, "Zu viele Felder !!!"},
+        {"lang.def",
+         Current({{1, 1, 1000, 'A'}, {1001, 1001, 900, 'A'}}) + "ExtFld01" + std::string(24, '\0'),
+         "Satz zu lang !!!"},
+        // Cut short inside a block: the count, the fields, the screen text, the
+        // program keys, a table entry, the table list, an extension.
+        {"zahl.def", "FeldDef2\x02", notDefinition},
+        {"felder.def", whole.substr(0, 10 + 15 + 7), notDefinition},
+        {"bild.def", whole.substr(0, 10 + 30 + 1999), notDefinition},
+        {"tasten.def", whole.substr(0, 10 + 30 + 2000 + 100), notDefinition},
+        {"nummer.def", keysEnd + "\x01", notDefinition},
+        {"eintrag.def", keysEnd + entry.substr(0, 6), notDefinition},
+        {"liste.def", keysEnd + entry, notDefinition},
+        {"marke.def", whole + "ExtF", notDefinition},
+        {"breite.def", whole + wide.substr(0, 10), notDefinition},
+        {"zeilen.def", whole + wide + std::string(100, ' '), notDefinition},
+        {"extra.def", whole + "ExtFld01" + std::string(12, '\0'), notDefinition},
+        {"alt.def", old, notDefinition},
+        // A screen of no width, yet a position to convert.
+        {"schmal.def", Current({{1, 81, 4, 'A'}}) + noWidth, notDefinition},
+        // Layouts that could not be used.
+        {"null.def", Current({{1, 1, 0, 'A'}}), notDefinition},
+        {"minus.def", Current({{1, 1, -5, 'A'}}), notDefinition},
+        {"luecke.def", Current({{1, 1, 4, 'A'}, {6, 10, 4, 'A'}}), notDefinition},
+        {"bild0.def", Current({{1, 0, 4, 'A'}}), notDefinition},
+        {"ueber.def", Current({{1, 1, 4, 'A'}, {5, 3, 4, 'A'}}), notDefinition},
+        {"typ.def", Current({{1, 1, 4, 'a'}}), notDefinition},
+        {"adresse.def",
+         Current({{1, 1, 4, 'A'}}) + "ExtFld01" + std::string("\x07\0\0\0\0\0\0\0\0\0\0\0", 12),
+         notDefinition},
+        {"name.def",
+         Current({{1, 1, 4, 'A'}}, std::string("\x01\x00\x09"
+                                               "abcdefgh",
+                                               11)),
+         notDefinition},
+        {"riesig.def", Current({{1, 1, 4, 'A'}}) + "ExtScr01" + std::string("\x00\x01\x19\x00", 4),
+         notDefinition},
+        {"altviele.def",
+         [] {
+             std::string bytes = "FeldDefs";
+             Put16(bytes, 1841);
+             return bytes + std::string(5 * 1841, 'A');
+         }(),
+         "Zu viele Felder !!!"},
+    };
+    for (const auto& [name, bytes, message] : damaged) {
+        setUp();
         dir.Write(name, bytes);
-        const std::string message = Trimmed(ReadShowing(name));
-        EXPECT_TRUE(message == "Keine FeldDefinitions-Datei !!!" ||
-                    message == "Zu viele Felder !!!")
-            << name;
+        EXPECT_EQ(Trimmed(ReadShowing(name)), message) << name;
         EXPECT_EQ(FieldCount, 1) << name;
         EXPECT_EQ(FieldTable[1].Length, 4) << name;
+        EXPECT_EQ(LayoutCell(5, 3), 'L') << name;
+        EXPECT_EQ(ProgramKeyTexts[2], "drei.def") << name;
         EXPECT_TRUE(HasTable(1)) << name;
         EXPECT_EQ(dir.Read("KELBRIN4.CR1"), journal) << name;
     }
+}
+
+TEST_F(DefinitionFiles, ColumnsFiveAndSixStrayConditionsAndAScreenOfNoWidth) {
+    dir.Write("Tab/adr", "Musterstadt\t12345\t\nHauptstr.\t1-99\n");
+    // A screen of no width: read, as no position needs converting.
+    std::string ext = "ExtScr01";
+    Put16(ext, 0);
+    Put16(ext, 30);
+    ext += "ExtFld01";
+    const auto extra = [&](int column, int field, int32_t from, int32_t to) {
+        Put16(ext, column);
+        Put16(ext, field);
+        Put32(ext, from);
+        Put32(ext, to);
+    };
+    extra(5, 0, 1, 0);
+    extra(6, 4, 2, 8);
+    extra(0, 5, 2, 8);   // there is no field 5
+    extra(0, -1, 3, 9);  // nor a field -1
+    dir.Write("adr.def",
+              Current({{1, 1, 2, 'A'}, {3, 3, 2, 'A'}, {5, 5, 2, 'N'}, {7, 7, 2, 'N'}}) + ext);
+    EXPECT_EQ(Trimmed(ReadShowing("adr.def")), "");
+    ASSERT_EQ(FieldCount, 4);
+    EXPECT_EQ(FieldExtras[1].AddressColumn, 5);
+    EXPECT_EQ(FieldExtras[2].AddressColumn, 6);
+    EXPECT_TRUE(HasTable(0));  // the address data came with the columns
+    EXPECT_EQ(FieldExtras[2].ConditionField, 4);
+    EXPECT_EQ(FieldExtras[2].ConditionTo, 8);
+    for (const int n : {3, 4}) {
+        EXPECT_EQ(FieldExtras[n].ConditionField, 0) << n;
+        EXPECT_EQ(FieldExtras[n].ConditionFrom, 1) << n;
+        EXPECT_EQ(FieldExtras[n].ConditionTo, 0) << n;
+    }
+}
+
+namespace {
+
+// Every write beyond `bytes` into a file fails with EFBIG, as on a full disk:
+// a real failure that needs neither privileges nor a file system of its own.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    sighandler_t previousHandler_ = SIG_DFL;
+};
+
+}  // namespace
+
+TEST_F(DefinitionFiles, AFailedSaveLeavesTheOldFileWhole) {
+    PutField(1, 'A', 4);
+    const std::string old = Current({{1, 1, 9, 'N'}});
+    dir.Write("alt.def", old);
+    dir.Write("KELBRIN4.CR1", old);
+    {
+        const FileSizeLimit fullDisk(1000);
+        EXPECT_EQ(SaveShowing("alt.def"), "Kann Datei nicht schreiben !!!");
+        // The journal's own write tells its caller.
+        EXPECT_THROW(WriteDefinitionFile("KELBRIN4.CR1"), InOutError);
+    }
+    EXPECT_EQ(dir.Read("alt.def"), old);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR1"), old);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"KELBRIN4.CR1", "alt.def"}));
+
+    EXPECT_EQ(SaveShowing("alt.def"), "");  // with room again
+    EXPECT_EQ(Get16(dir.Read("alt.def"), 10 + 4), 4);
+}
+
+TEST_F(DefinitionFiles, TheJournalFilesAreNeverSavedOver) {
+    PutField(1, 'A', 4);
+    dir.Write("KELBRIN4.CR2", "records");
+    std::filesystem::create_directory("sub");
+    std::filesystem::create_symlink("KELBRIN4.CR2", "link.def");
+    // KELBRIN4.CR1 is not there yet: its name alone is refused.
+    for (const char* name : {"kelbrin4.cr2", "Kelbrin4.Cr1", "link.def", "sub/../KELBRIN4.cr2"})
+        EXPECT_EQ(SaveShowing(name), "Kann Datei nicht schreiben !!!") << name;
+    console.Add(script::Char('x'));
+    console.Run([] { WriteDefinitionFile("./kelbrin4.cr2"); });
+    EXPECT_EQ(Trimmed(console.Text(25, 12, 32)), "Kann Datei nicht schreiben !!!");
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "records");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"KELBRIN4.CR2", "link.def", "sub"}));
+}
+
+// A pipe or a device cannot be replaced by renaming: it is written directly.
+TEST_F(DefinitionFiles, AJournalThatIsAPipeIsWrittenThrough) {
+    ASSERT_EQ(mkfifo("KELBRIN4.CR1", 0600), 0);
+    const int reader = open("KELBRIN4.CR1", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    PutField(1, 'A', 4);
+    WriteDefinitionFile("KELBRIN4.CR1");
+    std::string got(8000, '\0');
+    const ssize_t n = read(reader, got.data(), got.size());
+    close(reader);
+    EXPECT_EQ(n, 5084 + 15);
+    struct stat info {};
+    ASSERT_EQ(lstat("KELBRIN4.CR1", &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
