@@ -19,6 +19,7 @@
 #include "files/Journal.h"
 #include "files/Tables.h"
 #include "platform/ByteFile.h"
+#include "platform/FileReplacement.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 

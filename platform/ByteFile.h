@@ -24,9 +24,11 @@ void CheckInOut(int error);
 class ByteFile {
   public:
     enum class Mode {
-        Read,       // existing file, reading only
-        ReadWrite,  // existing file, reading and writing
-        Create,     // created or truncated, reading and writing
+        Read,         // existing file, reading only
+        ReadWrite,    // existing file, reading and writing
+        Create,       // created or truncated, reading and writing
+        CreateNew,    // created, reading and writing; fails when it exists
+        WriteDevice,  // an existing device or pipe, writing only
     };
 
     ByteFile() = default;
@@ -53,25 +55,15 @@ class ByteFile {
     int Truncate();
     // Forces what was written onto the disk.
     int Sync();
+    // The same without the file's times: enough for the data to survive a
+    // power failure, and cheaper.
+    int SyncData();
 
   private:
     int fd_ = -1;
     int64_t position_ = 0;
+    bool sequential_ = false;  // a device or pipe, written in order
 };
 
 // Erases a file; returns 0 or the system's error number.
 int EraseFile(std::string_view oemPath);
-
-// Writes `bytes` as the whole new contents of the file `oemPath` names, so
-// that a crash, a power failure or a full disk leaves the old contents or the
-// new ones, never a part: the bytes go to a new hidden file beside it, which is
-// flushed, renamed over the name, and then the directory is flushed. A name
-// that is a symbolic link replaces the file the link leads to. A device or a
-// pipe is written directly, as it cannot be replaced.
-//
-// Returns 0 or the system's error number. An error before the rename leaves
-// the old file untouched and no temporary file behind. An error while flushing
-// the directory is returned too: the new contents are then in place but not
-// known to survive a power failure, and nothing may be reported as stored that
-// was not.
-int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes);

@@ -1,0 +1,54 @@
+// Replacing a file whole, so that a crash, a power failure or a full disk
+// leaves either the old contents or the new, never a part: the new contents go
+// to a new hidden file beside the target, which is flushed, renamed over the
+// target, and then the directory is flushed so that the rename itself is on
+// the disk. Every file the station writes as a whole goes through here: the
+// layout journal, definition files, the record file when records move.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/ByteFile.h"
+
+class FileReplacement {
+  public:
+    FileReplacement() = default;
+    // A replacement that was not committed is given up: its temporary file goes.
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Starts the new contents of the file `oemPath` names. A name that is a
+    // symbolic link replaces the file the link leads to; a device or a pipe is
+    // written directly, as it cannot be replaced; a directory gives EISDIR.
+    // Returns 0 or the system's error number.
+    int Begin(std::string_view oemPath);
+    // Appends to the new contents.
+    int Write(const void* data, std::size_t count);
+    // Flushes the new contents and puts them in the target's place. Returns 0
+    // or the system's error number; `replaced` tells whether the target now
+    // holds the new contents. An error while flushing the directory comes
+    // after that: the contents are in place but not known to survive a power
+    // failure, and nothing may be reported as stored that was not. With
+    // `keepOpen` the new file stays open in File() for whoever takes it.
+    int Commit(bool& replaced, bool keepOpen = false);
+    // Gives up: the temporary file is removed and the target stays untouched.
+    void Abandon();
+
+    // The new file, open for reading and writing; after a Commit that kept it
+    // open it is the target itself.
+    ByteFile& File() { return file_; }
+
+  private:
+    std::string target_;
+    std::string temporary_;  // empty when writing a device directly
+    std::string directory_;
+    ByteFile file_;
+    bool active_ = false;
+};
+
+// The whole new contents of a file in one go; 0 or the system's error number.
+// An error before the rename leaves the old file untouched and no temporary
+// file behind.
+int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes);
