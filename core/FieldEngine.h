@@ -1,0 +1,43 @@
+// Keying one field on the entry and verify screen: which buffer the operator
+// keys into, how a field is drawn there, and how verify mode prepares a field
+// for keying it again. The checks that run when the cursor leaves a field are
+// in FieldValidation.
+#pragma once
+#include <cstdint>
+#include <span>
+
+#include "core/FieldModel.h"
+
+// The record positions of a field that lie inside a record buffer. A damaged
+// field table (a length of 0, a field running past the record's end, a
+// negative position) yields fewer positions, never one outside the buffer.
+struct FieldExtent {
+    int first = 1;   // record position of the field's first byte in the buffer
+    int length = 0;  // 0: nothing of the field lies in the buffer
+};
+FieldExtent ExtentOf(const FieldDef& field);
+// The bytes of `field` in `record`, as far as they lie inside it.
+std::span<uint8_t> FieldBytes(const FieldDef& field, RecordBuffer& record);
+
+// The buffer the operator keys into and the screen shows: the VerifyRecord in
+// verify mode, the WorkRecord otherwise.
+RecordBuffer& KeyedRecord();
+
+// Every byte of field n in the WorkRecord is 0 or a blank; also true for a
+// number that names no field and for a field of length 0.
+bool FieldIsEmpty(int n);
+
+// Redraws field n in the entry colours from the keyed buffer, one cell per
+// byte: 0 as '.', CR and LF as the two corners of the end mark, any other
+// control byte as '?'. The cursor stays where it was. (The definition screen
+// draws fields its own way, with DrawField.)
+void DrawEntryField(int n);
+// Redraws fields 1..count and puts the cursor on record position p.
+void DrawAllEntryFields(int p);
+
+// Verify mode: prepares field n for keying it a second time. The cursor goes to
+// where the stored value begins, and the station waits for a key without
+// taking it. A key that gives a character starts the second keying: the
+// field's verify input is kept in the DupRecord (for Korrektur) and the field
+// is emptied. A function or cursor key leaves the field as it is.
+void ArmRekey(int n);

@@ -1,0 +1,248 @@
+#include "core/FieldValidation.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+
+#include "console/WinCrt.h"
+#include "core/FieldEngine.h"
+#include "core/FieldTypes.h"
+#include "core/Lookups.h"
+#include "core/Session.h"
+#include "files/SignOverpunch.h"
+
+namespace {
+
+// Address columns that look the field up in the address data.
+constexpr int kPostalCodeColumn = 3;
+constexpr int kTownColumn = 4;
+
+// A number that is too long, or not one number, reads as this and so lies
+// outside every range an operator can set.
+constexpr int64_t kNotANumber = 1000000000;
+constexpr int64_t kDigitLimit = 100000000;
+
+constexpr uint8_t kCR = 13;
+constexpr uint8_t kLF = 10;
+
+bool IsDigit(uint8_t c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsPadding(uint8_t c) {
+    return c == 0 || c == ' ';
+}
+
+bool AllPadding(std::span<const uint8_t> bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), IsPadding);
+}
+
+// Moves the content to the right end of the field; the places in front become
+// `vacated`.
+void JustifyRight(std::span<uint8_t> bytes, uint8_t vacated) {
+    const auto lastContent = std::find_if_not(bytes.rbegin(), bytes.rend(), IsPadding);
+    const auto contentEnd = lastContent.base();
+    const auto shift = bytes.end() - contentEnd;
+    if (shift == 0) return;
+    std::copy_backward(bytes.begin(), contentEnd, bytes.end());
+    std::fill(bytes.begin(), bytes.begin() + shift, vacated);
+}
+
+// Leading blanks and unkeyed places become '0' (ZeroFill) or blanks; every
+// unkeyed place after the content becomes a blank.
+void Fill(std::span<uint8_t> bytes, bool zeroFill) {
+    bool leading = true;
+    for (uint8_t& c : bytes) {
+        if (!IsPadding(c)) {
+            leading = false;
+        } else {
+            c = leading && zeroFill ? '0' : ' ';
+        }
+    }
+}
+
+// CR LF in the last two places, in the stored record and in the verify input
+// alike, so that the two always agree there.
+void WriteEndMarker(const FieldDef& field) {
+    for (RecordBuffer* record : {&WorkRecord, &VerifyRecord}) {
+        const std::span<uint8_t> bytes = FieldBytes(field, *record);
+        if (bytes.size() > 1) bytes[bytes.size() - 2] = kCR;
+        if (!bytes.empty()) bytes.back() = kLF;
+    }
+}
+
+// The record number, or with a range the start value plus the record number
+// minus one; a value above the maximum, or one that does not fit, beeps.
+void WriteRecordCounter(const FieldDef& field) {
+    int64_t value = CurrentRecordNumber;
+    if (HasRange(field)) {
+        value = static_cast<int64_t>(CurrentRecordNumber) + field.RangeFrom - 1;
+        if (value > field.RangeTo) Beep();
+    }
+    const std::string text = std::to_string(value < 0 ? -value : value);
+    const bool fits = text.size() <= static_cast<std::size_t>(ExtentOf(field).length);
+    for (RecordBuffer* record : {&WorkRecord, &VerifyRecord}) {
+        const std::span<uint8_t> bytes = FieldBytes(field, *record);
+        if (fits) {
+            std::fill(std::copy(text.begin(), text.end(), bytes.begin()), bytes.end(), 0);
+        } else {
+            std::fill(bytes.begin(), bytes.end(), '0');
+        }
+    }
+    if (!fits) Beep();
+}
+
+bool IsCheckCharacter(uint8_t c) {
+    return IsDigit(c) || (c >= 'J' && c <= 'R') || c == kNegativeZeroDin || c == kNegativeZeroHash;
+}
+
+// The last digit of the field checks the digits before it: by their plain sum
+// (modulus 10) or by their sum weighted 2, 3, ... 7, 2, ... from the right
+// (modulus 11). Places without a digit still count in the weighting. A check
+// digit with no digit before it fails.
+bool CheckDigitPasses(std::span<const uint8_t> bytes, uint16_t flags) {
+    const auto checkAt = std::find_if(bytes.rbegin(), bytes.rend(), IsCheckCharacter);
+    if (checkAt == bytes.rend()) return false;
+    const std::ptrdiff_t c = bytes.rend() - checkAt - 1;
+    int digitSum = 0;
+    int weightedSum = 0;
+    bool anyDigit = false;
+    for (std::ptrdiff_t p = 0; p < c; ++p) {
+        if (!IsDigit(bytes[p])) continue;
+        const int v = bytes[p] - '0';
+        digitSum += v;
+        weightedSum += v * static_cast<int>((c - 1 - p) % 6 + 2);
+        anyDigit = true;
+    }
+    if (!anyDigit) return false;
+    const uint8_t check = *checkAt;
+    const int checkValue = IsDigit(check)                 ? check - '0'
+                           : check >= 'J' && check <= 'R' ? check - 'J' + 1
+                                                          : 0;
+    bool passes = true;
+    if ((flags & Modulus10) != 0) passes = passes && checkValue == digitSum % 10;
+    if ((flags & Modulus11) != 0) {
+        int r = 11 - weightedSum % 11;
+        if (r >= 10) r = 0;
+        passes = passes && checkValue == r;
+    }
+    return passes;
+}
+
+// Whether the range of field n applies: without a condition it always does;
+// with one only while the condition field lies in its condition range. A
+// condition that names no numeric field counts as none.
+bool RangeApplies(int n, bool negative) {
+    const FieldExtra& extra = FieldExtras[n];
+    const int m = extra.ConditionField;
+    if (!IsField(m) || !IsNumericType(FieldTable[m].Type)) return true;
+    if (m == n) return NumberInRange(n, extra.ConditionFrom, extra.ConditionTo, negative);
+    const FieldDef& condition = FieldTable[m];
+    const bool conditionNegative = NormaliseSign(condition, WorkRecord);
+    const bool inside = NumberInRange(m, extra.ConditionFrom, extra.ConditionTo, conditionNegative);
+    if (conditionNegative) PlaceMinus(condition, WorkRecord);
+    return inside;
+}
+
+}  // namespace
+
+bool NumberInRange(int n, int32_t lower, int32_t upper, bool negative) {
+    if (!IsField(n)) return false;
+    const std::span<const uint8_t> bytes = FieldBytes(FieldTable[n], WorkRecord);
+
+    if (upper == DigitSetMarker) {
+        const int64_t magnitude = lower < 0 ? -static_cast<int64_t>(lower) : lower;
+        const std::string allowed = std::to_string(magnitude);
+        return std::all_of(bytes.begin(), bytes.end(), [&](uint8_t c) {
+            if (IsPadding(c)) return true;
+            if (c == '0') return lower <= 0;
+            return allowed.find(static_cast<char>(c)) != std::string::npos;
+        });
+    }
+
+    int64_t value = 0;
+    bool anyDigit = false;
+    for (uint8_t c : bytes) {
+        if (!anyDigit) {
+            if (!IsDigit(c)) continue;
+            anyDigit = true;
+            value = c - '0';
+        } else if (IsDigit(c) && value < kDigitLimit) {
+            value = value * 10 + (c - '0');
+        } else {
+            value = kNotANumber;
+        }
+    }
+    if (negative) value = -value;
+    return anyDigit && lower <= value && value <= upper;
+}
+
+void FormatVerifyField(int n) {
+    if (!IsField(n)) return;
+    const FieldDef& field = FieldTable[n];
+    const std::span<uint8_t> input = FieldBytes(field, VerifyRecord);
+    // Nothing keyed only matches a field that was stored empty.
+    if (AllPadding(input)) {
+        std::fill(input.begin(), input.end(), 0);
+        return;
+    }
+    const bool negative = NormaliseSign(field, VerifyRecord);
+    if (HasFlag(field.Type, RightJustify)) JustifyRight(input, ' ');
+    Fill(input, HasFlag(field.Type, ZeroFill));
+    if (negative) PlaceMinus(field, VerifyRecord);
+}
+
+bool FieldExit(int n, bool lookupAllowed) {
+    if (!IsField(n)) return true;
+    const FieldDef& field = FieldTable[n];
+    const uint16_t flags = TypeOf(field.Type).Flags;
+    const int column = FieldExtras[n].AddressColumn;
+
+    if ((flags & EndMarker) != 0) WriteEndMarker(field);
+    if ((flags & RecordCounter) != 0) WriteRecordCounter(field);
+
+    const std::span<uint8_t> stored = FieldBytes(field, WorkRecord);
+    if (FieldIsEmpty(n)) {
+        std::fill(stored.begin(), stored.end(), 0);
+        if (lookupAllowed && column == kTownColumn && !AddressLookup(n, false)) Beep();
+    } else {
+        if (lookupAllowed) {
+            bool found = true;
+            if (HasTable(n)) {
+                found = TableLookup(n, false);
+            } else if (column == kPostalCodeColumn || column == kTownColumn) {
+                found = AddressLookup(n, false);
+            }
+            if (!found) Beep();
+        }
+        const bool negative = NormaliseSign(field, WorkRecord);
+        if ((flags & RightJustify) != 0) JustifyRight(stored, 0);
+        if ((flags & CheckDigit) != 0 && !CheckDigitPasses(stored, flags)) Beep();
+        if (IsNumericType(field.Type) && HasRange(field) && RangeApplies(n, negative) &&
+            !NumberInRange(n, field.RangeFrom, field.RangeTo, negative)) {
+            Beep();
+        }
+        Fill(stored, (flags & ZeroFill) != 0);
+        if (negative) PlaceMinus(field, WorkRecord);
+    }
+
+    if (Mode != ModeVerify) return true;
+    FormatVerifyField(n);
+    const std::span<const uint8_t> input = FieldBytes(field, VerifyRecord);
+    if (std::equal(input.begin(), input.end(), stored.begin())) return true;
+    Beep();
+    DrawEntryField(n);
+    ArmRekey(n);
+    return false;
+}
+
+bool ValidateAll(bool check) {
+    if (Mode == ModeEntry && !check) return true;
+    const int current = std::min<int>(CursorField(), FieldCount);
+    bool passed = true;
+    for (int n = FieldCount; n >= 1; --n) {
+        if (!FieldExit(n, n == current)) passed = false;
+    }
+    if (!passed && Mode == ModeEntry) PlaceCursorAtRecordPos(RecordPosOf(current, 1));
+    return passed;
+}

@@ -1,0 +1,28 @@
+// What happens to a field when the cursor leaves it: it gets its stored form
+// (end marker, record counter, right justification, blank or zero fill, sign)
+// and is checked (lookup, check digit, number range or digit set, optionally
+// only while another field lies in a range). In entry mode a failed check only
+// beeps and the field stays as keyed; in verify mode a field that differs from
+// the stored one holds the operator until it is keyed again.
+#pragma once
+#include <cstdint>
+
+// Formats and checks field n of the record; a number that names no field
+// passes. Lookups run only with `lookupAllowed`. False only in verify mode, when
+// the field differs from the stored one (it is then armed for keying again).
+bool FieldExit(int n, bool lookupAllowed);
+
+// Runs FieldExit over every field from the last to the first, all of them even
+// after a failure; lookups only for the field under the cursor. Entry mode
+// without `check` passes at once, so that a record is loaded unchanged.
+bool ValidateAll(bool check);
+
+// Whether field n of the WorkRecord lies in lower..upper; `negative` gives the
+// number its sign. With upper = DigitSetMarker, lower is a set of digits: every
+// digit of the field must be one of the digits of lower ('0' only when lower is
+// 0 or negative); blanks and unkeyed places pass.
+bool NumberInRange(int n, int32_t lower, int32_t upper, bool negative);
+
+// Brings the operator's input of field n in the VerifyRecord into the stored
+// form, so that it can be compared with the WorkRecord.
+void FormatVerifyField(int n);
