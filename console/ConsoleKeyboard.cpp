@@ -103,7 +103,20 @@ bool ShiftOnlyHeld() {
     return KeyQueue.Shift == ShiftKey;
 }
 
+namespace {
+int silences = 0;
+}  // namespace
+
+BeepSilence::BeepSilence() {
+    ++silences;
+}
+
+BeepSilence::~BeepSilence() {
+    --silences;
+}
+
 bool Beep() {
+    if (silences > 0) return true;
     WindowSystem& host = Host();
     host.Beep();
     host.Pump();

@@ -114,3 +114,13 @@ inline uint8_t ScanCode() {
 bool ShiftOnlyHeld();
 // The system's asterisk sound, then one pump. Always true.
 bool Beep();
+// While one of these lives, Beep makes no sound: for work that runs the field
+// checks over many stored records at once (moving records), whose failed
+// checks already sounded when each record was keyed.
+class BeepSilence {
+  public:
+    BeepSilence();
+    ~BeepSilence();
+    BeepSilence(const BeepSilence&) = delete;
+    BeepSilence& operator=(const BeepSilence&) = delete;
+};

@@ -161,8 +161,10 @@ bool SaveBeforeEnd() {
     bool saved = true;
     try {
         if (Mode == ModeEntry || Mode == ModeVerify) {
+            // In entry mode the record on the screen goes to its place, as
+            // keyed: no verify comparison may hold it back now.
             Mode = ModeEntry;
-            saved = CommitRecord(true);
+            if (RecordLength() > 0) saved = CommitRecord(true);
         }
     } catch (const InOutError& error) {
         ReportInOutError(error.code);

@@ -4,14 +4,23 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
 #include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
+#include "core/Session.h"
 #include "files/DefinitionFile.h"
+#include "files/SignOverpunch.h"
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "platform/WindowSystem.h"
 
@@ -117,10 +126,247 @@ bool WriteLayoutJournalForEnd(bool evenIfWritten) {
     return WriteLayoutJournal(true);
 }
 
-bool CommitRecord(bool /*flush*/) {
-    // Records are keyed in entry mode, which this version does not have yet:
-    // no record can be on the screen, so there is nothing to write.
+namespace {
+
+int64_t RecordFileSize() {
+    int64_t size = 0;
+    CheckInOut(RecordFile.Size(size));
+    return size;
+}
+
+// Reads `length` bytes at `position` of the record file into `record` (the
+// rest of it cleared); false when they are not all there.
+bool ReadRecordAt(int64_t position, int length, RecordBuffer& record) {
+    record.fill(0);
+    CheckInOut(RecordFile.Seek(position));
+    std::size_t got = 0;
+    CheckInOut(RecordFile.Read(record.data(), static_cast<std::size_t>(length), got));
+    return got == static_cast<std::size_t>(length);
+}
+
+// The record as the record file holds it: negative numbers carry the
+// overpunch on their last digit instead of a minus sign.
+RecordBuffer StoredImage(const RecordBuffer& record) {
+    RecordBuffer image = record;
+    for (int n = 1; n <= FieldCount; ++n) {
+        const FieldDef& field = FieldTable[n];
+        if (IsNumericType(field.Type) && NormaliseSign(field, image)) {
+            Overpunch(field, image, SignVariant::Din);
+        }
+    }
+    return image;
+}
+
+// What a record becomes when it is stored as record number `number`: the
+// checks fill in end markers and record counters. For records that only
+// move (insert, delete); they were checked when they were keyed.
+RecordBuffer ImageAtNumber(int32_t number) {
+    CurrentRecordNumber = number;
+    // The checks of every field, from the last to the first, as a commit runs
+    // them, but without lookups (they belong to the record being keyed, not
+    // to records moving by) and without the beeps, which sounded when these
+    // records were keyed.
+    BeepSilence silence;
+    for (int n = FieldCount; n >= 1; --n) FieldExit(n, false);
+    return StoredImage(WorkRecord);
+}
+
+// Copies the bytes from `from` up to `to` of the record file as they are.
+int CopyRecordBytes(int64_t from, int64_t to, FileReplacement& out) {
+    std::vector<char> block(1 << 16);
+    for (int64_t done = from; done < to;) {
+        const auto want = static_cast<std::size_t>(
+            std::min<int64_t>(to - done, static_cast<int64_t>(block.size())));
+        std::size_t got = 0;
+        int error = RecordFile.Seek(done);
+        if (error == 0) error = RecordFile.Read(block.data(), want, got);
+        if (error == 0 && got != want) error = EIO;  // the file is shorter than it was
+        if (error == 0) error = out.Write(block.data(), got);
+        if (error != 0) return error;
+        done += static_cast<int64_t>(got);
+    }
+    return 0;
+}
+
+int WriteImage(FileReplacement& out, const RecordBuffer& image) {
+    return out.Write(image.data(), static_cast<std::size_t>(RecordLength()));
+}
+
+// Builds the record file anew beside the old one with what `fill` writes; the
+// new file takes the old one's place only when all of it is on the disk, so a
+// crash at any moment leaves one of the two whole. Returns 0 or the system's
+// error number; the record file is then as it was.
+template <typename Fill>
+int RewriteRecordFile(Fill fill) {
+    FileReplacement replacement;
+    int error = replacement.Begin(kRecordJournal);
+    if (error == 0) error = fill(replacement);
+    if (error != 0) return error;  // the replacement gives itself up
+    bool replaced = false;
+    error = replacement.Commit(replaced, true);
+    if (replaced) {
+        RecordFile.Close();
+        RecordFile = std::move(replacement.File());
+    }
+    return error;
+}
+
+}  // namespace
+
+bool IsEmptyRecord(const RecordBuffer& record) {
+    const int length = RecordLength();
+    for (int i = 0; i < length; ++i) {
+        const uint8_t byte = record[static_cast<std::size_t>(i)];
+        if (byte != 0 && byte != 10 && byte != 13) return false;
+    }
     return true;
+}
+
+bool LoadRecord(bool refresh) {
+    const int length = RecordLength();
+    if (length <= 0) return false;
+    const int64_t position = RecordFile.Position();
+    bool whole = position >= 0 && position <= RecordFileSize() - length;
+    if (whole) whole = ReadRecordAt(position, length, WorkRecord);
+    CheckInOut(RecordFile.Seek(position));
+    if (!whole) {
+        WorkRecord.fill(0);
+        VerifyRecord.fill(0);
+    } else if (Mode == ModeVerify) {
+        VerifyRecord = WorkRecord;
+    }
+    CurrentRecordNumber = static_cast<int32_t>(position / length + 1);
+    if (refresh && Mode == ModeVerify) ValidateAll(false);
+    return whole;
+}
+
+bool CommitRecord(bool flush) {
+    const int length = RecordLength();
+    if (length <= 0 || !RecordFile.IsOpen()) return false;
+    if (!ValidateAll(true)) return false;
+    const int64_t position = RecordFile.Position();
+    const RecordBuffer image = StoredImage(WorkRecord);
+    // Written again in full at every commit, also after a failed flush: a
+    // failed flush may have dropped the written bytes, so flushing again
+    // alone would prove nothing.
+    int error = RecordFile.Seek(position);
+    if (error == 0) error = RecordFile.Write(image.data(), static_cast<std::size_t>(length));
+    if (error == 0 && flush) error = RecordFile.SyncData();
+    RecordFile.Seek(position);
+    if (error != 0) {
+        ReportInOutError(error);
+        return false;
+    }
+    return true;
+}
+
+bool PreviousRecord(bool refresh) {
+    const int length = RecordLength();
+    if (length <= 0) return false;
+    const int64_t position = RecordFile.Position() - length;
+    if (position < 0) return false;
+    CheckInOut(RecordFile.Seek(position));
+    if (LoadRecord(refresh)) return true;
+    CheckInOut(RecordFile.Seek(0));
+    CurrentRecordNumber = 1;
+    return false;
+}
+
+bool NextRecord(bool refresh) {
+    const int length = RecordLength();
+    if (length <= 0) return false;
+    CheckInOut(RecordFile.Seek(RecordFile.Position() + length));
+    return LoadRecord(refresh);
+}
+
+bool FirstRecord(bool refresh) {
+    if (RecordLength() <= 0) return false;
+    CheckInOut(RecordFile.Seek(0));
+    return LoadRecord(refresh);
+}
+
+bool LastRecord(bool refresh) {
+    const int length = RecordLength();
+    if (length <= 0) return false;
+    const int64_t size = RecordFileSize();
+    // An empty record file has no last record: the first place, cleared.
+    CheckInOut(RecordFile.Seek(size < length ? 0 : (size - length) / length * length));
+    bool loaded = LoadRecord(refresh);
+    while (loaded && IsEmptyRecord(WorkRecord)) {
+        if (!PreviousRecord(refresh)) break;
+    }
+    return loaded;
+}
+
+void InsertRecord() {
+    const int length = RecordLength();
+    if (length <= 0) return;
+    // The record on the screen is stored first: moving it back must not
+    // throw away what was keyed into it. At the append position an untouched
+    // record is no record: there is nothing to insert before.
+    const int64_t position = RecordFile.Position();
+    if (position + length <= RecordFileSize() || !IsEmptyRecord(WorkRecord)) {
+        if (!CommitRecord(true)) return;
+    }
+    const int64_t size = RecordFileSize();
+    if (position + length <= size) {
+        const int64_t slots = size / length;
+        const int64_t first = position / length;
+        const int error = RewriteRecordFile([&](FileReplacement& out) {
+            int result = CopyRecordBytes(0, position, out);
+            WorkRecord.fill(0);
+            if (result == 0)
+                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(first + 1)));
+            for (int64_t slot = first; result == 0 && slot < slots; ++slot) {
+                if (!ReadRecordAt(slot * length, length, WorkRecord)) return EIO;
+                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(slot + 2)));
+            }
+            return result;
+        });
+        if (error != 0) ReportInOutError(error);
+    }
+    CheckInOut(RecordFile.Seek(position));
+    LoadRecord(true);
+}
+
+void DeleteRecord() {
+    const int length = RecordLength();
+    if (length <= 0) return;
+    const int64_t position = RecordFile.Position();
+    const int64_t size = RecordFileSize();
+    const int64_t first = position / length;
+    int64_t last = size / length - 1;  // the last record that is not empty
+    for (; last >= 0; --last) {
+        if (ReadRecordAt(last * length, length, WorkRecord) && !IsEmptyRecord(WorkRecord)) break;
+    }
+    int error = 0;
+    if (first > last) {
+        // Behind the last record there is nothing to move up: only this record
+        // is cleared (where there is one), no other record changes.
+        CheckInOut(RecordFile.Seek(position));
+        WorkRecord.fill(0);
+        VerifyRecord.fill(0);
+        CurrentRecordNumber = static_cast<int32_t>(first + 1);
+        if (position + length <= size) CommitRecord(true);
+    } else {
+        error = RewriteRecordFile([&](FileReplacement& out) {
+            int result = CopyRecordBytes(0, position, out);
+            for (int64_t slot = first; result == 0 && slot < last; ++slot) {
+                if (!ReadRecordAt((slot + 1) * length, length, WorkRecord)) return EIO;
+                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(slot + 1)));
+            }
+            // The last record's old place: cleared, with what the checks fill in.
+            WorkRecord.fill(0);
+            if (result == 0)
+                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(last + 1)));
+            // Empty records behind it and a cut-off tail stay as they were.
+            if (result == 0) result = CopyRecordBytes((last + 1) * length, size, out);
+            return result;
+        });
+        if (error != 0) ReportInOutError(error);
+    }
+    CheckInOut(RecordFile.Seek(position));
+    LoadRecord(true);
 }
 
 void CloseRecordFile() {

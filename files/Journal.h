@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/FieldModel.h"
 #include "platform/ByteFile.h"
 
 inline constexpr const char* kLayoutJournal = "KELBRIN4.CR1";
@@ -32,9 +33,34 @@ bool LayoutJournalUnwritten();
 // `evenIfWritten`, in any case). A failure is always shown. True when
 // KELBRIN4.CR1 now holds the layout.
 bool WriteLayoutJournalForEnd(bool evenIfWritten);
-// Writes the record on the screen to the record file at its place; with
-// `flush` it goes to the disk at once. False when a check refused it.
+// The records. KELBRIN4.CR2 holds records of RecordLength() bytes back to
+// back; the file position of the record file is the current record's. None of
+// these does anything without fields (a record length of 0).
+
+// Reads the record at the current position into WorkRecord (and, in verify
+// mode, VerifyRecord); false, with both cleared, when no whole record is
+// there. Sets CurrentRecordNumber. With `refresh`, verify mode formats it.
+bool LoadRecord(bool refresh);
+// Checks the record on the screen and writes it at its place, negative
+// numbers overpunched; with `flush` it is on the disk when this returns true.
+// False when a check refused it or it could not be written: a write failure
+// is shown to the operator, and the record stays in WorkRecord for the next
+// commit to write again.
 bool CommitRecord(bool flush);
+bool PreviousRecord(bool refresh);
+// Behind the last record: false, with cleared buffers, at the append position.
+bool NextRecord(bool refresh);
+bool FirstRecord(bool refresh);
+// The last record that is not empty (position 0 when there is none).
+bool LastRecord(bool refresh);
+// An empty record appears at the current position, the later ones move back
+// by one; a record that is deleted goes, the later ones move forward and the
+// last one's old place is cleared. Both rewrite the record file whole, so a
+// crash leaves every record exactly once, as before or as after.
+void InsertRecord();
+void DeleteRecord();
+// Whether the first RecordLength() bytes of a record are all 0, LF or CR.
+bool IsEmptyRecord(const RecordBuffer& record);
 // Closes the record file (Stop and closing the window).
 void CloseRecordFile();
 // Erases KELBRIN4.CR1 and starts KELBRIN4.CR2 anew, empty.

@@ -1,0 +1,218 @@
+// The record file: storing, walking, inserting and deleting records, and what
+// happens when the disk fails under a commit or a rewrite.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/Session.h"
+#include "files/Journal.h"
+#include "tests/kit/ConsoleHarness.h"
+#include "tests/kit/FaultInjection.h"
+#include "tests/kit/TempDir.h"
+
+namespace {
+
+class RecordJournal : public ::testing::Test {
+  protected:
+    RecordJournal() {
+        ResetFieldModel();
+        FillFieldTypeTable();
+        Mode = ModeEntry;
+        Layout({{'A', 4}, {'A', 2}});
+        EXPECT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create), 0);
+    }
+    ~RecordJournal() override {
+        ClearFaults();
+        RecordFile.Close();
+        ResetFieldModel();
+        Mode = ModeDefinition;
+    }
+
+    // Fields one behind the other: type letter and length.
+    static void Layout(std::initializer_list<std::pair<char, int>> fields) {
+        FieldCount = 0;
+        int position = 1;
+        for (const auto& [type, length] : fields) {
+            FieldDef& field = FieldTable[++FieldCount];
+            field = FieldDef{};
+            field.RecordPos = field.ScreenPos = static_cast<int16_t>(position);
+            field.Length = static_cast<int16_t>(length);
+            field.Type = static_cast<uint8_t>(type);
+            position += length;
+        }
+    }
+
+    static void Key(const std::string& text) {
+        WorkRecord.fill(0);
+        std::copy(text.begin(), text.end(), WorkRecord.begin());
+    }
+    static std::string Work() {
+        return std::string(WorkRecord.begin(), WorkRecord.begin() + RecordLength());
+    }
+    // Appends records behind the last one, as the operator keys them.
+    static void Append(std::initializer_list<std::string> texts) {
+        for (const std::string& text : texts) {
+            LastRecord(false);
+            if (!IsEmptyRecord(WorkRecord)) NextRecord(false);
+            Key(text);
+            ASSERT_TRUE(CommitRecord(true));
+        }
+    }
+    static void GoTo(int number) {
+        ASSERT_EQ(RecordFile.Seek(static_cast<int64_t>(number - 1) * RecordLength()), 0);
+        LoadRecord(false);
+    }
+    // The record file's slots as text, an empty record as "-".
+    std::string Slots() const {
+        const std::string bytes = dir.Read(kRecordJournal);
+        const std::size_t length = static_cast<std::size_t>(RecordLength());
+        std::string slots;
+        for (std::size_t at = 0; at + length <= bytes.size(); at += length) {
+            const std::string slot = bytes.substr(at, length);
+            slots +=
+                slot.find_first_not_of(std::string("\0\r\n", 3)) == std::string::npos ? "-" : slot;
+            slots += '|';
+        }
+        if (bytes.size() % length != 0) slots += "+" + std::to_string(bytes.size() % length);
+        return slots;
+    }
+
+    int FilesInDirectory() const {
+        const auto entries = std::filesystem::directory_iterator(dir.path());
+        return static_cast<int>(std::distance(begin(entries), end(entries)));
+    }
+
+    TempDir dir;
+    ConsoleHarness console;
+};
+
+}  // namespace
+
+TEST_F(RecordJournal, StoringAndWalkingThroughTheRecords) {
+    // An empty file has no last record: the first place, cleared.
+    Key("zzzzzz");
+    EXPECT_FALSE(LastRecord(false));
+    EXPECT_EQ(RecordFile.Position(), 0);
+    EXPECT_EQ(CurrentRecordNumber, 1);
+    EXPECT_EQ(Work(), std::string(6, '\0'));
+
+    Append({"aaaa11", "bbbb22", "cccc33"});
+    EXPECT_EQ(Slots(), "aaaa11|bbbb22|cccc33|");
+    EXPECT_TRUE(FirstRecord(false));
+    EXPECT_EQ(Work(), "aaaa11");
+    EXPECT_TRUE(NextRecord(false));
+    EXPECT_EQ(CurrentRecordNumber, 2);
+    EXPECT_TRUE(PreviousRecord(false));
+    EXPECT_EQ(Work(), "aaaa11");
+    EXPECT_FALSE(PreviousRecord(false));  // nothing before the first: nothing moves
+    EXPECT_EQ(RecordFile.Position(), 0);
+
+    // A cut-off tail is never read as a record; stepping past the last record
+    // gives the append position, and a commit there overwrites the tail.
+    dir.Write(kRecordJournal, dir.Read(kRecordJournal) + "dddd");
+    EXPECT_TRUE(LastRecord(false));
+    EXPECT_EQ(Work(), "cccc33");
+    EXPECT_FALSE(NextRecord(false));
+    EXPECT_EQ(CurrentRecordNumber, 4);
+    EXPECT_EQ(Work(), std::string(6, '\0'));
+    Key("eeee44");
+    ASSERT_TRUE(CommitRecord(true));
+    EXPECT_EQ(Slots(), "aaaa11|bbbb22|cccc33|eeee44|");
+
+    // Empty records at the end do not count for the last record.
+    dir.Write(kRecordJournal, dir.Read(kRecordJournal) + std::string("\0\0\0\0\r\n", 6));
+    EXPECT_TRUE(LastRecord(false));
+    EXPECT_EQ(Work(), "eeee44");
+    EXPECT_EQ(CurrentRecordNumber, 4);
+
+    // Without fields no record operation runs.
+    FieldCount = 0;
+    EXPECT_FALSE(LoadRecord(false));
+    EXPECT_FALSE(CommitRecord(true));
+    EXPECT_FALSE(LastRecord(false));
+    EXPECT_FALSE(NextRecord(false));
+    InsertRecord();
+    DeleteRecord();
+    FieldCount = 2;
+    EXPECT_EQ(Slots(), "aaaa11|bbbb22|cccc33|eeee44|-|");
+}
+
+TEST_F(RecordJournal, InsertingAndDeletingMoveTheLaterRecords) {
+    Append({"aaaa11", "bbbb22", "cccc33"});
+    GoTo(2);
+    Key("BBBB22");  // keyed but not yet committed: the insert keeps it
+    InsertRecord();
+    EXPECT_EQ(Slots(), "aaaa11|-|BBBB22|cccc33|");
+    EXPECT_EQ(RecordFile.Position(), 6);
+    EXPECT_EQ(CurrentRecordNumber, 2);
+    EXPECT_EQ(Work(), std::string(6, '\0'));
+
+    DeleteRecord();  // the empty record goes; the file keeps its size
+    EXPECT_EQ(Slots(), "aaaa11|BBBB22|cccc33|-|");
+    EXPECT_EQ(Work(), "BBBB22");
+
+    GoTo(1);
+    DeleteRecord();
+    EXPECT_EQ(Slots(), "BBBB22|cccc33|-|-|");
+    GoTo(2);
+    DeleteRecord();  // the last record: only its place is cleared
+    EXPECT_EQ(Slots(), "BBBB22|-|-|-|");
+
+    // Behind the last record a delete clears only that record, and at the
+    // append position an untouched record gives nothing to insert before.
+    GoTo(3);
+    DeleteRecord();
+    GoTo(5);
+    DeleteRecord();
+    InsertRecord();
+    EXPECT_EQ(Slots(), "BBBB22|-|-|-|");
+
+    // At the append position a keyed record is stored before one is inserted.
+    Key("ffff66");
+    InsertRecord();
+    EXPECT_EQ(Slots(), "BBBB22|-|-|-|-|ffff66|");
+    EXPECT_EQ(FilesInDirectory(), 1);
+}
+
+TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
+    Append({"aaaa11", "bbbb22"});
+    for (FaultyCall call : {FaultyCall::Write, FaultyCall::Flush}) {
+        SCOPED_TRACE(static_cast<int>(call));
+        const std::size_t boxes = console.host().MessageBoxes().size();
+        GoTo(2);
+        Key("BBBB22");
+        InjectFault(call, kRecordJournal, EIO);
+        EXPECT_FALSE(CommitRecord(true));  // never reported as stored
+        ASSERT_EQ(console.host().MessageBoxes().size(), boxes + 1);
+        EXPECT_EQ(console.host().MessageBoxes().back().text,
+                  "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers.");
+        EXPECT_EQ(Work(), "BBBB22");  // still on the screen
+        EXPECT_EQ(RecordFile.Position(), 6);
+        ClearFaults();
+        EXPECT_TRUE(CommitRecord(true));
+        EXPECT_EQ(Slots(), "aaaa11|BBBB22|");
+    }
+
+    // A rewrite that fails changes nothing at all.
+    const std::string before = dir.Read(kRecordJournal);
+    for (FaultyCall call : {FaultyCall::Write, FaultyCall::Flush, FaultyCall::Rename}) {
+        SCOPED_TRACE(static_cast<int>(call));
+        GoTo(1);
+        // The new file is a hidden one beside the record file, named after it.
+        InjectFault(call, std::string(kRecordJournal) + (call == FaultyCall::Rename ? "" : "."),
+                    ENOSPC);
+        InsertRecord();
+        EXPECT_EQ(InjectedFailures(), 1);
+        ClearFaults();
+        EXPECT_EQ(console.host().MessageBoxes().back().text,
+                  "Ein-/Ausgabefehler 28: kein Platz mehr auf dem Datenträger.");
+        EXPECT_EQ(dir.Read(kRecordJournal), before);
+        EXPECT_EQ(FilesInDirectory(), 1);  // no new file left behind
+        EXPECT_EQ(Work(), "aaaa11");
+        EXPECT_TRUE(NextRecord(false));  // the record file is still the open one
+        EXPECT_EQ(Work(), "BBBB22");
+    }
+}
