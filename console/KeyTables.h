@@ -11,7 +11,9 @@ extern std::array<uint8_t, 256> KeyNumTable;
 // Fills both tables from their files in the working directory. A missing file
 // leaves its table as the identity; nothing is ever reported.
 void LoadKeyTables();
-// Fills one table from one file (identity first).
+// Fills one table from one file (identity first). Only a regular file is read
+// (a FIFO or a device, also behind a link, counts as missing), and only its
+// first 64 KiB: a longer file is taken up to its last line end within them.
 void LoadKeyTable(std::array<uint8_t, 256>& table, const char* oemPath);
 
 struct MappedKey {

@@ -7,6 +7,7 @@
 #include "core/Session.h"
 #include "core/StatusLine.h"
 #include "files/DataFiles.h"
+#include "files/Journal.h"
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -70,11 +71,18 @@ std::string SearchPatternFor(std::string_view answer, bool definitionFile) {
     return parts.directory + parts.name + parts.extension;
 }
 
-// The absolute path of a typed or picked name: the search pattern's directory
-// when it has none, and the pattern's extension when it has none. A pattern
-// extension with a wildcard would give the file a '*' or '?' in its name:
-// definition files then take ".DEF", data files stay without.
-std::string ResultPath(std::string_view name, std::string_view searchPattern, bool definitionFile) {
+// The absolute path of a picked name: the name as it stands, in the searched
+// directory. It names a file that is there, and adding an extension to it
+// (".DEF" to a name picked after "*.*") would name one that is not.
+std::string PickedPath(std::string_view name, std::string_view searchPattern) {
+    return ExpandPath(DirectoryOf(searchPattern) + std::string(name));
+}
+
+// The absolute path of a typed name: the search pattern's directory when it has
+// none, and the pattern's extension when it has none. A pattern extension with
+// a wildcard would give the file a '*' or '?' in its name: definition files
+// then take ".DEF", data files stay without.
+std::string TypedPath(std::string_view name, std::string_view searchPattern, bool definitionFile) {
     PathParts parts = SplitWhole(name);
     const PathParts search = SplitWhole(searchPattern);
     if (parts.directory.empty()) parts.directory = search.directory;
@@ -98,12 +106,16 @@ void BrowserKey(uint8_t scan, const std::string& pattern, const DirEntry& curren
         return;
     }
     if (!definitionFile || Mode != ModeDefinition) return;
-    const auto path = [&] { return ExpandPath(DirectoryOf(pattern) + current.Name); };
+    const auto path = [&] { return PickedPath(current.Name, pattern); };
+    // A key assigned here is part of the layout at once: the journal gets it
+    // now, so that a crash before the next layout change does not lose it.
     if (scan == ScanF10) {
         CurrentProgramKey = (CurrentProgramKey + 1) % kProgramKeys;
         SetProgramKey(CurrentProgramKey, path());
+        JournalDefinition();
     } else if (scan >= ScanProgramKey1 && scan <= ScanProgramKey12) {
         SetProgramKey(scan - ScanProgramKey1, path());
+        JournalDefinition();
     } else if (scan == ScanDel) {
         DeleteFileAsk(pattern, current.Name);
     }
@@ -143,7 +155,8 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
                         });
         if (name.empty()) return {};
     }
-    std::string result = ResultPath(name, searchPattern, definitionFile);
+    std::string result =
+        saveForm ? TypedPath(name, searchPattern, definitionFile) : PickedPath(name, searchPattern);
 
     if (!ConversionKeyPressed) {
         Prompt("Bitte wählen Sie den Konvertierungs-Modus (F6/F7/F8/F9): "_oem);
@@ -155,9 +168,11 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
 
 void DeleteFileAsk(std::string_view pattern, std::string_view name) {
     ShowLegend(LegendEscape);
-    const PathParts file = SplitWhole(name);
-    const std::string path = ExpandPath(DirectoryOf(pattern) + file.name + file.extension);
-    Prompt("Soll die Datei "_oem + std::string(name) + " wirklich gelöscht werden (J/N) ?"_oem);
+    // The name exactly as listed, however long: a path cut short, or a name
+    // with a dot dropped, could name another file.
+    const std::string path =
+        AbsoluteOemPath(DirectoryOf(pattern) + std::string(name.substr(NameStart(name))));
+    Prompt("Soll die Datei "_oem + ShownName(name) + " wirklich gelöscht werden (J/N) ?"_oem);
     const uint8_t answer = ReadKey();
     if (answer == 'J' || answer == 'j')
         static_cast<void>(EraseFile(path));  // a file that will not go simply stays

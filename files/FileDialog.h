@@ -8,9 +8,11 @@
 // `pattern`: a directory, possibly with a wildcard name ("*.DEF", "./").
 // `defaultName`: the last name used in this kind of dialog (may be empty).
 // `definitionFile`: ".DEF" as default extension and no conversion question;
-// otherwise ".*" and the question. `saveForm`: the operator types a name;
-// otherwise picks one in the browser. The result is the absolute path in code
-// page 850, empty when the operator cancelled.
+// otherwise ".*" and the question. `saveForm`: the operator types a name (one
+// without extension takes the pattern's); otherwise picks one in the browser
+// (used as it stands). The result is the absolute path in code page 850, empty
+// when the operator cancelled. A picked name the station cannot show in full
+// keeps its exact form (see OemFromNative), so the path names that very file.
 std::string AskFileName(std::string_view pattern, std::string_view defaultName, bool definitionFile,
                         bool saveForm);
 // Asks whether a file should really be deleted and deletes it on J.

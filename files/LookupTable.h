@@ -32,12 +32,19 @@
 //   order), FirstNodeOfCode(code) for a code 0..99999 (first digit times 10000
 //   plus the other four), PostalCodeOfNode(node), StreetLines(node) (the street
 //   lines below the postal-code line, up to the next postal-code line).
+//
+// One loaded file serves every slot that names it: many fields may carry one
+// large table, and it is held in memory once. Each slot's pointer holds a share
+// of it, and the table is freed with the last share, so releasing one field's
+// table leaves it working for the others.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
+
+#include "platform/FileSystem.h"
 
 // One postal-code line of the address data.
 struct AddressNode {
@@ -143,4 +150,11 @@ struct LookupTable {
     std::array<std::unique_ptr<PrefixRow>, 256> prefix;  // by first character, made on first use
     std::vector<AddressNode> nodes;                      // address data: postal-code lines
     std::vector<int32_t> postal;  // address data: kPostalCodes first nodes; empty for tables
+
+    // --- Sharing, kept by LoadTable and the slots' deleter ----------------------
+    // The slots' pointers to this table. A table made elsewhere starts with the
+    // one pointer it is given and is shared with nobody.
+    int32_t shares = 1;
+    bool listed = false;  // LoadTable may hand it to further slots
+    FileIdentity source;  // the file it was read from, when listed
 };

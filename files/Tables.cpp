@@ -13,8 +13,32 @@
 #include "core/StatusLine.h"
 #include "core/TextUtils.h"
 #include "platform/ByteFile.h"
+#include "platform/FileSystem.h"
 
+namespace {
+
+// The tables read from files that some slot still holds, for LoadTable to hand
+// out again instead of reading the same file once more. Never destroyed: the
+// slots may give back their tables while the program ends.
+std::vector<LookupTable*>& ListedTables() {
+    static auto* tables = new std::vector<LookupTable*>;
+    return *tables;
+}
+
+// The listed table read from `source`, of the kind the slot needs.
+LookupTable* FindListed(const FileIdentity& source, bool address) {
+    for (LookupTable* table : ListedTables()) {
+        if (table->source == source && table->IsAddressData() == address) return table;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// Gives back one slot's share; the last one frees the table.
 void LookupTableDeleter::operator()(LookupTable* table) const noexcept {
+    if (--table->shares > 0) return;
+    if (table->listed) std::erase(ListedTables(), table);
     delete table;
 }
 
@@ -272,50 +296,65 @@ int32_t PostalCodeOfLine(std::string_view line) {
 bool LoadTable(std::string_view name, int slot) {
     if (slot < 0 || slot > MaxFields) return false;
     const std::string shortName(name.substr(0, kMaxNameLength));
-    // Slot 0 is replaced as a whole as well, so a failed load never leaves old
-    // address data beside a message that it could not be read.
-    ReleaseSlot(slot);
+    const bool address = slot == 0;
+    LookupTablePtr& assigned = TableAssignments[static_cast<std::size_t>(slot)].Table;
 
     // A table name is a file in "Tab": one with a separator in it (from a damaged
     // or hostile definition file) would read from elsewhere, so it is refused.
-    ByteFile file;
+    // Only a regular file is read, and only one whose size the table can hold.
+    RegularFile file;
     if (shortName.find_first_of("/\\") != std::string::npos ||
-        file.Open("Tab\\" + shortName, ByteFile::Mode::Read) != 0) {
+        file.Open("Tab\\" + shortName) != 0 ||
+        static_cast<uint64_t>(file.Identity().size) > kMaxText) {
+        // Slot 0 is replaced as a whole as well, so a failed load never leaves
+        // old address data beside a message that it could not be read.
+        ReleaseSlot(slot);
         CannotRead(shortName);
         return false;
     }
+    // The same file, unchanged, already loaded for another slot (or this one):
+    // the slot shares it.
+    if (LookupTable* listed = FindListed(file.Identity(), address)) {
+        ++listed->shares;
+        assigned.reset(listed);
+        return true;
+    }
+    ReleaseSlot(slot);
+
     LookupTablePtr table;
     TableBuilder::Stop stop = TableBuilder::Stop::None;
     try {
         // A read error inside an open file is a general input/output failure;
         // whatever was built so far goes with the unwinding.
         std::vector<char> block(kReadBlock);
+        const auto measured = static_cast<std::size_t>(file.Identity().size);
         std::size_t fileSize = 0;
         std::size_t lineEnds = 0;
-        for (;;) {
+        while (fileSize < measured) {
             std::size_t got = 0;
-            CheckInOut(file.Read(block.data(), block.size(), got));
+            CheckInOut(file.ReadAt(static_cast<int64_t>(fileSize), block.data(),
+                                   std::min(block.size(), measured - fileSize), got));
             if (got == 0) break;
             fileSize += got;
             lineEnds += CountLineEnds(block.data(), got);
         }
-        CheckInOut(file.Seek(0));
 
         table.reset(new LookupTable);
-        TableBuilder builder(*table, slot == 0, fileSize, lineEnds);
+        TableBuilder builder(*table, address, fileSize, lineEnds);
         LineSplitter splitter;
         auto take = [&builder](std::string_view line, bool mayHoldNul) {
             return builder.Add(line, mayHoldNul);
         };
         // The file as it was measured: bytes added meanwhile wait for the next load.
-        for (std::size_t left = fileSize;;) {
+        for (std::size_t done = 0;;) {
             std::size_t got = 0;
-            CheckInOut(file.Read(block.data(), std::min(block.size(), left), got));
+            CheckInOut(file.ReadAt(static_cast<int64_t>(done), block.data(),
+                                   std::min(block.size(), fileSize - done), got));
             if (got == 0) {
                 splitter.Finish(take);
                 break;
             }
-            left -= got;
+            done += got;
             const bool mayHoldNul = std::memchr(block.data(), 0, got) != nullptr;
             if (!splitter.Feed(block.data(), got, mayHoldNul, take)) break;
         }
@@ -324,6 +363,7 @@ bool LoadTable(std::string_view name, int slot) {
     } catch (const std::bad_alloc&) {
         stop = TableBuilder::Stop::TooLarge;
     }
+    const FileIdentity source = file.Identity();
     file.Close();
 
     if (stop == TableBuilder::Stop::BadPostalCode) {
@@ -339,7 +379,10 @@ bool LoadTable(std::string_view name, int slot) {
         return false;
     }
     if (table->LineCount() == 0) return false;
-    TableAssignments[static_cast<std::size_t>(slot)].Table = std::move(table);
+    ListedTables().push_back(table.get());
+    table->listed = true;
+    table->source = source;
+    assigned = std::move(table);
     return true;
 }
 

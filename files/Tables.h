@@ -25,14 +25,20 @@
 // its lines but no two-character index; the same holds for the address data
 // when its postal-code lines are out of order. A postal-code line whose code is
 // not five digits ends the station ("Plz in den Adressdaten ist fehlerhaft !").
-// A read error after opening throws InOutError; the slot then stays empty. A
-// file with more than 2 GiB of entries, or more than memory holds, is reported
-// like an unreadable one. Bytes added to the file while it loads are left for
-// the next load.
+// A read error after opening throws InOutError; the slot then stays empty.
+// Only a regular file is read: a FIFO or a device (also behind a link) is
+// reported like an unreadable file, and so is a file of more than 2 GiB or one
+// with more entries than memory holds. Bytes added to the file while it loads
+// are left for the next load.
+//
+// A file that some slot holds already, unchanged since it was read (the same
+// file, size and times), is not read again: the slots share the one table.
+// Loading a table again for a slot that holds it keeps it as it is.
 bool LoadTable(std::string_view name, int slot);
 // Loads the address data into slot 0 unless it is there already.
 void LoadAddressData();
-// Frees what slot `slot` holds (for slot 0 also the postal-code index).
+// Gives up what slot `slot` holds (for slot 0 also the postal-code index); the
+// table is freed when no other slot shares it.
 void ReleaseSlot(int slot);
 
 struct TableNameAnswer {

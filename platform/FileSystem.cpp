@@ -1,10 +1,13 @@
 #include "platform/FileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,16 +32,93 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-// Finds `component` in `directory`, exactly or else without regard to case.
-std::string MatchComponent(const std::string& directory, const std::string& component) {
-    const std::string base = directory.empty() ? "." : directory;
-    const std::string exact = (directory.empty() ? std::string() : directory + "/") + component;
-    if (component == "." || component == ".." || Exists(exact)) return component;
-    DIR* dir = ::opendir(base.c_str());
-    if (dir == nullptr) return component;
-    std::string found = component;
+std::string Join(const std::string& directory, const std::string& name) {
+    return (directory.empty() ? std::string() : directory + "/") + name;
+}
+
+bool IsUpperHex(char ch) {
+    return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F');
+}
+
+int HexValue(char ch) {
+    return ch <= '9' ? ch - '0' : ch - 'A' + 10;
+}
+
+// Whether an escape %XX starts at `i`.
+bool EscapeAt(std::string_view text, std::size_t i) {
+    return text[i] == '%' && i + 2 < text.size() && IsUpperHex(text[i + 1]) &&
+           IsUpperHex(text[i + 2]);
+}
+
+// The UTF-8 character at `i`: its length, and its code point in `code`; 0 when
+// the bytes there are not valid UTF-8 (overlong forms and surrogates included).
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    std::size_t extra = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        extra = 1, code = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, code = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, code = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - i <= extra) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<uint8_t>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
+// The code page 850 byte of a character that converts there and back unchanged.
+std::optional<uint8_t> ExactOem(char32_t code) {
+    const uint8_t oem = UnicodeToOem(code);
+    if (OemToUnicode(oem) != code) return std::nullopt;
+    return oem;
+}
+
+// The name on disk that a station name stands for: escapes as their bytes, the
+// rest from code page 850 to UTF-8. An escape of NUL or '/' cannot stand for a
+// byte of a name and is taken as typed.
+std::string NativeFromOem(std::string_view oem) {
+    std::string out;
+    out.reserve(oem.size() * 2);
+    for (std::size_t i = 0; i < oem.size();) {
+        if (EscapeAt(oem, i)) {
+            const auto byte = static_cast<char>(HexValue(oem[i + 1]) * 16 + HexValue(oem[i + 2]));
+            if (byte != '\0' && byte != '/') {
+                out += byte;
+                i += 3;
+                continue;
+            }
+        }
+        AppendUtf8(out, OemToUnicode(static_cast<uint8_t>(oem[i])));
+        ++i;
+    }
+    return out;
+}
+
+// Finds a typed component in `directory`: the name its escapes stand for when
+// it has any and that name exists; else the typed name exactly; else the first
+// entry that differs from it only in case. Nothing when none exists.
+std::optional<std::string> FindComponent(const std::string& directory, std::string_view oemPart) {
+    const std::string typed = OemToUtf8(oemPart);
+    const std::string escaped = NativeFromOem(oemPart);
+    if (escaped != typed && Exists(Join(directory, escaped))) return escaped;
+    if (typed == "." || typed == ".." || Exists(Join(directory, typed))) return typed;
+    DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+    if (dir == nullptr) return std::nullopt;
+    std::optional<std::string> found;
     while (const dirent* entry = ::readdir(dir)) {
-        if (EqualFold(entry->d_name, component)) {
+        if (EqualFold(entry->d_name, typed)) {
             found = entry->d_name;
             break;
         }
@@ -65,12 +145,48 @@ std::vector<std::string> SplitComponents(std::string_view path) {
 }  // namespace
 
 std::string OemFromNative(std::string_view nativeName) {
-    return Utf8ToOem(nativeName);
+    std::string out;
+    out.reserve(nativeName.size());
+    for (std::size_t i = 0; i < nativeName.size();) {
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(nativeName, i, code);
+        const std::optional<uint8_t> oem =
+            length == 0 || code == U'\\' || EscapeAt(nativeName, i) ? std::nullopt : ExactOem(code);
+        if (oem) {
+            out += static_cast<char>(*oem);
+            i += length;
+            continue;
+        }
+        static const char kHex[] = "0123456789ABCDEF";
+        for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
+            const auto byte = static_cast<uint8_t>(nativeName[i]);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
+std::string ShownName(std::string_view oemName) {
+    const std::string native = NativeFromOem(oemName);
+    std::string shown;
+    shown.reserve(oemName.size());
+    for (std::size_t i = 0; i < native.size();) {
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(native, i, code);
+        const std::optional<uint8_t> oem = length == 0 ? std::nullopt : ExactOem(code);
+        // Control characters would act on a terminal instead of showing.
+        shown += oem && *oem >= 0x20 && *oem != 0x7F ? static_cast<char>(*oem) : '?';
+        i += std::max<std::size_t>(length, 1);
+    }
+    return shown;
 }
 
 std::string NativePath(std::string_view oemPath) {
     if (oemPath.empty()) return {};
-    const std::vector<std::string> parts = SplitComponents(OemToUtf8(oemPath));
+    // Split before converting: an escaped '\' must not become a separator.
+    const std::vector<std::string> parts = SplitComponents(oemPath);
     std::string result;
     bool absolute = false;
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -79,7 +195,8 @@ std::string NativePath(std::string_view oemPath) {
             if (i == 0) absolute = true;
             continue;  // repeated or trailing separators
         }
-        const std::string matched = MatchComponent(absolute && result.empty() ? "/" : result, part);
+        const std::string directory = absolute && result.empty() ? "/" : result;
+        const std::string matched = FindComponent(directory, part).value_or(OemToUtf8(part));
         if (result.empty()) {
             result = absolute ? "/" + matched : matched;
         } else {
@@ -158,8 +275,8 @@ std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeF
     while (const dirent* entry = ::readdir(dir)) {
         const std::string nativeName = entry->d_name;
         if (nativeName == "." || nativeName == "..") continue;
-        const std::string name = OemFromNative(nativeName);
-        if (!WildcardMatch(mask, name)) continue;
+        std::string name = OemFromNative(nativeName);
+        if (!WildcardMatch(mask, ShownName(name))) continue;
         struct stat info {};
         if (::stat((nativeDir + "/" + nativeName).c_str(), &info) != 0) continue;
         uint8_t attributes = 0;
@@ -173,8 +290,66 @@ std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeF
         if (nativeName.front() == '.') attributes |= kAttrHidden;
         if ((attributes & kAttrDirectory) && !(attributeFilter & kAttrDirectory)) continue;
         if ((attributes & kAttrHidden) && !(attributeFilter & kAttrHidden)) continue;
-        found.push_back(FoundFile{name, attributes});
+        found.push_back(FoundFile{std::move(name), attributes});
     }
     ::closedir(dir);
     return found;
+}
+
+RegularFile::~RegularFile() {
+    Close();
+}
+
+void RegularFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    identity_ = FileIdentity{};
+}
+
+int RegularFile::Open(std::string_view oemPath) {
+    Close();
+    const std::string native = NativePath(oemPath);
+    if (native.empty()) return ENOENT;
+    // Looked at before opening: opening a device can act on it (a tape rewinds,
+    // a modem line hangs up), and opening a FIFO waits for a writer.
+    struct stat info {};
+    if (::stat(native.c_str(), &info) != 0) return errno;
+    if (!S_ISREG(info.st_mode)) return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    // Without waiting, in case the name now leads elsewhere; checked again below.
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+    if (error == 0 && !S_ISREG(info.st_mode)) error = EINVAL;
+    if (error != 0) {
+        ::close(fd);
+        return error;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    fd_ = fd;
+    identity_.device = static_cast<uint64_t>(info.st_dev);
+    identity_.inode = static_cast<uint64_t>(info.st_ino);
+    identity_.size = static_cast<int64_t>(info.st_size);
+    identity_.modified =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity_.changed =
+        static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return 0;
+}
+
+int RegularFile::ReadAt(int64_t offset, void* data, std::size_t count, std::size_t& got) {
+    got = 0;
+    if (fd_ < 0) return EBADF;
+    auto* bytes = static_cast<char*>(data);
+    while (got < count) {
+        const ssize_t n =
+            ::pread(fd_, bytes + got, count - got, offset + static_cast<int64_t>(got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return 0;
 }

@@ -12,7 +12,10 @@ constexpr int kRowsPerColumn = 23;
 constexpr int kPageEntries = 4 * kRowsPerColumn;
 constexpr int kColumnWidth = 20;
 constexpr int kDirMarkOffset = 13;  // "[DIR]" stands this far right of the name's start
-constexpr std::size_t kShownNameLength = 12;
+// A name may fill its column but for the blank that parts it from the next one;
+// a directory's name leaves room for a blank and "[DIR]".
+constexpr std::size_t kNameWidth = kColumnWidth - 1;
+constexpr std::size_t kDirectoryNameWidth = kNameWidth - 6;
 
 // The listing of the running ShowDirectory or PickFile: the filled slots from
 // the first on, in ascending byte order of the names. Slot n is element n - 1.
@@ -68,8 +71,24 @@ int Count() {
     return static_cast<int>(DirectoryList.size());
 }
 
-std::string_view ShownName(const DirEntry& entry) {
-    return std::string_view(entry.Name).substr(0, kShownNameLength);
+// Writes the name as its column shows it and gives its width. A name too long
+// for the column keeps its beginning and its end, joined by '~': names of one
+// family mostly differ at the end ("...-2024.DEF", "...-2025.DEF"), and the
+// beginning tells the family.
+std::size_t WriteName(const DirEntry& entry) {
+    const std::string shown = ShownName(entry.Name);
+    const std::string_view name(shown);
+    const std::size_t width =
+        (entry.Attributes & kAttrDirectory) ? kDirectoryNameWidth : kNameWidth;
+    if (name.size() <= width) {
+        WriteText(name);
+        return name.size();
+    }
+    const std::size_t head = (width - 1) / 2;
+    WriteText(name.substr(0, head));
+    WriteText("~");
+    WriteText(name.substr(name.size() - (width - 1 - head)));
+    return width;
 }
 
 void SetNormalColors() {
@@ -92,9 +111,9 @@ void DrawPage(int top) {
         const DirEntry& entry = DirectoryList[top + k];
         MoveToPlace(k);
         const int x = CursorX, y = CursorY;
-        WriteText(ShownName(entry));
+        const auto width = static_cast<int>(WriteName(entry));
         if (entry.Attributes & kAttrDirectory) {
-            MoveCursor(x + kDirMarkOffset, y);
+            MoveCursor(x + std::max(kDirMarkOffset, width + 1), y);
             WriteText("[DIR]");
         }
     }
@@ -106,7 +125,7 @@ void DrawEntry(int slot, bool highlighted) {
     SetForeColor(highlighted ? kDarkGrey : kWhite);
     SetBackColor(highlighted ? kWhite : kDarkGrey);
     MoveToPlace(slot - Picker.top - 1);
-    WriteText(ShownName(DirectoryList[slot - 1]));
+    WriteName(DirectoryList[slot - 1]);
     SetNormalColors();
 }
 
@@ -124,8 +143,9 @@ void MoveHighlight(int delta) {
     DrawEntry(Picker.current, true);
 }
 
+// By the name as it is shown: the operator types the letter on the screen.
 bool BeginsWith(int slot, char upper) {
-    const std::string& name = DirectoryList[slot - 1].Name;
+    const std::string name = ShownName(DirectoryList[slot - 1].Name);
     return !name.empty() && UpperAscii(name.front()) == upper;
 }
 

@@ -8,7 +8,9 @@
 #include <string_view>
 
 struct DirEntry {
-    std::string Name;        // the whole name, code page 850 (shown cut to 12 characters)
+    // The whole name in code page 850, exact: it names this very file, also
+    // when the station cannot show all of it (see OemFromNative).
+    std::string Name;
     uint8_t Attributes = 0;  // 0x10: a directory
     bool operator==(const DirEntry&) const = default;
 };
@@ -26,7 +28,9 @@ inline constexpr int kDirectorySlots = 2048;
 void ShowDirectory(std::string_view pattern, uint8_t attributeFilter);
 // Lets the operator pick one of the matches of `pattern`; `preselected` is
 // highlighted first when it is listed (found without regard to case). Returns
-// the whole name, also when the screen shows it cut to 12 characters; empty
-// when the operator pressed Esc or nothing matched (any more).
+// the whole exact name, also when the screen shows it shortened (a name too
+// long for its column keeps its beginning and end around a '~') or with '?'
+// for characters it cannot show; empty when the operator pressed Esc or nothing
+// matched (any more).
 std::string PickFile(std::string_view pattern, std::string_view preselected,
                      uint8_t attributeFilter, const DirKeyHandler& handler);

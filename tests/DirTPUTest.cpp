@@ -112,14 +112,18 @@ TEST_F(Browser, KeepsTheNamesThatSortFirstWhenThereAreTooMany) {
     EXPECT_EQ(Pick("*", "F2048"), "F0000");  // not listed
 }
 
-TEST_F(Browser, NamesCutToTwelveDirectoriesMarkedFourColumns) {
+TEST_F(Browser, NamesFillTheirColumnLongerOnesKeepBothEnds) {
     Numbered(100);
-    Files({"a_very_long_file_name.dat", "Sub_directory_long/x"});
+    Files({"Kundenstamm-Hamburg-2024.DEF", "Kundenstamm-Hamburg-2025.DEF", "Kundenstamm.DEF",
+           "Sub/x", "Sub_directory_long/x"});
     console.Type("\r");
-    EXPECT_EQ(Pick("a*"), "a_very_long_file_name.dat");
-    EXPECT_EQ(console.Text(1, 2, 14), "a_very_long_  ");
+    EXPECT_EQ(Pick("K*"), "Kundenstamm-Hamburg-2024.DEF");
+    EXPECT_EQ(console.Text(1, 2, 20), "Kundensta~-2024.DEF ");
+    EXPECT_EQ(console.Text(1, 3, 20), "Kundensta~-2025.DEF ");
+    EXPECT_EQ(console.Text(1, 4, 20), "Kundenstamm.DEF     ");
     console.Run([] { ShowDirectory("S*", kAttrDirectory); });
-    EXPECT_EQ(console.Text(1, 2, 18), "Sub_director [DIR]");
+    EXPECT_EQ(console.Text(1, 2, 20), "Sub          [DIR]  ");
+    EXPECT_EQ(console.Text(1, 3, 20), "Sub_di~y_long [DIR] ");
     EXPECT_EQ(console.Cell(1, 2).color, kBlack);  // white on dark grey shows black
     console.Run([] { ShowDirectory("N*", kAttrDirectory); });
     EXPECT_EQ(console.Text(1, 2, 18), "N000              ");

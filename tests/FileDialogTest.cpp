@@ -9,6 +9,7 @@
 #include "files/DataFiles.h"
 #include "files/DefinitionFile.h"
 #include "files/FileDialog.h"
+#include "platform/ByteFile.h"
 #include "platform/FileSystem.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/TempDir.h"
@@ -136,6 +137,11 @@ TEST_F(Dialog, DefinitionBrowserSetsProgramKeysFromTheHighlightedFile) {
     console.Add(script::Call([this] {
         EXPECT_EQ(ProgramKeyTexts[11], "A.DEF");
         EXPECT_EQ(console.host().ProgramKeyCaption(11), "A");
+        // The journal has the key at once, not only at the next layout change.
+        EXPECT_NE(dir.Read("KELBRIN4.CR1")
+                      .find("\x05"
+                            "A.DEF"),
+                  std::string::npos);
     }));
     console.Add(script::Key(VkDown));
     console.Add(script::Key(VkF12));  // after the twelfth the first
@@ -169,4 +175,37 @@ TEST_F(Dialog, DeleteAsksAndDeletesOnlyOnJ) {
     EXPECT_EQ(Ask(ModeDefinition, SubReadDefinition, "*.DEF"), Absolute("B.DEF"));
     EXPECT_FALSE(dir.Exists("A.DEF"));
     EXPECT_TRUE(dir.Exists("B.DEF"));
+}
+
+TEST_F(Dialog, APickedNameIsUsedAsItStands) {
+    dir.Write("README", "");
+    console.Type("*.*\r\r");
+    EXPECT_EQ(Ask(ModeDefinition, SubReadDefinition, "*.DEF"), Absolute("README"));
+    console.Type("*.*\rneu\r");  // a typed name still gets the extension
+    EXPECT_EQ(Ask(ModeDefinition, SubWriteDefinition, "*.DEF"), Absolute("neu.DEF"));
+}
+
+TEST_F(Dialog, NamesShownWithQuestionMarksOpenAndDeleteTheirOwnFile) {
+    dir.Write("\xCE\xA9mega.DEF", "omega");  // no counterpart in code page 850
+    dir.Write("\xFFmega.DEF", "ff");         // no UTF-8
+    dir.Write("?mega.DEF", "literal");
+    const auto contents = [](const std::string& path) {
+        ByteFile file;
+        char buffer[16];
+        std::size_t got = 0;
+        if (file.Open(path, ByteFile::Mode::Read) != 0 || file.Read(buffer, 16, got) != 0)
+            return std::string("?");
+        return std::string(buffer, got);
+    };
+    console.Type("\r");
+    for (int row = 2; row <= 4; ++row) Expect(row, "?mega.DEF ");
+    console.Add(script::Key(VkDown));
+    console.Add(script::Key(VkDelete));
+    Expect(1, "Soll die Datei ?mega.DEF wirklich gelöscht werden (J/N) ?");
+    console.Type("j\r");  // the highlight stays on the second place
+    EXPECT_EQ(contents(Ask(ModeDefinition, SubReadDefinition, "*.DEF")), "literal");
+    EXPECT_FALSE(dir.Exists("\xFFmega.DEF"));
+    EXPECT_TRUE(dir.Exists("?mega.DEF"));
+    console.Type("\r\r");
+    EXPECT_EQ(contents(Ask(ModeDefinition, SubReadDefinition, "*.DEF")), "omega");
 }

@@ -50,6 +50,39 @@ TEST(FileSystem, FindFilesListsMatchingEntries) {
     EXPECT_TRUE(FindFiles("missing/*.*", kAttrArchive).empty());
 }
 
+TEST(FileSystem, EveryListedNameLeadsBackToItsOwnFile) {
+    TempDir dir;
+    // Names code page 850 cannot hold (a character without counterpart, a byte
+    // that is no UTF-8), what they would show as, a '\\' (a separator to the
+    // station), and names that look like the escapes.
+    const std::vector<std::string> names{"\xCE\xA9mega.DEF", "\xFFmega.DEF", "?mega.DEF",
+                                         "a\\b.DEF",         "%41.DEF",      "A.DEF",
+                                         "%CE%A9mega.DEF",   "Größe.DEF"};
+    for (const std::string& name : names) dir.Write(name, name);
+    std::vector<std::string> reached;
+    for (const FoundFile& found : FindFiles("*.def", kAttrArchive)) {
+        ByteFile file;
+        ASSERT_EQ(file.Open(found.name, ByteFile::Mode::Read), 0) << found.name;
+        char buffer[64];
+        std::size_t got = 0;
+        ASSERT_EQ(file.Read(buffer, sizeof buffer, got), 0);
+        reached.emplace_back(buffer, got);
+        EXPECT_EQ(NativePath(found.name), reached.back());
+        if (reached.back().find("mega") != std::string::npos) {
+            EXPECT_EQ(ShownName(found.name),
+                      reached.back() == "%CE%A9mega.DEF" ? reached.back() : "?mega.DEF");
+        }
+    }
+    std::sort(reached.begin(), reached.end());
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(reached, expected);
+    // Names the station can hold are listed as they are.
+    EXPECT_EQ(OemFromNative("Größe %4.DEF"),
+              "Gr\x94\xE1"
+              "e %4.DEF");
+}
+
 TEST(FileSystem, ByteFilesReportErrorsInsteadOfFailingSilently) {
     TempDir dir;
     ByteFile file;

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
 
 #include "console/WinCrt.h"
 #include "tests/kit/ConsoleHarness.h"
@@ -72,6 +77,33 @@ TEST(KeyTables, DamagedFilesNeverHurt) {
     LoadKeyTables();
     EXPECT_TRUE(IsIdentity(KeyAlphaTable));
     EXPECT_TRUE(IsIdentity(KeyNumTable));
+}
+
+TEST(KeyTables, OnlyRegularFilesAndOnlyTheirFirst64KiB) {
+    TempDir dir;
+    dir.Write("tab/other", "");
+    // Opening a FIFO for reading would wait for a writer, and /dev/zero never
+    // ends: both count as missing.
+    ASSERT_EQ(::mkfifo("tab/keyalpha", 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", "tab/keynum"), 0);
+    LoadKeyTables();
+    EXPECT_TRUE(IsIdentity(KeyAlphaTable));
+    EXPECT_TRUE(IsIdentity(KeyNumTable));
+
+    // A link to a regular file is followed. "xyz" straddles the limit: its
+    // first two bytes lie within it, but the line is not "xy".
+    std::string bytes = "ab\n";
+    for (int i = 0; i < 655; ++i) bytes += std::string(99, '#') + "\n";
+    bytes += std::string(30, '#') + "\n";
+    ASSERT_EQ(bytes.size(), 65534u);
+    dir.Write("real", bytes + "xyz\ncd\n");
+    std::remove("tab/keyalpha");
+    ASSERT_EQ(::symlink("../real", "tab/keyalpha"), 0);
+    LoadKeyTables();
+    EXPECT_EQ(KeyAlphaTable['a'], 'b');
+    EXPECT_EQ(KeyAlphaTable['x'], 'x');
+    EXPECT_EQ(KeyAlphaTable['c'], 'c');  // beyond the limit
+    LoadKeyTable(KeyAlphaTable, "none");
 }
 
 TEST(KeyTables, TheMappedReadsUseTheTables) {

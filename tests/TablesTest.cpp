@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -93,6 +95,35 @@ TEST_F(Tables, SlotsAreReplacedOrLeftEmpty) {
     EXPECT_EQ(console.Text(25, 12, 37), "Kann Tabelle ORTSNAME nicht lesen !!!");
     dir.Write("Tab/dir/x", "a\n");  // a directory of that name is no table either
     EXPECT_TRUE(RunAnsweringMessage([] { EXPECT_FALSE(LoadTable("dir", 4)); }));
+    // Nor a FIFO (opening it would wait for a writer) or an endless device.
+    ASSERT_EQ(::mkfifo("Tab/fifo", 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", "Tab/zero"), 0);
+    EXPECT_TRUE(RunAnsweringMessage([] { EXPECT_FALSE(LoadTable("fifo", 4)); }));
+    EXPECT_TRUE(RunAnsweringMessage([] { EXPECT_FALSE(LoadTable("zero", 4)); }));
+    EXPECT_EQ(console.Text(25, 12, 33), "Kann Tabelle zero nicht lesen !!!");
+}
+
+TEST_F(Tables, OneFileIsHeldOnceHoweverManyFieldsNameIt) {
+    dir.Write("Tab/orte", "Bonn\nKiel\n");
+    for (int field = 1; field <= 200; ++field)
+        ASSERT_TRUE(LoadTable(field % 2 ? "orte" : "ORTE", field));
+    ASSERT_TRUE(LoadTable("orte", 7));  // the same field again
+    const LookupTable* const one = &Slot(1);
+    for (int field = 2; field <= 200; ++field) ASSERT_EQ(&Slot(field), one) << field;
+
+    ReleaseSlot(1);  // the other fields keep it
+    ReleaseSlot(7);
+    EXPECT_EQ(Lines(2), (Strings{"Bonn", "Kiel"}));
+    EXPECT_EQ(Slot(200).PrefixEntry('K', 'i'), 1);
+
+    // A changed file is read anew for the field that loads it; the others keep
+    // the table they have until they load it again.
+    dir.Write("Tab/orte", "Aachen\n");
+    ASSERT_TRUE(LoadTable("orte", 3));
+    EXPECT_EQ(Lines(3), (Strings{"Aachen"}));
+    EXPECT_EQ(&Slot(2), one);
+    ASSERT_TRUE(LoadTable("orte", 2));
+    EXPECT_EQ(&Slot(2), &Slot(3));
 }
 
 TEST_F(Tables, IndexRefersToTheFirstLineOfEachPairAndBoundsTheCandidates) {
