@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     }
 #else
     (void)HasDisplay;
+    (void)terminal;  // without the window the terminal is the only host
 #endif
     TerminalWindowSystem windowSystem;
     TForm1 form(windowSystem);

@@ -63,12 +63,20 @@ int ByteFile::OpenNative(const std::string& nativePath, Mode mode) {
             break;
     }
     if (nativePath.empty()) return ENOENT;
-    const int fd = ::open(nativePath.c_str(), flags, 0666);
-    if (fd < 0) return errno;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return EISDIR;
+    int fd = -1;
+    if (mode == Mode::Read || mode == Mode::ReadWrite) {
+        // What the station reads comes from outside and may be anything: only
+        // regular files, so that a FIFO or a device never blocks or acts.
+        fd = OpenRegularFile(nativePath, mode == Mode::Read ? O_RDONLY : O_RDWR, info);
+        if (fd < 0) return -fd;
+    } else {
+        fd = ::open(nativePath.c_str(), flags, 0666);
+        if (fd < 0) return errno;
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+            ::close(fd);
+            return EISDIR;
+        }
     }
     fd_ = fd;
     position_ = 0;

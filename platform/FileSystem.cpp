@@ -306,26 +306,31 @@ void RegularFile::Close() {
     identity_ = FileIdentity{};
 }
 
-int RegularFile::Open(std::string_view oemPath) {
-    Close();
-    const std::string native = NativePath(oemPath);
-    if (native.empty()) return ENOENT;
+int OpenRegularFile(const std::string& nativePath, int accessFlags, struct stat& info) {
+    if (nativePath.empty()) return -ENOENT;
     // Looked at before opening: opening a device can act on it (a tape rewinds,
     // a modem line hangs up), and opening a FIFO waits for a writer.
-    struct stat info {};
-    if (::stat(native.c_str(), &info) != 0) return errno;
-    if (!S_ISREG(info.st_mode)) return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    if (::stat(nativePath.c_str(), &info) != 0) return -errno;
+    if (!S_ISREG(info.st_mode)) return S_ISDIR(info.st_mode) ? -EISDIR : -EINVAL;
     // Without waiting, in case the name now leads elsewhere; checked again below.
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return errno;
+    const int fd = ::open(nativePath.c_str(), accessFlags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -errno;
     int error = ::fstat(fd, &info) == 0 ? 0 : errno;
     if (error == 0 && !S_ISREG(info.st_mode)) error = EINVAL;
     if (error != 0) {
         ::close(fd);
-        return error;
+        return -error;
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+int RegularFile::Open(std::string_view oemPath) {
+    Close();
+    struct stat info {};
+    const int fd = OpenRegularFile(NativePath(oemPath), O_RDONLY, info);
+    if (fd < 0) return -fd;
     fd_ = fd;
     identity_.device = static_cast<uint64_t>(info.st_dev);
     identity_.inode = static_cast<uint64_t>(info.st_ino);

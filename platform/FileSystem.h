@@ -5,6 +5,8 @@
 // to case ("tab\keyalpha" finds Tab/keyalpha), so layouts, tables and key files
 // made on the old platform keep working.
 #pragma once
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -76,6 +78,12 @@ struct FileIdentity {
 // leads (links followed) to a FIFO, a device, a socket or a directory is refused
 // without opening it or waiting for a writer, and the opened file is checked
 // once more, so that a name swapped in between is refused as well.
+// Opens an existing regular file (`accessFlags`: O_RDONLY or O_RDWR) without
+// ever blocking on a FIFO or acting on a device: anything but a regular file
+// is refused (EISDIR for a directory, EINVAL otherwise). Returns the
+// descriptor, or the system's error number negated; `info` describes the file.
+int OpenRegularFile(const std::string& nativePath, int accessFlags, struct stat& info);
+
 class RegularFile {
   public:
     RegularFile() = default;

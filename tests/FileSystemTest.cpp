@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
@@ -87,6 +91,12 @@ TEST(FileSystem, ByteFilesReportErrorsInsteadOfFailingSilently) {
     TempDir dir;
     ByteFile file;
     EXPECT_NE(file.Open("missing", ByteFile::Mode::Read), 0);
+    // A FIFO (which would wait for a writer) and a link to a device are
+    // refused at once, for reading and for writing in place.
+    ASSERT_EQ(::mkfifo((dir.path() + "/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (dir.path() + "/zero").c_str()), 0);
+    EXPECT_EQ(file.Open("pipe", ByteFile::Mode::Read), EINVAL);
+    EXPECT_EQ(file.Open("zero", ByteFile::Mode::ReadWrite), EINVAL);
     ASSERT_EQ(file.Open("data", ByteFile::Mode::Create), 0);
     EXPECT_EQ(file.Write("abcdef", 6), 0);
     EXPECT_EQ(file.Seek(2), 0);
