@@ -235,20 +235,29 @@ void RangeDialogue() {
             field.RangeFrom = range.from;
             field.RangeTo = range.to;
         }
+        FieldExtra& extra = FieldExtras[n];
         if (!FieldConditionOn) {
-            FieldExtras[n].ConditionField = 0;
+            extra.ConditionField = 0;
         } else {
             const ConditionAnswer condition = AskCondition();
             if (condition.accepted) {
-                if (condition.field < 1 || condition.to < condition.from) {
-                    FieldExtras[n].ConditionField = 0;
+                // A field that does not exist cannot be a condition: the
+                // condition is dropped, and the beep says so.
+                if (condition.field > FieldCount) Beep();
+                if (condition.field < 1 || condition.field > FieldCount ||
+                    condition.to < condition.from) {
+                    extra.ConditionField = 0;
                 } else {
-                    FieldExtras[n].ConditionField =
-                        static_cast<int16_t>(std::min(condition.field, 32767));
-                    FieldExtras[n].ConditionFrom = condition.from;
-                    FieldExtras[n].ConditionTo = condition.to;
+                    extra.ConditionField = static_cast<int16_t>(condition.field);
+                    extra.ConditionFrom = condition.from;
+                    extra.ConditionTo = condition.to;
                 }
             }
+        }
+        // No condition keeps no range either, as a layout read back has it.
+        if (extra.ConditionField == 0) {
+            extra.ConditionFrom = 1;
+            extra.ConditionTo = 0;
         }
     }
     // Whatever the answer, the range options end with the dialogue.

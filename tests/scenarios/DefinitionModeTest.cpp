@@ -262,7 +262,7 @@ TEST_F(DefinitionMode, AClickPositionsTheFieldWhilePositioning) {
 
 TEST_F(DefinitionMode, RangesDigitSetsAndConditions) {
     station.Type("n4\r");
-    station.Type("a2\r");
+    station.Type("a+2\r");
     station.Key(VkF5);  // on the last field, an Alpha one: nothing
     station.Key(VkHome);
     station.Key(VkF5);
@@ -285,6 +285,19 @@ TEST_F(DefinitionMode, RangesDigitSetsAndConditions) {
     EXPECT_EQ(Get32(journal, ext + 8 + 8), DigitSetMarker);
     EXPECT_EQ(station.Text(20, 1, 24), "Feld 1 (1-4) {0135} Num ");
     EXPECT_FALSE(FieldConditionOn);
+}
+
+TEST_F(DefinitionMode, AConditionOnAFieldThatDoesNotExistIsDropped) {
+    station.Type("n4\r");
+    station.Key(VkHome);
+    station.Key(VkF5);
+    station.Key(VkF8);  // with a condition
+    station.Type("5\r99\r");
+    station.Type("7\r1\r3\r");  // field 7 does not exist
+    Run();
+    EXPECT_EQ(station.host().Beeps(), 1);
+    EXPECT_EQ(FieldExtras[1].ConditionField, 0);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR1").find("ExtFld01"), std::string::npos);
 }
 
 TEST_F(DefinitionMode, AnEmptyRangeAnswerRemovesTheRange) {
