@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <vector>
 
 #include "console/ConsoleKeyboard.h"
@@ -71,6 +72,18 @@ bool TakeJournalLock() {
     return true;
 }
 
+// A crash while a journal file was being replaced leaves its hidden new file
+// behind. Nobody else works in this directory (the lock says so), so such a
+// file belongs to no running write and goes.
+void RemoveUnfinishedJournalFiles() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
+        const std::string name = entry.path().filename().string();
+        if (WildcardMatch(".KELBRIN4.CR?.*.neu", name))
+            std::filesystem::remove(entry.path(), error);
+    }
+}
+
 bool FileExists(const char* name) {
     ByteFile probe;
     return probe.Open(name, ByteFile::Mode::Read) == 0;
@@ -94,6 +107,7 @@ void OpenJournal() {
         if (WindowSystem* host = BoundWindowSystem()) host->EndProcess(1);
         return;
     }
+    RemoveUnfinishedJournalFiles();
     bool present = RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite) == 0;
     if (!present) CheckInOut(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create));
     if (FileExists(kLayoutJournal)) {

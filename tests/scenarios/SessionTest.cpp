@@ -18,8 +18,14 @@ ScriptEvent Del() {
 
 TEST(Session, FirstStartInAnEmptyDirectoryAndLeavingAtOnce) {
     TempDir dir;
+    // What a crash in the middle of replacing a journal file left behind goes;
+    // the operator's own files stay.
+    dir.Write(".KELBRIN4.CR2.4711-3.neu", "half");
+    dir.Write(".KUNDEN.DEF.4711-4.neu", "half");
     StationHarness station;
     station.Add(script::Call([&] {
+        EXPECT_FALSE(dir.Exists(".KELBRIN4.CR2.4711-3.neu"));
+        EXPECT_TRUE(dir.Exists(".KUNDEN.DEF.4711-4.neu"));
         EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));
         EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
     }));
