@@ -206,6 +206,40 @@ int WriteImage(FileReplacement& out, const RecordBuffer& image) {
     return out.Write(image.data(), static_cast<std::size_t>(RecordLength()));
 }
 
+// Moves the records in the places `from` up to `to` (not included) of the
+// record file into `out`, each checked again as record number `firstNumber`,
+// `firstNumber` + 1, ...: read and written in large blocks, since a move runs
+// over every record behind the current one.
+int MoveRecords(int64_t from, int64_t to, int64_t firstNumber, FileReplacement& out) {
+    const auto length = static_cast<std::size_t>(RecordLength());
+    constexpr int64_t kBlockRecords = 512;
+    std::vector<uint8_t> in(length * kBlockRecords);
+    std::vector<uint8_t> moved;
+    moved.reserve(in.size());
+    for (int64_t slot = from; slot < to;) {
+        const int64_t count = std::min(kBlockRecords, to - slot);
+        const std::size_t want = length * static_cast<std::size_t>(count);
+        std::size_t got = 0;
+        int error = RecordFile.Seek(slot * static_cast<int64_t>(length));
+        if (error == 0) error = RecordFile.Read(in.data(), want, got);
+        if (error == 0 && got != want) error = EIO;  // the file is shorter than it was
+        if (error != 0) return error;
+        moved.clear();
+        for (int64_t i = 0; i < count; ++i) {
+            WorkRecord.fill(0);
+            std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(length * i), length,
+                        WorkRecord.begin());
+            const RecordBuffer image =
+                ImageAtNumber(static_cast<int32_t>(firstNumber + (slot - from) + i));
+            moved.insert(moved.end(), image.begin(), image.begin() + length);
+        }
+        error = out.Write(moved.data(), moved.size());
+        if (error != 0) return error;
+        slot += count;
+    }
+    return 0;
+}
+
 // Builds the record file anew beside the old one with what `fill` writes; the
 // new file takes the old one's place only when all of it is on the disk, so a
 // crash at any moment leaves one of the two whole. Returns 0 or the system's
@@ -331,10 +365,7 @@ void InsertRecord() {
             WorkRecord.fill(0);
             if (result == 0)
                 result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(first + 1)));
-            for (int64_t slot = first; result == 0 && slot < slots; ++slot) {
-                if (!ReadRecordAt(slot * length, length, WorkRecord)) return EIO;
-                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(slot + 2)));
-            }
+            if (result == 0) result = MoveRecords(first, slots, first + 2, out);
             return result;
         });
         if (error != 0) ReportInOutError(error);
@@ -365,10 +396,7 @@ void DeleteRecord() {
     } else {
         error = RewriteRecordFile([&](FileReplacement& out) {
             int result = CopyRecordBytes(0, position, out);
-            for (int64_t slot = first; result == 0 && slot < last; ++slot) {
-                if (!ReadRecordAt((slot + 1) * length, length, WorkRecord)) return EIO;
-                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(slot + 1)));
-            }
+            if (result == 0) result = MoveRecords(first + 1, last + 1, first + 1, out);
             // The last record's old place: cleared, with what the checks fill in.
             WorkRecord.fill(0);
             if (result == 0)

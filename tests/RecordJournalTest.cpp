@@ -177,6 +177,33 @@ TEST_F(RecordJournal, InsertingAndDeletingMoveTheLaterRecords) {
     EXPECT_EQ(FilesInDirectory(), 1);
 }
 
+TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
+    Layout({{'A', 4}, {'T', 3}, {'N', 4}, {'E', 2}});
+    LoadRecord(false);  // record 1, at the append position
+    Key(std::string("abcd\0\0\0-12", 11));
+    ASSERT_TRUE(CommitRecord(true));
+    // In memory the minus sign stays; on disk the last digit carries it.
+    EXPECT_EQ(Work(), "abcd  1 -12\r\n");
+    EXPECT_EQ(Slots(), "abcd  1  1K\r\n|");
+
+    // Moved records are numbered anew; a cleared record still gets its
+    // counter and end mark.
+    InsertRecord();
+    const std::string cleared = std::string(4, '\0') + "  1" + std::string(4, '\0') + "\r\n";
+    EXPECT_EQ(Slots(), cleared + "|abcd  2  1K\r\n|");
+    DeleteRecord();
+    // The freed last place holds its counter, so it counts as a record.
+    EXPECT_EQ(Slots(), "abcd  1  1K\r\n|" + cleared.substr(0, 4) + "  2" + cleared.substr(7) + "|");
+
+    // Stop in verify mode stores the record on the screen, in entry mode.
+    GoTo(1);
+    Mode = ModeVerify;
+    std::copy_n("wxyz", 4, WorkRecord.begin());
+    EXPECT_TRUE(SaveBeforeEnd());
+    EXPECT_EQ(Mode, ModeEntry);
+    EXPECT_EQ(Slots().substr(0, 4), "wxyz");
+}
+
 TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
     Append({"aaaa11", "bbbb22"});
     for (FaultyCall call : {FaultyCall::Write, FaultyCall::Flush}) {

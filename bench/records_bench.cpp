@@ -1,0 +1,100 @@
+// Times the record file's operations for bench/records.sh, in a directory it
+// is given (which must be empty of a record file):
+//   records_bench DIR commit N    N flushing commits of a 200-byte record at
+//                                 the end, and N raw pwrite+fdatasync calls of
+//                                 200 bytes in a file beside it; prints the
+//                                 average of each in microseconds
+//   records_bench DIR move N      a record file of N records of 200 bytes,
+//                                 then an insert and a delete at its front;
+//                                 prints each in seconds
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/Session.h"
+#include "files/Journal.h"
+
+namespace {
+
+constexpr int kLength = 200;
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+void Layout() {
+    ResetFieldModel();
+    FillFieldTypeTable();
+    Mode = ModeEntry;
+    FieldCount = 1;
+    FieldTable[1] = FieldDef{1, 1, kLength, 'A', 1, 0};
+}
+
+void Fill(int serial) {
+    std::snprintf(reinterpret_cast<char*>(WorkRecord.data()), kLength + 1, "%0*d", kLength, serial);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: records_bench DIR commit|move N\n");
+        return 2;
+    }
+    std::filesystem::current_path(argv[1]);
+    const std::string what = argv[2];
+    const int count = std::atoi(argv[3]);
+    Layout();
+    if (RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) != 0) return 1;
+
+    if (what == "commit") {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < count; ++i) {
+            RecordFile.Seek(static_cast<int64_t>(i) * kLength);
+            Fill(i);
+            if (!CommitRecord(true)) return 1;
+        }
+        const double commit = Seconds(start) / count;
+        const int fd = ::open("raw", O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        char bytes[kLength];
+        std::memset(bytes, 'x', sizeof bytes);
+        start = std::chrono::steady_clock::now();
+        for (int i = 0; i < count; ++i) {
+            if (::pwrite(fd, bytes, kLength, static_cast<off_t>(i) * kLength) != kLength) return 1;
+            if (::fdatasync(fd) != 0) return 1;
+        }
+        const double raw = Seconds(start) / count;
+        ::close(fd);
+        std::printf("commit_us %.1f\nraw_us %.1f\n", commit * 1e6, raw * 1e6);
+        return 0;
+    }
+    if (what == "move") {
+        std::string block;
+        for (int i = 0; i < count; ++i) {
+            Fill(i);
+            block.append(reinterpret_cast<const char*>(WorkRecord.data()), kLength);
+        }
+        if (RecordFile.Write(block.data(), block.size()) != 0 || RecordFile.Sync() != 0) return 1;
+        RecordFile.Seek(0);
+        LoadRecord(false);
+        auto start = std::chrono::steady_clock::now();
+        InsertRecord();
+        const double insert = Seconds(start);
+        RecordFile.Seek(0);
+        LoadRecord(false);
+        start = std::chrono::steady_clock::now();
+        DeleteRecord();
+        const double remove = Seconds(start);
+        std::printf("insert_s %.4f\ndelete_s %.4f\n", insert, remove);
+        return 0;
+    }
+    return 2;
+}
