@@ -127,18 +127,20 @@ bool HasTable(int n) {
     return n >= 0 && n <= MaxFields && TableAssignments[n].Table != nullptr;
 }
 
+// Both edit within the field at p only, and never outside the buffer, whatever
+// the field table holds.
 void DeleteCharInField(int p, RecordBuffer& buffer) {
     const int n = FieldAtRecordPos(p);
-    if (n > FieldCount) return;
-    const int end = FieldEnd(n);
+    if (p < 1 || p > MaxRecordLength || n > FieldCount) return;
+    const int end = std::min(FieldEnd(n), MaxRecordLength);
     for (int i = p; i < end; ++i) buffer[i - 1] = buffer[i];
     buffer[end - 1] = 0;
 }
 
 void InsertCharInField(int p, uint8_t c, RecordBuffer& buffer) {
     const int n = FieldAtRecordPos(p);
-    if (n > FieldCount) return;
-    const int end = FieldEnd(n);
+    if (p < 1 || p > MaxRecordLength || n > FieldCount) return;
+    const int end = std::min(FieldEnd(n), MaxRecordLength);
     for (int i = end; i > p; --i) buffer[i - 1] = buffer[i - 2];
     buffer[p - 1] = c;
 }
