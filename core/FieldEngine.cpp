@@ -106,6 +106,10 @@ void DrawAllEntryFields(int p) {
     PlaceCursorAtRecordPos(p);
 }
 
+void FieldEnter(int /*n*/, bool /*forward*/) {
+    // Built with the rest of the keying engine.
+}
+
 void ArmRekey(int n) {
     if (Mode != ModeVerify || !IsField(n)) return;
     const FieldDef& field = FieldTable[n];

@@ -41,3 +41,9 @@ void DrawAllEntryFields(int p);
 // field's verify input is kept in the DupRecord (for Korrektur) and the field
 // is emptied. A function or cursor key leaves the field as it is.
 void ArmRekey(int n);
+
+// What happens by itself when the cursor lands on field n (`forward`: it came
+// from before the field): automatic Dup, the skips of Dup/Skip, Bypass and
+// fields verify mode passes over. A skip moves the cursor on, across records
+// when it runs past the first or last field.
+void FieldEnter(int n, bool forward);

@@ -25,6 +25,14 @@ void ShowDupSkip() {
     DrawSwitchItem(22, " F4", "Dup/Skip ", DupSkipOn);
 }
 
+void DupField(int /*n*/) {
+    // Built with the rest of the record actions.
+}
+
+bool VerifyAgainstPrevious(int /*n*/) {
+    return false;
+}
+
 ClearAnswer ClearAllPrompt() {
     const int32_t x = CursorX;
     const int32_t y = CursorY;
