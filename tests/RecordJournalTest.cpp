@@ -195,9 +195,14 @@ TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
     // The freed last place holds its counter, so it counts as a record.
     EXPECT_EQ(Slots(), "abcd  1  1K\r\n|" + cleared.substr(0, 4) + "  2" + cleared.substr(7) + "|");
 
+    // Verify mode formats what it loads: the stored sign comes back as a minus.
+    Mode = ModeVerify;
+    ASSERT_EQ(RecordFile.Seek(0), 0);
+    ASSERT_TRUE(LoadRecord(true));
+    EXPECT_EQ(Work(), "abcd  1 -12\r\n");
+
     // Stop in verify mode stores the record on the screen, in entry mode.
     GoTo(1);
-    Mode = ModeVerify;
     std::copy_n("wxyz", 4, WorkRecord.begin());
     EXPECT_TRUE(SaveBeforeEnd());
     EXPECT_EQ(Mode, ModeEntry);
