@@ -357,10 +357,11 @@ void InsertRecord() {
         if (!CommitRecord(true)) return;
     }
     const int64_t size = RecordFileSize();
+    int error = 0;
     if (position + length <= size) {
         const int64_t slots = size / length;
         const int64_t first = position / length;
-        const int error = RewriteRecordFile([&](FileReplacement& out) {
+        error = RewriteRecordFile([&](FileReplacement& out) {
             int result = CopyRecordBytes(0, position, out);
             WorkRecord.fill(0);
             if (result == 0)
@@ -368,10 +369,12 @@ void InsertRecord() {
             if (result == 0) result = MoveRecords(first, slots, first + 2, out);
             return result;
         });
-        if (error != 0) ReportInOutError(error);
     }
+    // Back on the operator's record before anything is shown: the error box
+    // lets window events through, Stop among them, which stores that record.
     CheckInOut(RecordFile.Seek(position));
     LoadRecord(true);
+    if (error != 0) ReportInOutError(error);
 }
 
 void DeleteRecord() {
@@ -405,10 +408,12 @@ void DeleteRecord() {
             if (result == 0) result = CopyRecordBytes((last + 1) * length, size, out);
             return result;
         });
-        if (error != 0) ReportInOutError(error);
     }
+    // Back on the operator's record before anything is shown: the error box
+    // lets window events through, Stop among them, which stores that record.
     CheckInOut(RecordFile.Seek(position));
     LoadRecord(true);
+    if (error != 0) ReportInOutError(error);
 }
 
 void CloseRecordFile() {
