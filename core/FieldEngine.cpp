@@ -294,3 +294,38 @@ void ArmRekey(int n) {
     std::fill(input.begin(), input.end(), 0);
     DrawEntryField(n);
 }
+
+int SettleCursor(SettleState& state, bool showStatus) {
+    const int32_t began = CurrentRecordNumber;
+    for (;;) {
+        int current = CursorField();
+        const int32_t record = CurrentRecordNumber;
+        const bool fieldChanged = current != state.previousField;
+        const bool recordChanged = record != state.previousRecord;
+        const bool changed = fieldChanged || recordChanged;
+        if (changed) MismatchBeepArmed = true;
+        if (fieldChanged && !recordChanged) {
+            if (!FieldExit(state.previousField, true)) {
+                // Only a verify mismatch fails; FieldExit has put the cursor
+                // back into that field for keying again.
+                if (Mode != ModeVerify) PlaceCursorAtRecordPos(RecordPosOf(state.previousField, 1));
+                return state.previousField;
+            }
+            DrawEntryField(state.previousField);
+        }
+        if (showStatus) {
+            ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, current,
+                       changed || state.forceChanged);
+            state.forceChanged = false;
+        }
+        const bool forward =
+            recordChanged ? record >= state.previousRecord : current >= state.previousField;
+        state.previousRecord = record;
+        if (!changed) return current;
+        FieldEnter(current, forward);
+        if (Mode == ModeVerify) RekeyPending = true;
+        const int64_t moved = static_cast<int64_t>(CurrentRecordNumber) - began;
+        if (moved > 19 || moved < -19) return current;
+        state.previousField = current;
+    }
+}

@@ -80,3 +80,20 @@ bool OpenPreviousRecord(int cursorPos);
 // To the start of the field after field n; past the last field into the next
 // record at position 1. (Enter, Down, a skip forward.)
 void GoToNextFieldStart(int n);
+
+// What the record loop remembers between two keys: the field and the record
+// number the cursor was on, and whether the next status refresh must show the
+// whole line even when neither changed.
+struct SettleState {
+    int previousField = 0;
+    int32_t previousRecord = 0;
+    bool forceChanged = false;
+};
+// Before each key: finds where the cursor now is, and while it has moved to
+// another field or record, checks the field it left (FieldExit, same record
+// only), refreshes the status line (with `showStatus`) and runs FieldEnter on
+// the new field, which may move the cursor on again. Stops where the cursor
+// stays, where a check holds the operator, or once the cursor is more than 19
+// records from where it began, so that a record of nothing but skipped fields
+// cannot run on for ever. Returns the field under the cursor.
+int SettleCursor(SettleState& state, bool showStatus);

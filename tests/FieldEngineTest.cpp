@@ -247,3 +247,27 @@ TEST_F(FieldEngine, SkippingOffEitherEndOfTheRecordChangesRecords) {
     EXPECT_EQ(CurrentRecordNumber, 1);
     EXPECT_EQ(CursorRecordPos(), 1);
 }
+
+TEST_F(FieldEngine, SettlingPassesRunsOfSkippedFieldsButAtMost20Records) {
+    Layout({{'A', 2}, {'K', 2}, {'A', 2}});
+    DupSkipOn = true;
+    SettleState state{3, 1, false};
+    PlaceCursorAtRecordPos(3);  // back from field 3 onto the auto-skip field
+    EXPECT_EQ(SettleCursor(state, false), 1);
+    EXPECT_EQ(CursorRecordPos(), 1);
+    Put(WorkRecord, "ab");
+    MismatchBeepArmed = false;
+    PlaceCursorAtRecordPos(3);  // forward: field 1 is left and drawn, field 3 reached
+    EXPECT_EQ(SettleCursor(state, false), 3);
+    EXPECT_EQ(CursorRecordPos(), 5);
+    EXPECT_TRUE(MismatchBeepArmed);
+    EXPECT_EQ(console.Text(1, 2, 2), "ab");
+
+    // A record of nothing but skipped fields: the 20th record move ends it.
+    Layout({{'B', 1}, {'T', 2}});
+    state = SettleState{};
+    PlaceCursorAtRecordPos(1);
+    SettleCursor(state, false);
+    EXPECT_EQ(CurrentRecordNumber, 21);
+    EXPECT_EQ(dir.Read(kRecordJournal).size(), 20u * 3);
+}
