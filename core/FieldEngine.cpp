@@ -6,8 +6,12 @@
 #include "console/WinCrt.h"
 #include "core/EntryScreen.h"
 #include "core/FieldTypes.h"
+#include "core/FieldValidation.h"
+#include "core/RecordActions.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
+#include "files/Journal.h"
+#include "files/SignOverpunch.h"
 #include "platform/WindowSystem.h"
 
 namespace {
@@ -40,6 +44,61 @@ int RekeyOffset(const FieldDef& field, std::span<const uint8_t> stored) {
     if (zeroFill && !stored.empty() && stored.back() == '0')
         return static_cast<int>(stored.size()) - 1;
     return 0;
+}
+
+// Whether field n's digit set applies to what is keyed now: it does unless the
+// field names a numeric condition field whose value lies outside the condition
+// range. The condition field is read with its sign and left exactly as it was.
+bool DigitSetApplies(int n) {
+    const FieldExtra& extra = FieldExtras[n];
+    const int m = extra.ConditionField;
+    if (!IsField(m) || !IsNumericType(FieldTable[m].Type)) return true;
+    const std::span<uint8_t> bytes = FieldBytes(FieldTable[m], WorkRecord);
+    const std::string kept(bytes.begin(), bytes.end());
+    const bool negative = NormaliseSign(FieldTable[m], WorkRecord);
+    const bool inside = NumberInRange(m, extra.ConditionFrom, extra.ConditionTo, negative);
+    std::copy(kept.begin(), kept.end(), bytes.begin());
+    return inside;
+}
+
+// A digit set allows the non-zero digits of its lower bound, and '0' when that
+// bound is 0 or negative.
+bool DigitAllowed(int32_t lower, uint8_t key) {
+    if (key == '0') return lower <= 0;
+    const int64_t magnitude = lower < 0 ? -static_cast<int64_t>(lower) : lower;
+    return key >= '1' && key <= '9' &&
+           std::to_string(magnitude).find(static_cast<char>(key)) != std::string::npos;
+}
+
+int FieldLast(const FieldDef& field) {
+    return field.RecordPos + field.Length - 1;
+}
+
+// '-' in a numeric field: a field that carries a sign loses it, any other
+// gets one. When the sign went in at the front, the cursor follows the
+// character it stood on, but never out of the field.
+void ToggleSign(int n) {
+    const FieldDef& field = FieldTable[n];
+    RecordBuffer& record = KeyedRecord();
+    if (!NormaliseSign(field, record) && PlaceMinus(field, record)) {
+        const int p = CursorRecordPos();
+        if (p < FieldLast(field)) PlaceCursorAtRecordPos(p + 1);
+    }
+    DrawEntryField(n);
+}
+
+// Skipping a field backward: to the previous field's start when the cursor
+// came onto field n's first position, else to the previous field's last
+// position; before field 1 into the previous record, on the last field.
+void SkipBackward(int n) {
+    const bool atStart = CursorRecordPos() <= FieldTable[n].RecordPos;
+    if (n > 1) {
+        PlaceCursorAtRecordPos(atStart ? FieldTable[n - 1].RecordPos
+                                       : FieldLast(FieldTable[n - 1]));
+        return;
+    }
+    const FieldDef& last = FieldTable[FieldCount];
+    OpenPreviousRecord(atStart ? last.RecordPos : FieldLast(last));
 }
 
 }  // namespace
@@ -106,8 +165,115 @@ void DrawAllEntryFields(int p) {
     PlaceCursorAtRecordPos(p);
 }
 
-void FieldEnter(int /*n*/, bool /*forward*/) {
-    // Built with the rest of the keying engine.
+void FieldEnter(int n, bool forward) {
+    if (!IsField(n)) return;
+    const uint8_t type = FieldTable[n].Type;
+    const bool verify = Mode == ModeVerify;
+    if (DupSkipOn && HasFlag(type, AutoDup)) {
+        if (!verify) {
+            DupField(n);
+            DrawEntryField(n);
+        } else if (!VerifyAgainstPrevious(n)) {
+            // Keyed and verified by hand.
+            Beep();
+            return;
+        }
+    }
+    if (verify && DupSkipOn && HasFlag(type, AutoSkip) && !HasFlag(type, AutoDup) &&
+        !FieldIsEmpty(n)) {
+        // A filled auto-skip field is verified by keying it.
+        Beep();
+        return;
+    }
+    const bool skip = (DupSkipOn && HasFlag(type, AutoSkip)) ||
+                      (verify && HasFlag(type, NoVerify)) || HasFlag(type, Bypass);
+    if (!skip) return;
+    if (forward) {
+        GoToNextFieldStart(n);
+    } else {
+        SkipBackward(n);
+    }
+}
+
+void KeyCharacter(uint8_t key) {
+    const int n = CursorField();
+    if (!IsField(n) || key == 0) return;
+    const FieldDef& field = FieldTable[n];
+    const bool numeric = IsNumericType(field.Type);
+    if (numeric) {
+        key = MapNumericKey(key);
+        if (key != ' ' && key != '-' && (key < '0' || key > '9')) Beep();
+        if (field.RangeTo == DigitSetMarker && DigitSetApplies(n) &&
+            !DigitAllowed(field.RangeFrom, key)) {
+            Beep();
+        }
+        if (key == '-') {
+            ToggleSign(n);
+            return;
+        }
+    }
+    if (key == 0) return;
+
+    const int p = CursorRecordPos();
+    if (p < 1 || p > MaxRecordLength) return;
+    const std::size_t at = static_cast<std::size_t>(p - 1);
+    RecordBuffer& record = KeyedRecord();
+    record[at] = key;
+    if (Mode == ModeVerify && key != WorkRecord[at]) {
+        if (MismatchBeepArmed) Beep();
+        MismatchBeepArmed = false;
+    }
+    DrawEntryField(n);
+    PlaceCursorAtRecordPos(p + 1);
+}
+
+void InsertBlankAtCursor() {
+    const int p = CursorRecordPos();
+    InsertCharInField(p, ' ', KeyedRecord());
+    DrawEntryField(FieldAtRecordPos(p));
+}
+
+void DeleteAtCursor() {
+    const int p = CursorRecordPos();
+    DeleteCharInField(p, KeyedRecord());
+    DrawEntryField(FieldAtRecordPos(p));
+}
+
+void BackspaceAtCursor() {
+    const int p = CursorRecordPos();
+    if (p <= 1) return;
+    PlaceCursorAtRecordPos(p - 1);
+    DeleteAtCursor();
+}
+
+void ClearFieldAtCursor() {
+    const int n = CursorField();
+    if (!IsField(n)) return;
+    const std::span<uint8_t> bytes = FieldBytes(FieldTable[n], KeyedRecord());
+    std::fill(bytes.begin(), bytes.end(), 0);
+    DrawEntryField(n);
+    PlaceCursorAtRecordPos(FieldTable[n].RecordPos);
+}
+
+bool OpenNextRecord(int cursorPos) {
+    if (!CommitRecord(true)) return false;
+    NextRecord(true);
+    DrawAllEntryFields(cursorPos);
+    return true;
+}
+
+bool OpenPreviousRecord(int cursorPos) {
+    if (!CommitRecord(true) || !PreviousRecord(true)) return false;
+    DrawAllEntryFields(cursorPos);
+    return true;
+}
+
+void GoToNextFieldStart(int n) {
+    if (n >= 0 && n < FieldCount) {
+        PlaceCursorAtRecordPos(FieldTable[n + 1].RecordPos);
+    } else {
+        OpenNextRecord(1);
+    }
 }
 
 void ArmRekey(int n) {
@@ -127,4 +293,39 @@ void ArmRekey(int n) {
     std::copy(input.begin(), input.end(), FieldBytes(field, DupRecord).begin());
     std::fill(input.begin(), input.end(), 0);
     DrawEntryField(n);
+}
+
+int SettleCursor(SettleState& state, bool showStatus) {
+    const int32_t began = CurrentRecordNumber;
+    for (;;) {
+        int current = CursorField();
+        const int32_t record = CurrentRecordNumber;
+        const bool fieldChanged = current != state.previousField;
+        const bool recordChanged = record != state.previousRecord;
+        const bool changed = fieldChanged || recordChanged;
+        if (changed) MismatchBeepArmed = true;
+        if (fieldChanged && !recordChanged) {
+            if (!FieldExit(state.previousField, true)) {
+                // Only a verify mismatch fails; FieldExit has put the cursor
+                // back into that field for keying again.
+                if (Mode != ModeVerify) PlaceCursorAtRecordPos(RecordPosOf(state.previousField, 1));
+                return state.previousField;
+            }
+            DrawEntryField(state.previousField);
+        }
+        if (showStatus) {
+            ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, current,
+                       changed || state.forceChanged);
+            state.forceChanged = false;
+        }
+        const bool forward =
+            recordChanged ? record >= state.previousRecord : current >= state.previousField;
+        state.previousRecord = record;
+        if (!changed) return current;
+        FieldEnter(current, forward);
+        if (Mode == ModeVerify) RekeyPending = true;
+        const int64_t moved = static_cast<int64_t>(CurrentRecordNumber) - began;
+        if (moved > 19 || moved < -19) return current;
+        state.previousField = current;
+    }
 }

@@ -45,5 +45,55 @@ void ArmRekey(int n);
 // What happens by itself when the cursor lands on field n (`forward`: it came
 // from before the field): automatic Dup, the skips of Dup/Skip, Bypass and
 // fields verify mode passes over. A skip moves the cursor on, across records
-// when it runs past the first or last field.
+// when it runs past the first or last field. One step only: the record loop
+// calls it again on wherever the cursor lands.
 void FieldEnter(int n, bool forward);
+
+// A character key in the field under the cursor, after the key was mapped
+// through the alphanumeric key table. Numeric fields map it once more through
+// the numeric key table and beep on anything but a digit, a blank or '-'; a
+// digit set beeps on digits it does not allow. A wrong character is still
+// keyed. '-' in a numeric field toggles the sign of the whole field instead.
+// Any other character is stored at the cursor in the keyed buffer (in verify
+// mode compared with the stored byte, the first mismatch of a field visit
+// beeping), shown, and the cursor moves on, into the next field after a
+// field's last position, past the record's end after its last one.
+void KeyCharacter(uint8_t key);
+
+// In-field editing at the cursor, in the keyed buffer; none of them crosses
+// into another field. Ins puts a blank at the cursor and moves the rest of the
+// field right (its last byte drops out); Del takes the byte at the cursor out
+// and closes the gap with an unkeyed place at the end; Backspace moves the
+// cursor one place left (not before position 1) and deletes there; Esc empties
+// the field and puts the cursor on its start. Each redraws the field.
+void InsertBlankAtCursor();
+void DeleteAtCursor();
+void BackspaceAtCursor();
+void ClearFieldAtCursor();
+
+// Leaving a record: it is committed with flush and, only when it was stored,
+// the next (or previous) record is opened, all fields drawn and the cursor put
+// on record position `cursorPos`. False when the record was not stored or
+// there is no previous record; the cursor and the record then stay.
+bool OpenNextRecord(int cursorPos);
+bool OpenPreviousRecord(int cursorPos);
+// To the start of the field after field n; past the last field into the next
+// record at position 1. (Enter, Down, a skip forward.)
+void GoToNextFieldStart(int n);
+
+// What the record loop remembers between two keys: the field and the record
+// number the cursor was on, and whether the next status refresh must show the
+// whole line even when neither changed.
+struct SettleState {
+    int previousField = 0;
+    int32_t previousRecord = 0;
+    bool forceChanged = false;
+};
+// Before each key: finds where the cursor now is, and while it has moved to
+// another field or record, checks the field it left (FieldExit, same record
+// only), refreshes the status line (with `showStatus`) and runs FieldEnter on
+// the new field, which may move the cursor on again. Stops where the cursor
+// stays, where a check holds the operator, or once the cursor is more than 19
+// records from where it began, so that a record of nothing but skipped fields
+// cannot run on for ever. Returns the field under the cursor.
+int SettleCursor(SettleState& state, bool showStatus);
