@@ -177,3 +177,123 @@ TEST_F(RecordActions, ContentSearchOrderCaseAndUmlauts) {
     EXPECT_FALSE(KeyQueue.KeyAvailable);
     EXPECT_EQ(dir.Read(kRecordJournal), "xy  xyM\x81LLEt\x84pfxy zq\x94lzq");
 }
+
+TEST_F(RecordActions, DupFromThePreviousRecordInEntryAndVerifyMode) {
+    Open(ModeEntry, "aaaa11");
+    // Record 1 has no previous record: entry mode changes nothing.
+    GoTo(1);
+    EXPECT_FALSE(VerifyAgainstPrevious(2));
+    DupField(2);
+    EXPECT_EQ(Bytes(WorkRecord), "aaaa11");
+
+    // On the new record 2 what was keyed is stored first, then the field comes
+    // from record 1; the record stays the operator's, at its place.
+    GoTo(2);
+    Put(WorkRecord, "bb");
+    PlaceCursorAtRecordPos(5);
+    DupField(2);
+    EXPECT_EQ(dir.Read(kRecordJournal), std::string("aaaa11bb  \0\0", 12));
+    EXPECT_EQ(Bytes(WorkRecord), "bb  11");
+    EXPECT_EQ(RecordFile.Position(), 6);
+    EXPECT_EQ(CurrentRecordNumber, 2);
+    EXPECT_TRUE(VerifyAgainstPrevious(2));
+    EXPECT_FALSE(VerifyAgainstPrevious(1));
+    EXPECT_TRUE(VerifyAgainstPrevious(3));  // no such field
+    EXPECT_EQ(Bytes(WorkRecord), "bb  11");
+    EXPECT_EQ(RecordFile.Position(), 6);
+    DupField(0);
+    DupField(3);
+    EXPECT_EQ(Bytes(WorkRecord), "bb  11");
+
+    // Verify mode: the field goes into the verify input, the stored record
+    // stays, and the fetched field is not kept for Korrektur.
+    Mode = ModeVerify;
+    dir.Write(kRecordJournal, "aaaa11bbbb22");
+    GoTo(2);
+    DupField(2);
+    EXPECT_EQ(Bytes(VerifyRecord), "bbbb11");
+    EXPECT_EQ(Bytes(WorkRecord), "bbbb22");
+    EXPECT_EQ(Bytes(DupRecord).substr(4), std::string(2, '\0'));
+    EXPECT_EQ(dir.Read(kRecordJournal), "aaaa11bbbb22");
+    // Without a previous record the verify input of the field is emptied.
+    GoTo(1);
+    DupRecord.fill('z');
+    DupField(1);
+    EXPECT_EQ(Bytes(VerifyRecord), std::string("\0\0\0\0"
+                                               "11",
+                                               6));
+    EXPECT_EQ(Bytes(DupRecord).substr(0, 4), std::string(4, '\0'));
+}
+
+TEST_F(RecordActions, KorrekturAndSatzScanInVerifyMode) {
+    Open(ModeVerify, "abcd12wxyz34");
+    GoTo(1);
+    DrawAllEntryFields(1);
+    console.Add(script::Key(VkF8));  // stays unread: each arming returns at once
+    ASSERT_TRUE(console.Run([] {
+        // A mismatch: the rejected input stays (F8 is no character), and F8
+        // makes it the stored value.
+        std::copy_n("abXd", 4, VerifyRecord.begin());
+        EXPECT_FALSE(FieldExit(1, false));
+        Korrektur(1);
+    }));
+    EXPECT_EQ(dir.Read(kRecordJournal), "abXd12wxyz34");
+    EXPECT_EQ(Bytes(WorkRecord), "abXd12");
+    EXPECT_EQ(console.Text(1, 2, 6), "abXd12");
+
+    // An untouched field keeps its verify input, whatever lies in the DupRecord.
+    Put(DupRecord, "qqqqqq");
+    ASSERT_TRUE(console.Run([] { Korrektur(2); }));
+    EXPECT_EQ(dir.Read(kRecordJournal), "abXd12wxyz34");
+    // Armed and nothing typed yet: the input kept aside counts.
+    std::fill_n(VerifyRecord.begin(), 4, 0);
+    ASSERT_TRUE(console.Run([] { Korrektur(1); }));
+    EXPECT_EQ(dir.Read(kRecordJournal), "qqqq12wxyz34");
+    EXPECT_EQ(Bytes(VerifyRecord), "qqqq12");
+
+    // Satz-Scan throws the verify input of the record away.
+    std::copy_n("zzzzzz", 6, VerifyRecord.begin());
+    ASSERT_TRUE(console.Run(SatzScan));
+    EXPECT_EQ(Bytes(VerifyRecord), "qqqq12");
+    EXPECT_EQ(console.Text(1, 2, 6), "qqqq12");
+}
+
+TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
+    TempDir dir;
+    // 3000 records of an older file: their end markers were never written, so
+    // storing any of them again would change it.
+    constexpr int kRecords = 3000;
+    std::string records;
+    for (int i = 1; i <= kRecords; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "r%05d", i);
+        records += std::string(text) + std::string(2, '\0');
+    }
+    dir.Write(kRecordJournal, records);
+
+    StationHarness station([] {
+        StartSession(ModeEntry);
+        Layout({{'A', 6}, {'E', 2}});
+        ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        GoTo(5);
+        Put(WorkRecord, "OPER");  // keyed into record 5
+        PlaceCursorAtRecordPos(3);
+        Search();
+    });
+    station.Type("nirgends\r");
+    // The search looks at the keyboard once per record: Stop comes while
+    // record 1006 is in the buffers.
+    for (int i = 0; i < 999; ++i) station.Add(script::Call([] {}));
+    station.Add(script::Call([] { EXPECT_EQ(CurrentRecordNumber, 1005); }));
+    station.Add(script::Stop());
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+
+    // Record 5 as a commit stores it (blank-filled, end marker written); every
+    // other record byte for byte as it was.
+    std::string expected = records;
+    expected.replace(4 * 8, 8, "OPER  \r\n");
+    const std::string stored = dir.Read(kRecordJournal);
+    ASSERT_EQ(stored.size(), expected.size());
+    for (std::size_t at = 0; at < stored.size(); at += 8)
+        ASSERT_EQ(stored.substr(at, 8), expected.substr(at, 8)) << "record " << at / 8 + 1;
+}
