@@ -46,13 +46,29 @@ void ClearField(const FieldDef& field, RecordBuffer& record) {
     std::fill(bytes.begin(), bytes.end(), 0);
 }
 
+// A read failed while an activity held the buffers: the operator's record
+// goes back into them before the failure is reported, so nothing keyed is lost.
+void RestoreAfterFailure(const OperatorRecordGuard& guard) {
+    try {
+        guard.Restore();
+    } catch (...) {
+        // The buffers are back; the failure being handled is the one to report.
+    }
+}
+
 // Fetches the record before the operator's into the DupRecord. The operator's
 // record gets its buffers and place back afterwards: they are not read from
 // the file again, so that what a refused or failed commit could not store is
 // not thrown away (nor, in verify mode, the verify input of the record).
 bool FetchPreviousRecord() {
     const OperatorRecordGuard guard;
-    const bool found = PreviousRecord(false);
+    bool found = false;
+    try {
+        found = PreviousRecord(false);
+    } catch (...) {
+        RestoreAfterFailure(guard);
+        throw;
+    }
     if (found) DupRecord = WorkRecord;
     guard.Restore();
     return found;
@@ -101,24 +117,29 @@ bool SearchContent(const std::string& term, int cursorPos, int32_t cursorX, int3
     int64_t hitOffset = -1;
     int hitPos = 0;
     bool wrapped = false;
-    for (;;) {
-        bool loaded = NextRecord(false);
-        if (!loaded) {
-            // Behind the last record: once round is enough, also when the
-            // starting record is not in the file.
-            if (wrapped) break;
-            wrapped = true;
-            loaded = FirstRecord(false);
-            if (!loaded) break;
+    try {
+        for (;;) {
+            bool loaded = NextRecord(false);
+            if (!loaded) {
+                // Behind the last record: once round is enough, also when the
+                // starting record is not in the file.
+                if (wrapped) break;
+                wrapped = true;
+                loaded = FirstRecord(false);
+                if (!loaded) break;
+            }
+            const int64_t offset = RecordFile.Position();
+            hitPos = LastMatch(WorkRecord, length, folded);
+            if (hitPos > 0) {
+                hitOffset = offset;
+                break;
+            }
+            if (SearchCancelled()) break;
+            if (wrapped && offset >= start) break;
         }
-        const int64_t offset = RecordFile.Position();
-        hitPos = LastMatch(WorkRecord, length, folded);
-        if (hitPos > 0) {
-            hitOffset = offset;
-            break;
-        }
-        if (SearchCancelled()) break;
-        if (wrapped && offset >= start) break;
+    } catch (...) {
+        RestoreAfterFailure(guard);
+        throw;
     }
 
     if (hitOffset >= 0) {
@@ -185,8 +206,8 @@ void OperatorRecordGuard::Restore() const {
     WorkRecord = work_;
     VerifyRecord = verify_;
     CurrentRecordNumber = recordNumber_;
-    CheckInOut(RecordFile.Seek(position_));
     MoveCursor(cursorX_, cursorY_);
+    CheckInOut(RecordFile.Seek(position_));
 }
 
 bool CommitOperatorRecord() {
