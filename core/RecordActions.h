@@ -1,15 +1,23 @@
 // Operator actions on records beyond moving the cursor: the Dup/Skip switch,
-// the search settings, and the question that clears all data.
+// copying a field from the previous record, taking over re-keyed values in
+// verify mode, searching, and the question that clears all data.
 #pragma once
+#include <cstdint>
 #include <string>
+
+#include "core/FieldModel.h"
 
 extern bool DupSkipOn;
 extern std::string LastSearchTerm;  // code page 850
 enum SearchKindValue { SearchByRecordNumber = 0, SearchByContent = 1 };
 extern int SearchKind;
 
-// Draws the Dup/Skip indicator on the legend line in its current state.
+// Draws the Dup/Skip indicator on the legend line in its current state, then
+// applies automatic Dup and Skip to the field under the cursor.
 void ShowDupSkip();
+// F4: switches Dup/Skip and shows it; switching it on at once skips or fills
+// the field the cursor stands in.
+void ToggleDupSkip();
 
 // Copies field n from the previous record into the buffer being keyed (F6,
 // and automatic Dup in entry mode).
@@ -17,6 +25,50 @@ void DupField(int n);
 // Whether field n equals the same field of the previous record (automatic Dup
 // in verify mode); false when there is no previous record.
 bool VerifyAgainstPrevious(int n);
+
+// Verify mode, F8: the operator's input of field n becomes the stored value
+// (the rejected input right after a mismatch, or the input kept for re-keying
+// when nothing was typed yet); the record is committed.
+void Korrektur(int n);
+// Verify mode, F7: every field of the record counts as verified again.
+void SatzScan();
+// F5: asks for a term and searches the records by content (from the next
+// record on, round to the current one) or goes to a record by its number.
+void Search();
+
+// While an activity walks through other records with the record buffers (a
+// search, fetching the previous record for Dup), the record the operator is on
+// is kept here with its file position and cursor, so that Stop stores that
+// record at its own place and not the one the buffers hold at that moment.
+// Only the outermost guard counts.
+class OperatorRecordGuard {
+  public:
+    // Keeps the buffers and file position as they are now, and the cursor
+    // (cursorX, cursorY) of the operator's record.
+    OperatorRecordGuard(int32_t cursorX, int32_t cursorY);
+    OperatorRecordGuard();  // with the console cursor as it is now
+    ~OperatorRecordGuard();
+    OperatorRecordGuard(const OperatorRecordGuard&) = delete;
+    OperatorRecordGuard& operator=(const OperatorRecordGuard&) = delete;
+
+    // Puts the operator's record back into the buffers, the record file's
+    // position and the cursor.
+    void Restore() const;
+
+  private:
+    friend bool CommitOperatorRecord();
+    RecordBuffer work_;
+    RecordBuffer verify_;
+    int32_t recordNumber_;
+    int64_t position_;
+    int32_t cursorX_;
+    int32_t cursorY_;
+    bool outermost_;
+};
+// Stop and closing the window: commits (with flush) the record the operator is
+// on: the one kept by a guard while an activity holds the buffers (which get
+// back what the activity had in them), else the record in the buffers.
+bool CommitOperatorRecord();
 
 enum class ClearAnswer { Keep, Deleted, Cancelled };
 // "Möchten Sie alle (noch nicht gesicherten) Daten löschen (Esc/N/Entf) ?"

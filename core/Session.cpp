@@ -162,9 +162,11 @@ bool SaveBeforeEnd() {
     try {
         if (Mode == ModeEntry || Mode == ModeVerify) {
             // In entry mode the record on the screen goes to its place, as
-            // keyed: no verify comparison may hold it back now.
+            // keyed: no verify comparison may hold it back now. While an
+            // activity (a search) walks other records through the buffers, it
+            // is the operator's record, kept aside, that goes to its place.
             Mode = ModeEntry;
-            if (RecordLength() > 0) saved = CommitRecord(true);
+            if (RecordLength() > 0) saved = CommitOperatorRecord();
         }
     } catch (const InOutError& error) {
         ReportInOutError(error.code);
