@@ -1,23 +1,311 @@
 #include "core/EntryScreen.h"
 
-#include "core/Prompts.h"
+#include <cstdlib>
+
+#include "console/WinCrt.h"
+#include "core/DefinitionScreen.h"
+#include "core/FieldEngine.h"
+#include "core/FieldModel.h"
+#include "core/FieldValidation.h"
+#include "core/Lookups.h"
+#include "core/ProgramKeys.h"
+#include "core/RecordActions.h"
+#include "core/ScreenLayout.h"
 #include "core/Session.h"
-#include "platform/CodePage.h"
+#include "core/StatusLine.h"
+#include "files/DefinitionFile.h"
+#include "files/Journal.h"
 
 int32_t ResumeOffset = 0;
 bool MismatchBeepArmed = true;
 bool RekeyPending = false;
 
+namespace {
+
+// The field and record the cursor was in when the last key was read, to tell
+// when it has moved on to another.
+SettleState settle;
+// The field the cursor settled in.
+int currentField = 0;
+// A program key switched the layout: the screen returns at once and the main
+// loop opens it again under the new layout.
+bool layoutSwitched = false;
+
+int StartOf(int n) {
+    return RecordPosOf(n, 1);
+}
+
+void GoToFieldStart(int n) {
+    PlaceCursorAtRecordPos(StartOf(n));
+}
+
+// Every move to another record stores the record on the screen first; when
+// that is refused (a verify mismatch, or a disk that failed), the operator
+// stays where he was.
+bool CommitForMove() {
+    return CommitRecord(true);
+}
+
+// Before the first field: the previous record, if there is one, with the
+// cursor on the start of its last field.
+void ToPreviousRecordsLastField() {
+    OpenPreviousRecord(StartOf(FieldCount));
+}
+
+void SwitchLayout(int index) {
+    BackupRecord = WorkRecord;
+    LoadRecord(true);
+    const bool unchanged = !RecordsDiffer(WorkRecord, BackupRecord);
+    if (!unchanged) {
+        // What the operator keyed wins over what the file holds.
+        WorkRecord = BackupRecord;
+        CommitRecord(true);
+    }
+    ResumeOffset = static_cast<int32_t>(RecordFile.Position());
+    ReadDefinitionFile(ProgramKeyTexts[index]);
+    CurrentProgramKey = index;
+    if (FieldCount == 0) {
+        Mode = ModeDefinition;
+    } else if (unchanged) {
+        LoadRecord(true);
+    }
+    layoutSwitched = true;
+}
+
+void HandleExtendedKey(uint8_t scan, int32_t startMode) {
+    const int length = RecordLength();
+    const int p = CursorRecordPos();
+    const int n = CursorField();
+    const bool shift = ShiftOnlyHeld();
+    if (scan >= ScanProgramKey1 && scan <= ScanProgramKey12) {
+        const int index = scan - ScanProgramKey1;
+        if (!ProgramKeyTexts[index].empty()) SwitchLayout(index);
+        return;
+    }
+    switch (scan) {
+        case ScanF1:
+            settle.forceChanged = true;
+            if (EndPrompt()) Mode = ModeEnd;
+            break;
+        case ScanF2:
+            SubMode = SubSaveData;
+            break;
+        case ScanF3:
+            SubMode = SubLoadData;
+            break;
+        case ScanF4:
+            ToggleDupSkip();
+            break;
+        case ScanF5:
+            Search();
+            break;
+        case ScanF6:
+            if (n > FieldCount) break;
+            DupField(n);
+            DrawEntryField(n);
+            GoToNextFieldStart(n);
+            break;
+        case ScanF7:
+            if (startMode == ModeVerify) {
+                SatzScan();
+            } else {
+                InsertRecord();
+                DrawAllEntryFields(p);
+            }
+            break;
+        case ScanF8:
+            if (startMode == ModeVerify) {
+                if (n <= FieldCount) Korrektur(n);
+            } else {
+                DeleteRecord();
+                DrawAllEntryFields(p);
+            }
+            break;
+        case ScanF9:
+            Mode = startMode == ModeEntry ? ModeVerify : ModeDefinition;
+            break;
+        case ScanF10: {
+            int index = CurrentProgramKey;
+            for (int step = 0; step < kProgramKeys; ++step) {
+                index = (index + 1) % kProgramKeys;
+                if (!ProgramKeyTexts[index].empty()) break;
+            }
+            CurrentProgramKey = index;
+            if (!ProgramKeyTexts[index].empty()) SwitchLayout(index);
+            break;
+        }
+        case ScanHome:
+            if (!CommitForMove()) break;
+            FirstRecord(true);
+            DrawAllEntryFields(1);
+            break;
+        case ScanEnd:
+            if (!CommitForMove()) break;
+            LastRecord(true);
+            DrawAllEntryFields(length);
+            break;
+        case ScanPgUp:
+            OpenPreviousRecord(p);
+            break;
+        case ScanPgDn:
+            OpenNextRecord(p);
+            break;
+        case ScanUp:
+            if (shift) {
+                PlaceCursorAtRecordPos(1);
+                break;
+            }
+            if (n <= FieldCount && HasTable(n)) {
+                TableLookup(n, true);
+                DrawEntryField(n);
+            }
+            if (n <= 1) {
+                ToPreviousRecordsLastField();
+            } else {
+                GoToFieldStart(n - 1);
+            }
+            break;
+        case ScanDown:
+            if (shift) {
+                PlaceCursorAtRecordPos(length);
+                break;
+            }
+            if (n <= FieldCount && HasTable(n)) {
+                TableLookup(n, true);
+                DrawEntryField(n);
+            }
+            GoToNextFieldStart(n);
+            break;
+        case ScanLeft:
+            if (shift) {
+                PlaceCursorAtRecordPos(1);
+            } else if (p <= 1) {
+                OpenPreviousRecord(length);
+            } else {
+                PlaceCursorAtRecordPos(p - 1);
+            }
+            break;
+        case ScanRight:
+            if (shift) {
+                PlaceCursorAtRecordPos(length);
+            } else if (p >= length) {
+                OpenNextRecord(1);
+            } else {
+                PlaceCursorAtRecordPos(p + 1);
+            }
+            break;
+        case ScanIns:
+            InsertBlankAtCursor();
+            break;
+        case ScanDel:
+            DeleteAtCursor();
+            break;
+        default:
+            break;
+    }
+}
+
+void HandleCharacter(uint8_t c) {
+    const int length = RecordLength();
+    const int p = CursorRecordPos();
+    const int n = CursorField();
+    const bool shift = ShiftOnlyHeld();
+    if (c == kKeyTab || (c == kKeyBackspace && shift)) {
+        const bool atStart = n <= FieldCount && p == StartOf(n);
+        const int target = atStart || n > FieldCount ? n - 1 : n;
+        if (target < 1) {
+            ToPreviousRecordsLastField();
+        } else {
+            GoToFieldStart(target);
+        }
+        return;
+    }
+    switch (c) {
+        case kKeyEnter:
+            GoToNextFieldStart(n);
+            return;
+        case kKeyBackspace:
+            BackspaceAtCursor();
+            return;
+        case kKeyEscape:
+            ClearFieldAtCursor();
+            return;
+        default:
+            break;
+    }
+    if (n > FieldCount) return;
+    KeyCharacter(c);
+    if (CursorRecordPos() > length) OpenNextRecord(1);
+}
+
+void SetUpScreen() {
+    SetForeColor(kYellow);
+    SetBackColor(kDarkGrey);
+    ClearScreen();
+    MarkFieldFrames();
+    DrawLayoutRows();
+    CheckInOut(RecordFile.Seek(ResumeOffset < 0 ? 0 : ResumeOffset));
+    LoadRecord(true);
+    DrawAllEntryFields(1);
+    ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, CursorField(), true);
+    ShowLegend(LegendFor());
+    MismatchBeepArmed = true;
+    RekeyPending = false;
+    settle = SettleState{};
+}
+
+}  // namespace
+
 void ResetEntryScreen() {
     ResumeOffset = 0;
     MismatchBeepArmed = true;
     RekeyPending = false;
+    settle = SettleState{};
+    currentField = 0;
+    layoutSwitched = false;
 }
 
-void EntryScreen(int32_t /*startMode*/, bool oneKey, bool /*showStatus*/) {
-    // Keying and verifying records is not part of this version yet: say so and
-    // go back to laying out the record rather than leaving the operator stuck.
-    if (oneKey) return;
-    ShowMessage("Erfassen und Prüfen gibt es in dieser Fassung noch nicht."_oem, true);
-    Mode = ModeDefinition;
+void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
+    // Without fields there is no record to key.
+    if (RecordLength() <= 0) {
+        if (!oneKey) Mode = ModeDefinition;
+        return;
+    }
+    if (oneKey) {
+        // A pasted key lands in the field under the cursor and sets off no
+        // checks of its own: the cursor counts as settled where it stands.
+        settle.previousField = CursorField();
+        settle.previousRecord = CurrentRecordNumber;
+    } else {
+        SetUpScreen();
+    }
+    layoutSwitched = false;
+    for (;;) {
+        currentField = SettleCursor(settle, showStatus);
+        if (RekeyPending) ArmRekey(currentField);
+        const MappedKey key = ReadMappedKey();
+        if (key.character == 0) {
+            HandleExtendedKey(key.scanCode, startMode);
+        } else {
+            HandleCharacter(key.character);
+        }
+        if (layoutSwitched) return;
+        if (Mode != startMode || SubMode != SubMain) {
+            if (oneKey) return;
+            // Leaving: the record goes to its place as keyed (verify input
+            // that was not finished is given up), and the screen opens here
+            // again when it comes back.
+            // The commit runs as in entry mode, like Stop's: with the input
+            // given up there is nothing left to compare.
+            VerifyRecord = WorkRecord;
+            const int32_t nextMode = Mode;
+            Mode = ModeEntry;
+            CommitRecord(true);
+            Mode = nextMode;
+            ResumeOffset = static_cast<int32_t>(RecordFile.Position());
+            return;
+        }
+        if (oneKey) return;
+        settle.previousField = currentField;
+    }
 }
