@@ -1,0 +1,160 @@
+// Keying and verifying records as an operator does it: a small form laid out
+// in definition mode, records keyed, walked through, verified with a mistake
+// and corrected, pasted into, and the station left or stopped. The screen and
+// the bytes of KELBRIN4.CR2 are checked after each step.
+#include <gtest/gtest.h>
+
+#include "console/WinCrt.h"
+#include "core/FieldModel.h"
+#include "core/ProgramKeys.h"
+#include "core/Session.h"
+#include "tests/kit/StationHarness.h"
+#include "tests/kit/TempDir.h"
+
+namespace {
+
+// A name, a right-justified number and the end mark: 9 bytes a record.
+constexpr const char* kForm = "a4\rn+3\re+2\r";
+
+class EntryScreen : public ::testing::Test {
+  protected:
+    void Key(uint16_t key, ShiftState shift = 0) { station.Key(key, shift); }
+    void Check(std::function<void()> check) { station.Add(script::Call(std::move(check))); }
+    std::string Records() const { return dir.Read("KELBRIN4.CR2"); }
+    int CursorPos() const {
+        int x = 0, y = 0;
+        station.Cursor(x, y);
+        return x + (y - 2) * 80;
+    }
+
+    TempDir dir;
+    StationHarness station;
+};
+
+}  // namespace
+
+TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
+    station.Type(kForm);
+    Key(VkF9);
+    Check([&] {
+        EXPECT_EQ(Mode, ModeEntry);
+        EXPECT_EQ(station.Text(1, 1, 19), "Pos 1   Satz 1     ");
+        EXPECT_EQ(station.Text(73, 1, 7), "Eingabe");
+        EXPECT_EQ(station.Text(1, 25, 12), " F1Ende F2Sa");
+        EXPECT_EQ(station.Text(1, 2, 9), ".........");
+    });
+    // The last character of a field runs on into the next; Enter past the
+    // last keyed field skips the end mark and opens the next record.
+    station.Type("abcd12\r");
+    Check([&] {
+        EXPECT_EQ(Records(), "abcd 12\r\n");
+        EXPECT_EQ(station.Text(9, 1, 6), "Satz 2");
+    });
+    station.Type("wx\r-5\r");
+    Check([&] { EXPECT_EQ(Records(), std::string("abcd 12\r\nwx    N\r\n")); });
+
+    // Left on position 1 goes back, storing the untouched new record as an
+    // empty one; on record 1 it stays.
+    Key(VkLeft);
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        // The record's last position is in the end mark, which is passed over
+        // backwards: the cursor rests on the number's last position.
+        EXPECT_EQ(CursorPos(), 7);
+        EXPECT_EQ(Records().substr(18), std::string("\0\0\0\0\0\0\0\r\n", 9));
+    });
+    Key(VkHome);
+    Key(VkLeft);
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 1);
+        EXPECT_EQ(CursorPos(), 1);
+        EXPECT_EQ(station.Text(1, 2, 9), "abcd 12┘┌");
+    });
+    // End goes to the last record with content, not the empty one behind it,
+    // onto its last position: the end mark, passed over forwards, so the
+    // cursor comes to rest on the record after it.
+    Key(VkEnd);
+    Check([&] { EXPECT_EQ(CurrentRecordNumber, 3); });
+    // Esc empties the field under the cursor; PgDn stores the change.
+    Key(VkPrior);
+    station.Key(VkEscape);
+    Key(VkNext);
+    Check([&] { EXPECT_EQ(Records().substr(9, 9), std::string("\0\0\0\0  N\r\n", 9)); });
+    Key(VkF1);
+    station.Type("n");
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(station.host().ExitCode(), 0);
+    EXPECT_EQ(Records().size(), 27u);
+}
+
+TEST_F(EntryScreen, VerifyingCatchesAMistakeAndKorrekturTakesItOver) {
+    station.Type(kForm);
+    Key(VkF9);
+    station.Type("abcd12\rwx\r5\r");
+    Key(VkF9);  // verify, on the same record
+    Key(VkHome);
+    Check([&] {
+        EXPECT_EQ(Mode, ModeVerify);
+        EXPECT_EQ(station.Text(73, 1, 7), " Prüfen");
+        EXPECT_EQ(station.Text(1, 2, 9), "abcd 12┘┌");
+    });
+    int beeps = 0;
+    // Keyed again the same. The cursor starts where a stored value begins, so
+    // the right-justified number is keyed from its first digit, and its last
+    // digit runs on past the end mark into record 2.
+    station.Type("abcd12");
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        beeps = station.host().Beeps();
+    });
+    station.Type("wy\r");  // a mistake: the field holds the operator
+    // A beep lets one waiting event through: the check must come after it.
+    station.Add(script::Call([] {}));
+    Check([&] {
+        EXPECT_EQ(station.host().Beeps(), beeps + 2);  // the keystroke, then the field
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        EXPECT_EQ(CursorField(), 1);
+        EXPECT_EQ(Records().substr(9, 4), "wx  ");
+    });
+    Key(VkF8);  // Korrektur: the rejected input becomes the stored value
+    Check([&] { EXPECT_EQ(Records().substr(9, 4), "wy  "); });
+    station.Type("wy\r5");
+    Check([&] { EXPECT_EQ(CurrentRecordNumber, 3); });
+    Key(VkF9);
+    Check([&] { EXPECT_EQ(Mode, ModeDefinition); });
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    EXPECT_EQ(Records().substr(0, 18), "abcd 12\r\nwy    5\r\n");
+}
+
+TEST_F(EntryScreen, PastedKeysLandInTheFieldAndStopStoresThem) {
+    station.Type(kForm);
+    Key(VkF9);
+    station.Type("abcd12\r");
+    station.Add(script::Paste("ef\r\n"));  // line ends never arrive as keys
+    Check([&] {
+        EXPECT_EQ(station.Text(1, 2, 4), "ef..");
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        EXPECT_EQ(Records().size(), 9u);  // nothing stored by the paste itself
+    });
+    station.Add(script::Stop());
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(Records(), "abcd 12\r\nef  " + std::string("\0\0\0\r\n", 5));
+}
+
+TEST_F(EntryScreen, AProgramKeyToALayoutWithoutFieldsLeadsToDefinitionMode) {
+    // A layout file with no fields: marker, count 0, empty screen, no keys.
+    dir.Write("LEER.DEF", std::string("FeldDef2") + std::string(2, '\0') +
+                              std::string(2000, '\xDB') + std::string(3072 + 2, '\0'));
+    station.Type(kForm);
+    Check([&] { SetProgramKey(0, "LEER.DEF"); });
+    Key(VkF9);
+    station.Type("ab");
+    station.Add(script::Alt('1'));
+    Check([&] {
+        EXPECT_EQ(Mode, ModeDefinition);
+        EXPECT_EQ(FieldCount, 0);
+    });
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    // What was keyed before the switch was stored first.
+    EXPECT_EQ(Records().substr(0, 2), "ab");
+}
