@@ -115,3 +115,34 @@ TEST(StationInATerminal, AFailingDiskIsShownAndTheStationGoesOn) {
         EXPECT_EQ(journal[8], 2);  // both fields
     }
 }
+
+// The station's main job in a real terminal: a form laid out, three records
+// keyed, all three verified, and the station left.
+TEST(StationInATerminal, LayOutKeyVerifyAndLeave) {
+    TempDir dir;
+    PtySession station(KELBRIN_STATION, {"--terminal"}, StationOptions());
+    ASSERT_TRUE(station.WaitForText("F9Modus"));
+    station.Send("a4\rn+3\re+2\r");
+    ASSERT_TRUE(station.WaitForText("A...N--E."));
+    station.Send("\x1b[20~");  // F9: entry mode
+    ASSERT_TRUE(station.WaitForText("Eingabe"));
+    station.Send("abcd12\refgh7\rijkl345");
+    ASSERT_TRUE(station.WaitForText("Satz 4"));
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "abcd 12\r\nefgh  7\r\nijkl345\r\n");
+
+    station.Send("\x1b[20~");  // F9: verify mode, then Home to record 1
+    ASSERT_TRUE(station.WaitForText("Prüfen"));
+    station.Send("\x1b[H");
+    ASSERT_TRUE(station.WaitForText("Satz 1"));
+    station.Send("abcd12efgh7ijkl345");
+    ASSERT_TRUE(station.WaitForText("Satz 4"));
+
+    station.Send(kF1);
+    ASSERT_TRUE(station.WaitForText("Daten löschen (Esc/N/Entf) ?"));
+    station.Send("n");
+    const std::optional<int> status = station.WaitExit();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    // Verifying changed nothing; the empty record it ended on is stored empty.
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2").substr(0, 27), "abcd 12\r\nefgh  7\r\nijkl345\r\n");
+}

@@ -1,7 +1,8 @@
-// The real station in its window, with the layout journal's disk failing: the
+// The real station in its window, on Qt's offscreen platform: its main job
+// (lay out, key, verify, leave), and the layout journal's disk failing (the
 // box comes up, the station takes keys again once it is closed, and the next
-// change writes the layout. The station ends the process when the operator
-// leaves, so the run happens in a child process and the files are checked
+// change writes the layout). The station ends the process when the operator
+// leaves, so each run happens in a child process and the files are checked
 // afterwards.
 #include <gtest/gtest.h>
 
@@ -95,7 +96,55 @@ void OperatorWithAFailingDisk(const std::filesystem::path& dir) {
     std::_Exit(13 + step);
 }
 
+// Runs in the child: the station's main job, typed into the window all at
+// once (keys wait in order until the station reads them).
+void OperatorKeyingAndVerifying(const std::filesystem::path& dir) {
+    std::filesystem::current_path(dir);
+    TestApp();
+    QtWindowSystem windowSystem;
+    TForm1 form(windowSystem);
+    StationWindow window(form, windowSystem);
+    windowSystem.Attach(&window);
+    window.resize(1000, 700);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::_Exit(10);
+    QWidget* view = &window.MainView();
+    auto type = [view](const QString& text) {
+        for (QChar c : text) {
+            if (c == QLatin1Char('\r')) {
+                QTest::keyClick(view, Qt::Key_Return);
+            } else {
+                QTest::keyClicks(view, QString(c));
+            }
+        }
+    };
+    QTimer::singleShot(0, [&] {
+        type(QStringLiteral("a4\rn+3\re+2\r"));
+        QTest::keyClick(view, Qt::Key_F9);
+        type(QStringLiteral("abcd12\refgh7\rijkl345"));
+        QTest::keyClick(view, Qt::Key_F9);
+        QTest::keyClick(view, Qt::Key_Home);
+        type(QStringLiteral("abcd12efgh7ijkl345"));
+        QTest::keyClick(view, Qt::Key_F1);
+        type(QStringLiteral("n"));
+    });
+    QTest::mouseClick(&window.StartButton(), Qt::LeftButton);
+    QTest::qWait(20000);  // the station ends the process long before
+    std::_Exit(13);
+}
+
 }  // namespace
+
+TEST(WindowDeathTest, LayOutKeyVerifyAndLeave) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / "kelbrin_window_keying";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    EXPECT_EXIT(OperatorKeyingAndVerifying(dir), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadFile(dir / "KELBRIN4.CR2").substr(0, 27), "abcd 12\r\nefgh  7\r\nijkl345\r\n");
+    std::filesystem::remove_all(dir);
+}
 
 TEST(WindowFailureDeathTest, AFailingJournalWriteIsShownAndTheWindowGoesOn) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
