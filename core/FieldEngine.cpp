@@ -97,6 +97,13 @@ void SkipBackward(int n) {
                                        : FieldLast(FieldTable[n - 1]));
         return;
     }
+    // On the first record there is nowhere to go back to: the field is passed
+    // forwards instead, so that the operator never keys into a field that is
+    // to be passed over (Home onto a record that starts with a counter).
+    if (RecordFile.Position() < RecordLength()) {
+        GoToNextFieldStart(n);
+        return;
+    }
     const FieldDef& last = FieldTable[FieldCount];
     OpenPreviousRecord(atStart ? last.RecordPos : FieldLast(last));
 }

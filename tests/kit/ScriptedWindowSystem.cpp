@@ -1,5 +1,7 @@
 #include "tests/kit/ScriptedWindowSystem.h"
 
+#include <utility>
+
 #include "platform/CodePage.h"
 
 namespace script {
@@ -90,6 +92,12 @@ ScriptEvent Close() {
     return event;
 }
 
+ScriptEvent Idle() {
+    ScriptEvent event;
+    event.kind = ScriptEvent::Kind::Idle;
+    return event;
+}
+
 ScriptEvent Call(std::function<void()> call) {
     ScriptEvent event;
     event.kind = ScriptEvent::Kind::Call;
@@ -114,9 +122,14 @@ void ScriptedWindowSystem::Add(const std::vector<ScriptEvent>& events) {
 }
 
 void ScriptedWindowSystem::Pump() {
+    const bool waited = std::exchange(waited_, false);
     // Like a real host: nothing new while a key is unread, and no event inside
     // the handling of another one unless the station waits for a key there.
     if (held_ || next_ >= events_.size() || KeyQueue.KeyAvailable) return;
+    if (events_[next_].kind == ScriptEvent::Kind::Idle) {
+        if (waited) ++next_;
+        return;
+    }
     if (depth_ > 0 && !forceNext_) return;
     forceNext_ = false;
     const ScriptEvent event = events_[next_++];
@@ -135,6 +148,7 @@ void ScriptedWindowSystem::Pump() {
 void ScriptedWindowSystem::WaitForEvents() {
     if (next_ >= events_.size()) throw ScriptEnded{};
     forceNext_ = true;
+    waited_ = true;
 }
 
 void ScriptedWindowSystem::Focus(RichEdit& control) {

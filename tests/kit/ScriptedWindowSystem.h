@@ -25,6 +25,8 @@ struct ScriptEvent {
         Stop,
         Close,
         Call,  // runs `call` inside the station's key wait (for checks mid-run)
+        Idle,  // waits until the station really waits for a key (not merely
+               // looks whether one is there, as a search or a beep does)
     };
     Kind kind = Kind::Key;
     uint16_t virtualKey = 0;
@@ -54,6 +56,9 @@ ScriptEvent ProgramKey(int n);
 ScriptEvent Stop();
 ScriptEvent Close();
 ScriptEvent Call(std::function<void()> call);
+// Holds back the rest of the script until the station waits for a key: what
+// follows is not taken by a running search, nor let through by a beep.
+ScriptEvent Idle();
 }  // namespace script
 
 struct ShownMessageBox {
@@ -123,6 +128,7 @@ class ScriptedWindowSystem : public WindowSystem {
     std::size_t next_ = 0;
     int depth_ = 0;
     bool forceNext_ = false;
+    bool waited_ = false;  // the station waited for events since the last pump
     bool held_ = false;
     RichEdit* main_ = nullptr;
     RichEdit* status_ = nullptr;

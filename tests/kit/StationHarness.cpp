@@ -41,6 +41,7 @@ StationHarness::StationHarness(std::function<void()> session) {
                 form.FormClose();
                 break;
             case ScriptEvent::Kind::Call:
+            case ScriptEvent::Kind::Idle:
                 break;
         }
     });
