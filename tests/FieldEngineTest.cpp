@@ -243,9 +243,9 @@ TEST_F(FieldEngine, SkippingOffEitherEndOfTheRecordChangesRecords) {
     RecordFile.Seek(0);
     LoadRecord(false);
     PlaceCursorAtRecordPos(1);
-    FieldEnter(1, false);  // no record before the first: nothing moves
+    FieldEnter(1, false);  // no record before the first: passed forwards
     EXPECT_EQ(CurrentRecordNumber, 1);
-    EXPECT_EQ(CursorRecordPos(), 1);
+    EXPECT_EQ(CursorRecordPos(), 2);
 }
 
 TEST_F(FieldEngine, SettlingPassesRunsOfSkippedFieldsButAtMost20Records) {
