@@ -143,6 +143,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             if (!CommitForMove()) break;
             LastRecord(true);
             DrawAllEntryFields(length);
+            settle.passBackwards = true;
             break;
         case ScanPgUp:
             OpenPreviousRecord(p);
@@ -168,6 +169,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
         case ScanDown:
             if (shift) {
                 PlaceCursorAtRecordPos(length);
+                settle.passBackwards = true;
                 break;
             }
             if (n <= FieldCount && HasTable(n)) {
@@ -188,6 +190,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
         case ScanRight:
             if (shift) {
                 PlaceCursorAtRecordPos(length);
+                settle.passBackwards = true;
             } else if (p >= length) {
                 OpenNextRecord(1);
             } else {

@@ -326,7 +326,9 @@ int SettleCursor(SettleState& state, bool showStatus) {
             state.forceChanged = false;
         }
         const bool forward =
-            recordChanged ? record >= state.previousRecord : current >= state.previousField;
+            !state.passBackwards &&
+            (recordChanged ? record >= state.previousRecord : current >= state.previousField);
+        state.passBackwards = false;
         state.previousRecord = record;
         if (!changed) return current;
         FieldEnter(current, forward);

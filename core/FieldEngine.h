@@ -88,6 +88,10 @@ struct SettleState {
     int previousField = 0;
     int32_t previousRecord = 0;
     bool forceChanged = false;
+    // The cursor was sent to the record's last position (End, Shift+Right,
+    // Shift+Down): fields to be passed over there are passed backwards, so
+    // that it stays on this record instead of running on into the next.
+    bool passBackwards = false;
 };
 // Before each key: finds where the cursor now is, and while it has moved to
 // another field or record, checks the field it left (FieldExit, same record

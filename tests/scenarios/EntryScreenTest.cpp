@@ -71,14 +71,16 @@ TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
         EXPECT_EQ(station.Text(1, 2, 9), "abcd 12┘┌");
     });
     // End goes to the last record with content, not the empty one behind it,
-    // onto its last position: the end mark, passed over forwards, so the
-    // cursor comes to rest on the record after it.
+    // onto its last position that is keyed: the end mark is passed backwards.
     Key(VkEnd);
-    Check([&] { EXPECT_EQ(CurrentRecordNumber, 3); });
-    // Esc empties the field under the cursor; PgDn stores the change.
-    Key(VkPrior);
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        EXPECT_EQ(CursorPos(), 7);
+    });
+    // Esc empties the field under the cursor; PgUp stores the change.
+    Key(VkLeft, ShiftKey);
     station.Key(VkEscape);
-    Key(VkNext);
+    Key(VkPrior);
     Check([&] { EXPECT_EQ(Records().substr(9, 9), std::string("\0\0\0\0  N\r\n", 9)); });
     Key(VkF1);
     station.Type("n");
@@ -156,4 +158,36 @@ TEST_F(EntryScreen, AProgramKeyToALayoutWithoutFieldsLeadsToDefinitionMode) {
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
     // What was keyed before the switch was stored first.
     EXPECT_EQ(Records().substr(0, 2), "ab");
+}
+
+TEST_F(EntryScreen, EndF1EscF4AndDeletingTheOnlyRecord) {
+    station.Type("a2\rk+2\re+2\r");  // alpha, auto-skip alpha, end mark
+    Key(VkF9);
+    Key(VkEnd);  // no record with content: an empty record 1, on its last keyed field
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 1);
+        EXPECT_EQ(CursorPos(), 4);
+    });
+    Key(VkLeft, ShiftKey);
+    station.Type("ab");  // runs on into the auto-skip field, which Dup/Skip is off for
+    Check([&] { EXPECT_EQ(CursorField(), 2); });
+    Key(VkF4);  // switched on: the cursor leaves the auto-skip field at once
+    Check([&] { EXPECT_EQ(CurrentRecordNumber, 2); });
+    Key(VkPrior);
+    Key(VkRight);
+    Key(VkF1);
+    station.Key(VkEscape);  // F1, then Esc: back on the same record and place
+    station.Add(script::Idle());
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 1);
+        EXPECT_EQ(CursorPos(), 2);
+        EXPECT_EQ(Mode, ModeEntry);
+    });
+    Key(VkF8);  // deleting the only record leaves its place, end mark filled in
+    station.Add(script::Idle());
+    Check([&] {
+        EXPECT_EQ(Records().substr(0, 6), std::string("\0\0\0\0\r\n", 6));
+        EXPECT_EQ(station.Text(1, 2, 4), "....");
+    });
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
 }

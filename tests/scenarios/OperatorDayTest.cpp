@@ -192,7 +192,9 @@ TEST(OperatorDay, KeyVerifyCorrectFindLeaveAndGoOn) {
         StationHarness station;
         station.Type("n");
         station.Key(VkF9);
-        station.Key(VkEnd);
+        station.Key(VkEnd);  // the last record, the counter-only one
+        station.Add(script::Call([&] { EXPECT_EQ(CurrentRecordNumber, kRecords + 1); }));
+        station.Type("\r");  // past its last field: a new record
         station.Add(script::Call([&] { EXPECT_EQ(CurrentRecordNumber, kRecords + 2); }));
         station.Type(EntryKeys(1).replace(0, 8, Name(kRecords + 2)));
         station.Add(script::Stop());
