@@ -66,44 +66,57 @@ std::u32string OemToU32(std::string_view oem) {
     return out;
 }
 
+// The UTF-8 character at `i`: its length, and its code point in `code`; 0 when
+// the bytes there are not valid UTF-8 (overlong forms and surrogates included).
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    std::size_t extra = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        extra = 1, code = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, code = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, code = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() - i <= extra) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<uint8_t>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
 std::u32string Utf8ToU32(std::string_view in) {
     std::u32string out;
     out.reserve(in.size());
-    std::size_t i = 0;
-    while (i < in.size()) {
-        const auto lead = static_cast<uint8_t>(in[i]);
-        int extra = 0;
+    for (std::size_t i = 0; i < in.size();) {
         char32_t code = 0;
-        char32_t minimum = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1, code = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, code = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, code = lead & 0x07, minimum = 0x10000;
-        } else {
-            out += U'\uFFFD';
+        const std::size_t length = DecodeUtf8(in, i, code);
+        if (length > 0) {
+            out += code;
+            i += length;
+            continue;
+        }
+        // One replacement for the lead byte and the continuation bytes behind it.
+        out += U'\uFFFD';
+        ++i;
+        const auto lead = static_cast<uint8_t>(in[i - 1]);
+        const int expected = (lead & 0xE0) == 0xC0   ? 1
+                             : (lead & 0xF0) == 0xE0 ? 2
+                             : (lead & 0xF8) == 0xF0 ? 3
+                                                     : 0;
+        for (int k = 0;
+             k < expected && i < in.size() && (static_cast<uint8_t>(in[i]) & 0xC0) == 0x80; ++k) {
             ++i;
-            continue;
         }
-        std::size_t j = i + 1;
-        bool valid = true;
-        for (int k = 0; k < extra; ++k, ++j) {
-            if (j >= in.size() || (static_cast<uint8_t>(in[j]) & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            code = (code << 6) | (static_cast<uint8_t>(in[j]) & 0x3F);
-        }
-        if (!valid || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            out += U'\uFFFD';
-            i = valid ? j : std::max(j, i + 1);
-            continue;
-        }
-        out += code;
-        i = j;
     }
     return out;
 }

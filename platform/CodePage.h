@@ -27,6 +27,9 @@ std::u32string OemToU32(std::string_view oem);
 // Invalid UTF-8 sequences and characters without counterpart become '?'.
 std::string Utf8ToOem(std::string_view utf8);
 std::u32string Utf8ToU32(std::string_view utf8);
+// The UTF-8 character at `i`: its length, and its code point in `code`; 0 when
+// the bytes there are not valid UTF-8 (overlong forms and surrogates included).
+std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code);
 std::string U32ToUtf8(std::u32string_view text);
 void AppendUtf8(std::string& out, char32_t code);
 

@@ -50,34 +50,6 @@ bool EscapeAt(std::string_view text, std::size_t i) {
            IsUpperHex(text[i + 2]);
 }
 
-// The UTF-8 character at `i`: its length, and its code point in `code`; 0 when
-// the bytes there are not valid UTF-8 (overlong forms and surrogates included).
-std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code) {
-    const auto lead = static_cast<uint8_t>(text[i]);
-    std::size_t extra = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        code = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        extra = 1, code = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2, code = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3, code = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - i <= extra) return 0;
-    for (std::size_t k = 1; k <= extra; ++k) {
-        const auto next = static_cast<uint8_t>(text[i + k]);
-        if ((next & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return extra + 1;
-}
-
 // The code page 850 byte of a character that converts there and back unchanged.
 std::optional<uint8_t> ExactOem(char32_t code) {
     const uint8_t oem = UnicodeToOem(code);
