@@ -361,13 +361,8 @@ bool HandleKey(const MappedKey& key) {
                 if (RecordLength() > 0) Mode = ModeEntry;
                 return Mode != ModeDefinition;
             case ScanF10: {
-                int index = CurrentProgramKey;
-                for (int step = 0; step < kProgramKeys; ++step) {
-                    index = (index + 1) % kProgramKeys;
-                    if (!ProgramKeyTexts[index].empty()) break;
-                }
-                CurrentProgramKey = index;
-                if (ProgramKeyTexts[index].empty()) return false;
+                const int index = StepToNextProgramKey();
+                if (index < 0) return false;
                 // The key stays current after loading, so the next F12 goes on from it.
                 LoadProgramKey(index);
                 return true;

@@ -125,13 +125,8 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             Mode = startMode == ModeEntry ? ModeVerify : ModeDefinition;
             break;
         case ScanF10: {
-            int index = CurrentProgramKey;
-            for (int step = 0; step < kProgramKeys; ++step) {
-                index = (index + 1) % kProgramKeys;
-                if (!ProgramKeyTexts[index].empty()) break;
-            }
-            CurrentProgramKey = index;
-            if (!ProgramKeyTexts[index].empty()) SwitchLayout(index);
+            const int index = StepToNextProgramKey();
+            if (index >= 0) SwitchLayout(index);
             break;
         }
         case ScanHome:

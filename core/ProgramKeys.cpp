@@ -25,3 +25,13 @@ void SetProgramKey(int index, std::string_view path) {
 void ClearProgramKeys() {
     for (int i = 0; i < kProgramKeys; ++i) SetProgramKey(i, "");
 }
+
+int StepToNextProgramKey() {
+    int index = CurrentProgramKey;
+    for (int step = 0; step < kProgramKeys; ++step) {
+        index = (index + 1) % kProgramKeys;
+        if (!ProgramKeyTexts[index].empty()) break;
+    }
+    CurrentProgramKey = index;
+    return ProgramKeyTexts[index].empty() ? -1 : index;
+}

@@ -14,3 +14,6 @@ extern int CurrentProgramKey;                                  // 0..11
 // extension, the button shows the name without extension. An empty path empties both.
 void SetProgramKey(int index, std::string_view path);
 void ClearProgramKeys();
+// F12: makes the next assigned key after the current one current (at most
+// twelve steps, wrapping) and returns it; -1 when no key is assigned.
+int StepToNextProgramKey();

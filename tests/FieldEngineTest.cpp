@@ -17,6 +17,7 @@
 #include "core/Session.h"
 #include "files/Journal.h"
 #include "tests/kit/ConsoleHarness.h"
+#include "tests/kit/Layouts.h"
 #include "tests/kit/TempDir.h"
 
 namespace {
@@ -41,17 +42,8 @@ class FieldEngine : public ::testing::Test {
     }
 
     // Fields back to back, in the record and on the screen: type and length.
-    static void Layout(std::vector<std::pair<char, int>> fields) {
-        FieldCount = 0;
-        int position = 1;
-        for (const auto& [type, length] : fields) {
-            FieldDef& field = FieldTable[++FieldCount];
-            field = FieldDef{};
-            field.RecordPos = field.ScreenPos = static_cast<int16_t>(position);
-            field.Length = static_cast<int16_t>(length);
-            field.Type = static_cast<uint8_t>(type);
-            position += length;
-        }
+    static void Layout(const std::vector<std::pair<char, int>>& fields) {
+        UseLayout(fields);
         CurrentRecordNumber = 1;
     }
     static void Put(RecordBuffer& record, const std::string& bytes) {

@@ -16,23 +16,10 @@
 #include "platform/CodePage.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/StationHarness.h"
+#include "tests/kit/Layouts.h"
 #include "tests/kit/TempDir.h"
 
 namespace {
-
-// Fields one behind the other: type letter and length.
-void Layout(std::initializer_list<std::pair<char, int>> fields) {
-    FieldCount = 0;
-    int position = 1;
-    for (const auto& [type, length] : fields) {
-        FieldDef& field = FieldTable[++FieldCount];
-        field = FieldDef{};
-        field.RecordPos = field.ScreenPos = static_cast<int16_t>(position);
-        field.Length = static_cast<int16_t>(length);
-        field.Type = static_cast<uint8_t>(type);
-        position += length;
-    }
-}
 
 void StartSession(int32_t mode) {
     ResetFieldModel();
@@ -62,7 +49,7 @@ class RecordActions : public ::testing::Test {
     // Two fields of 4 and 2 characters; `records` as the record file.
     void Open(int32_t mode, const std::string& records) {
         StartSession(mode);
-        Layout({{'A', 4}, {'A', 2}});
+        UseLayout({{'A', 4}, {'A', 2}});
         dir.Write(kRecordJournal, records);
         ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
     }
@@ -273,7 +260,7 @@ TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
 
     StationHarness station([] {
         StartSession(ModeEntry);
-        Layout({{'A', 6}, {'E', 2}});
+        UseLayout({{'A', 6}, {'E', 2}});
         ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
         GoTo(5);
         Put(WorkRecord, "OPER");  // keyed into record 5

@@ -11,6 +11,7 @@
 #include "files/Journal.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/FaultInjection.h"
+#include "tests/kit/Layouts.h"
 #include "tests/kit/TempDir.h"
 
 namespace {
@@ -21,7 +22,7 @@ class RecordJournal : public ::testing::Test {
         ResetFieldModel();
         FillFieldTypeTable();
         Mode = ModeEntry;
-        Layout({{'A', 4}, {'A', 2}});
+        UseLayout({{'A', 4}, {'A', 2}});
         EXPECT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create), 0);
     }
     ~RecordJournal() override {
@@ -29,20 +30,6 @@ class RecordJournal : public ::testing::Test {
         RecordFile.Close();
         ResetFieldModel();
         Mode = ModeDefinition;
-    }
-
-    // Fields one behind the other: type letter and length.
-    static void Layout(std::initializer_list<std::pair<char, int>> fields) {
-        FieldCount = 0;
-        int position = 1;
-        for (const auto& [type, length] : fields) {
-            FieldDef& field = FieldTable[++FieldCount];
-            field = FieldDef{};
-            field.RecordPos = field.ScreenPos = static_cast<int16_t>(position);
-            field.Length = static_cast<int16_t>(length);
-            field.Type = static_cast<uint8_t>(type);
-            position += length;
-        }
     }
 
     static void Key(const std::string& text) {
@@ -178,7 +165,7 @@ TEST_F(RecordJournal, InsertingAndDeletingMoveTheLaterRecords) {
 }
 
 TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
-    Layout({{'A', 4}, {'T', 3}, {'N', 4}, {'E', 2}});
+    UseLayout({{'A', 4}, {'T', 3}, {'N', 4}, {'E', 2}});
     LoadRecord(false);  // record 1, at the append position
     Key(std::string("abcd\0\0\0-12", 11));
     ASSERT_TRUE(CommitRecord(true));
