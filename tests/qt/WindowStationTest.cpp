@@ -37,17 +37,26 @@ int JournalFieldCount(const std::filesystem::path& dir) {
     return static_cast<uint8_t>(bytes[8]) | (static_cast<uint8_t>(bytes[9]) << 8);
 }
 
+// The real station in its window, shown, in the working directory `dir`.
+struct StationInWindow {
+    explicit StationInWindow(const std::filesystem::path& dir) {
+        std::filesystem::current_path(dir);
+        windowSystem.Attach(&window);
+        window.resize(1000, 700);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) std::_Exit(10);
+    }
+    QApplication& app = TestApp();
+    QtWindowSystem windowSystem;
+    TForm1 form{windowSystem};
+    StationWindow window{form, windowSystem};
+};
+
 // Runs in the child: the whole session, driven from a timer, step by step.
 void OperatorWithAFailingDisk(const std::filesystem::path& dir) {
-    std::filesystem::current_path(dir);
-    TestApp();
-    QtWindowSystem windowSystem;
-    TForm1 form(windowSystem);
-    StationWindow window(form, windowSystem);
-    windowSystem.Attach(&window);
-    window.resize(1000, 700);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) std::_Exit(10);
+    StationInWindow station(dir);
+    TForm1& form = station.form;
+    StationWindow& window = station.window;
 
     int step = 0;
     QTimer driver;
@@ -99,15 +108,8 @@ void OperatorWithAFailingDisk(const std::filesystem::path& dir) {
 // Runs in the child: the station's main job, typed into the window all at
 // once (keys wait in order until the station reads them).
 void OperatorKeyingAndVerifying(const std::filesystem::path& dir) {
-    std::filesystem::current_path(dir);
-    TestApp();
-    QtWindowSystem windowSystem;
-    TForm1 form(windowSystem);
-    StationWindow window(form, windowSystem);
-    windowSystem.Attach(&window);
-    window.resize(1000, 700);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) std::_Exit(10);
+    StationInWindow station(dir);
+    StationWindow& window = station.window;
     QWidget* view = &window.MainView();
     auto type = [view](const QString& text) {
         for (QChar c : text) {
