@@ -29,80 +29,21 @@
 #include "files/Tables.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
+#include "tests/fuzz/FuzzKit.h"
 
 namespace {
 
-#define FUZZ_CHECK(condition)                                                            \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
-            std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-            std::abort();                                                                \
-        }                                                                                \
-    } while (0)
-
-// Answers every wait for a key with Enter, so every message the reader shows
-// is read and the reader runs to its end.
-class FuzzWindowSystem : public WindowSystem {
-  public:
-    void Pump() override {
-        if (!KeyQueue.KeyAvailable) DeliverKey(VkReturn, 0, '\r');
+// The tables a definition may name, in the working directory made once.
+const std::string& SetUpOnce() {
+    static bool done = false;
+    const std::string& directory = FuzzWorkDirectory("fuzz-def");
+    if (!done) {
+        done = true;
+        std::ofstream(directory + "/Tab/t") << "a\nb\n";
+        std::ofstream(directory + "/Tab/adr") << "Ort\t12345\t\nWeg\t1-9\n";
+        FillFieldTypeTable();
     }
-    void WaitForEvents() override {}
-    void Focus(RichEdit&) override {}
-    std::string ClipboardText() override { return {}; }
-    void SetClipboardText(const std::string&) override {}
-    void SetProgramKeyCaption(int, const std::string&) override {}
-    void Beep() override {}
-    void MessageBox(const std::string&, const std::string&) override {}
-    [[noreturn]] void EndProcess(int exitCode) override { throw ProcessEnded{exitCode}; }
-    bool IsNtPlatform() override { return true; }
-    int WindowWidth() override { return 800; }
-    int MainControlWidth() override { return 800; }
-    void Scale(double) override {}
-};
-
-FuzzWindowSystem host;
-RichEdit mainArea, statusLine, legendLine;
-std::string workDirectory;
-
-void RemoveWorkDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(workDirectory, ignored);
-}
-
-// The reader finds "Tab/..." and writes KELBRIN4.CR1 in the current directory,
-// while the fuzzer reads its corpus and writes its findings relative to its
-// own: the fuzzing directory is entered only for each input.
-class InWorkDirectory {
-  public:
-    InWorkDirectory() : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(workDirectory);
-    }
-    ~InWorkDirectory() { std::filesystem::current_path(previous_); }
-    InWorkDirectory(const InWorkDirectory&) = delete;
-    InWorkDirectory& operator=(const InWorkDirectory&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
-
-void SetUpOnce() {
-    if (!workDirectory.empty()) return;
-    // Every input writes several files: in memory (/dev/shm) that is many
-    // times faster than on a disk.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp != nullptr ? tmp : "/tmp";
-    if (tmp == nullptr && access("/dev/shm", W_OK) == 0) base = "/dev/shm";
-    std::string pattern = base + "/kelbrin-fuzz-def-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    workDirectory = pattern;
-    std::filesystem::create_directory(workDirectory + "/Tab");
-    std::ofstream(workDirectory + "/Tab/t") << "a\nb\n";
-    std::ofstream(workDirectory + "/Tab/adr") << "Ort\t12345\t\nWeg\t1-9\n";
-    std::atexit(RemoveWorkDirectory);
-    FillFieldTypeTable();
-    BindScreenControls(mainArea, statusLine, legendLine);
-    BindWindowSystem(host);
+    return directory;
 }
 
 std::string FileBytes(const char* name) {
@@ -179,8 +120,7 @@ void StartingLayout() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    SetUpOnce();
-    const InWorkDirectory inWorkDirectory;
+    const InWorkDirectory inWorkDirectory(SetUpOnce());
     {
         std::ofstream file("f.def", std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

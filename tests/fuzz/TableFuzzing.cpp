@@ -1,5 +1,7 @@
 #include "tests/fuzz/TableFuzzing.h"
 
+#include "tests/fuzz/FuzzKit.h"
+
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -20,76 +22,6 @@
 #include "platform/WindowSystem.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                            \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
-            std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-            std::abort();                                                                \
-        }                                                                                \
-    } while (0)
-
-// Answers every wait for a key with Enter; the station's end becomes an
-// exception the loader's caller catches.
-class FuzzWindowSystem : public WindowSystem {
-  public:
-    void Pump() override {
-        if (!KeyQueue.KeyAvailable) DeliverKey(VkReturn, 0, '\r');
-    }
-    void WaitForEvents() override {}
-    void Focus(RichEdit&) override {}
-    std::string ClipboardText() override { return {}; }
-    void SetClipboardText(const std::string&) override {}
-    void SetProgramKeyCaption(int, const std::string&) override {}
-    void Beep() override {}
-    void MessageBox(const std::string&, const std::string&) override {}
-    [[noreturn]] void EndProcess(int exitCode) override { throw ProcessEnded{exitCode}; }
-    bool IsNtPlatform() override { return true; }
-    int WindowWidth() override { return 800; }
-    int MainControlWidth() override { return 800; }
-    void Scale(double) override {}
-};
-
-FuzzWindowSystem host;
-RichEdit mainArea, statusLine, legendLine;
-std::string workDirectory;
-
-void RemoveWorkDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(workDirectory, ignored);
-}
-
-// The loader reads "Tab/..." below the current directory, while the fuzzer
-// reads its corpus and writes its findings relative to its own: the fuzzing
-// directory is entered only for each load.
-class InWorkDirectory {
-  public:
-    InWorkDirectory() : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(workDirectory);
-    }
-    ~InWorkDirectory() { std::filesystem::current_path(previous_); }
-    InWorkDirectory(const InWorkDirectory&) = delete;
-    InWorkDirectory& operator=(const InWorkDirectory&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
-
-void SetUpOnce() {
-    if (!workDirectory.empty()) return;
-    // Every run writes a file: in memory (/dev/shm) that is many times faster
-    // than on a disk.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp != nullptr ? tmp : "/tmp";
-    if (tmp == nullptr && access("/dev/shm", W_OK) == 0) base = "/dev/shm";
-    std::string pattern = base + "/kelbrin-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    workDirectory = pattern;
-    std::filesystem::create_directory(workDirectory + "/Tab");
-    std::atexit(RemoveWorkDirectory);
-    BindScreenControls(mainArea, statusLine, legendLine);
-    BindWindowSystem(host);
-}
 
 bool Lower(std::string_view a, std::string_view b) {
     // Byte order without sign, as the loader must use.
@@ -222,8 +154,7 @@ void WalkAddressData(const LookupTable& table) {
 }  // namespace
 
 bool LoadAndWalk(const uint8_t* data, std::size_t size, const char* name, int slot) {
-    SetUpOnce();
-    const InWorkDirectory inWorkDirectory;
+    const InWorkDirectory inWorkDirectory(FuzzWorkDirectory("fuzz"));
     const std::string path = std::string("Tab/") + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) std::abort();
