@@ -100,6 +100,14 @@ TEST_F(EntryScreen, VerifyingCatchesAMistakeAndKorrekturTakesItOver) {
         EXPECT_EQ(station.Text(73, 1, 7), " Prüfen");
         EXPECT_EQ(station.Text(1, 2, 9), "abcd 12┘┌");
     });
+    // Enter on a field not keyed again empties it for keying, so it differs.
+    station.Type("\r");
+    station.Add(script::Idle());
+    Check([&] {
+        EXPECT_EQ(station.host().Beeps(), 1);
+        EXPECT_EQ(CursorField(), 1);
+        EXPECT_EQ(station.Text(1, 2, 4), "....");
+    });
     int beeps = 0;
     // Keyed again the same. The cursor starts where a stored value begins, so
     // the right-justified number is keyed from its first digit, and its last
