@@ -77,6 +77,13 @@ TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
         EXPECT_EQ(CurrentRecordNumber, 2);
         EXPECT_EQ(CursorPos(), 7);
     });
+    // PgUp and PgDn keep the cursor's place in the record.
+    Key(VkPrior);
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 1);
+        EXPECT_EQ(CursorPos(), 7);
+    });
+    Key(VkNext);
     // Esc empties the field under the cursor; PgUp stores the change.
     Key(VkLeft, ShiftKey);
     station.Key(VkEscape);
