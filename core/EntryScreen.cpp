@@ -57,9 +57,10 @@ void SwitchLayout(int index) {
     LoadRecord(true);
     const bool unchanged = !RecordsDiffer(WorkRecord, BackupRecord);
     if (!unchanged) {
-        // What the operator keyed wins over what the file holds.
+        // What the operator keyed wins over what the file holds. When it
+        // cannot be stored the layout stays, and so does the record.
         WorkRecord = BackupRecord;
-        CommitRecord(true);
+        if (!CommitRecord(true)) return;
     }
     ResumeOffset = static_cast<int32_t>(RecordFile.Position());
     ReadDefinitionFile(ProgramKeyTexts[index]);
