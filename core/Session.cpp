@@ -158,6 +158,7 @@ void RunSession() {
 }
 
 bool SaveBeforeEnd() {
+    const int32_t modeBefore = Mode;
     bool saved = true;
     try {
         if (Mode == ModeEntry || Mode == ModeVerify) {
@@ -177,7 +178,9 @@ bool SaveBeforeEnd() {
     const bool editing =
         Mode == ModeDefinition && (LayoutTextEditorActive || FieldPositionerActive);
     if (!WriteLayoutJournalForEnd(editing)) saved = false;
-    return MayEnd(saved);
+    if (MayEnd(saved)) return true;
+    Mode = modeBefore;  // the station stays open as it was, verify mode included
+    return false;
 }
 
 void EndStationAfterFatalError() {
