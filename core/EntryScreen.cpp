@@ -89,7 +89,8 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             if (EndPrompt()) Mode = ModeEnd;
             break;
         case ScanF2:
-            SubMode = SubSaveData;
+            // Shift+F2 prints the records; F2 alone saves them.
+            SubMode = shift ? SubPrintData : SubSaveData;
             break;
         case ScanF3:
             SubMode = SubLoadData;
