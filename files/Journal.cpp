@@ -416,6 +416,10 @@ void DeleteRecord() {
     if (error != 0) ReportInOutError(error);
 }
 
+int ReplaceRecordFile(const std::function<int(FileReplacement&)>& fill) {
+    return RewriteRecordFile(fill);
+}
+
 void CloseRecordFile() {
     CheckInOut(RecordFile.Close());
 }

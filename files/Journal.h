@@ -4,6 +4,7 @@
 // finds both and offers to continue.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/FieldModel.h"
@@ -61,6 +62,13 @@ void InsertRecord();
 void DeleteRecord();
 // Whether the first RecordLength() bytes of a record are all 0, LF or CR.
 bool IsEmptyRecord(const RecordBuffer& record);
+class FileReplacement;
+// Builds a whole new record file with what `fill` writes (0 or the system's
+// error number) beside the old one; it takes the old one's place, flushed,
+// only when `fill` succeeded. Returns 0 or the first error: before the rename
+// the record file stays exactly as it was. The new file is then the open
+// record file (its position is not defined).
+int ReplaceRecordFile(const std::function<int(FileReplacement&)>& fill);
 // Closes the record file (Stop and closing the window).
 void CloseRecordFile();
 // Erases KELBRIN4.CR1 and starts KELBRIN4.CR2 anew, empty.
