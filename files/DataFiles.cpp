@@ -438,6 +438,11 @@ void LoadData() {
     if (RecordLength() <= 0) return;
     const std::string path = AskFileName(DataDirectory, DataFileName, false, false);
     if (path.empty()) return;
+    LoadDataFrom(path);
+}
+
+void LoadDataFrom(const std::string& path) {
+    if (RecordLength() <= 0) return;
     Remember(path);
     VerifyRecord.fill(0);
 
