@@ -406,6 +406,11 @@ void SaveData() {
     if (RecordLength() <= 0) return;
     const std::string path = AskFileName(DataDirectory, DataFileName, false, true);
     if (path.empty()) return;
+    SaveDataTo(path);
+}
+
+void SaveDataTo(const std::string& path) {
+    if (RecordLength() <= 0) return;
     Remember(path);
     VerifyRecord.fill(0);
 

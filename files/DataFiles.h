@@ -13,8 +13,12 @@ extern std::string DataFileName;   // name and extension of the last data file
 extern std::string DataDirectory;  // directory of the last data file
 
 void ResetDataFiles();
+// Asks for the file, then saves to it.
+void SaveData();
+// Saves every record with content to the file `path` (code page 850) in the
+// current conversion mode.
+void SaveDataTo(const std::string& path);
 // Asks for the file, then loads it.
 void LoadData();
 // Loads the file `path` (code page 850) in the current conversion mode.
 void LoadDataFrom(const std::string& path);
-void SaveData();
