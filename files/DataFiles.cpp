@@ -275,6 +275,9 @@ int ExportRecords(FileReplacement& out, int mode) {
     BlockWriter writer(out);
     std::vector<uint8_t> block(length * kBlockRecords);
     std::size_t records = 0;
+    // One buffer for all records: clearing 1840 bytes for each record of 80
+    // cost more than the rest of the export.
+    RecordBuffer record{};
     for (int64_t at = 0; at < size;) {
         std::size_t got = 0;
         CheckInOut(RecordFile.Seek(at));
@@ -282,8 +285,9 @@ int ExportRecords(FileReplacement& out, int mode) {
         if (got == 0) break;
         for (std::size_t from = 0; from < got; from += length) {
             const std::size_t count = std::min(length, got - from);
-            RecordBuffer record{};
             std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(from), count, record.begin());
+            std::fill(record.begin() + static_cast<std::ptrdiff_t>(count),
+                      record.begin() + static_cast<std::ptrdiff_t>(length), uint8_t{0});
             const int error = ExportRecord(record, count, mode, writer);
             if (error != 0) return error;
             if (++records % kRecordsBetweenEvents == 0) PollKey();
