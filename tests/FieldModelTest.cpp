@@ -19,7 +19,6 @@ void RememberLayout() {
     journalCount = FieldCount;
 }
 
-
 class FieldModel : public ::testing::Test {
   protected:
     void SetUp() override {

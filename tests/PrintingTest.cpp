@@ -19,6 +19,7 @@
 #include "files/Printing.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/Layouts.h"
+#include "tests/kit/RecordFiles.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 
@@ -157,12 +158,7 @@ TEST(PrintingStop, StopWhilePrintingStoresOnlyTheOperatorsRecord) {
     // Records of an older file: their end markers were never written, so
     // storing any of them again would change it.
     constexpr int kRecords = 3000;
-    std::string records;
-    for (int i = 1; i <= kRecords; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, "r%05d", i);
-        records += std::string(text) + Zeros(2);
-    }
+    const std::string records = OldRecords(kRecords);
     dir.Write(kRecordJournal, records);
 
     StationHarness station([] {
@@ -182,12 +178,7 @@ TEST(PrintingStop, StopWhilePrintingStoresOnlyTheOperatorsRecord) {
     station.Add(script::Stop());
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
 
-    std::string expected = records;
-    expected.replace(4 * 8, 8, "OPER  \r\n");
-    const std::string stored = dir.Read(kRecordJournal);
-    ASSERT_EQ(stored.size(), expected.size());
-    for (std::size_t at = 0; at < stored.size(); at += 8)
-        ASSERT_EQ(stored.substr(at, 8), expected.substr(at, 8)) << "record " << at / 8 + 1;
+    ExpectOnlyRecordChanged(dir.Read(kRecordJournal), records, 5, "OPER  \r\n");
     // The listing that was given up left nothing behind.
     int files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))

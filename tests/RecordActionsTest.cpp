@@ -15,8 +15,9 @@
 #include "files/Journal.h"
 #include "platform/CodePage.h"
 #include "tests/kit/ConsoleHarness.h"
-#include "tests/kit/StationHarness.h"
 #include "tests/kit/Layouts.h"
+#include "tests/kit/RecordFiles.h"
+#include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 
 namespace {
@@ -250,12 +251,7 @@ TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
     // 3000 records of an older file: their end markers were never written, so
     // storing any of them again would change it.
     constexpr int kRecords = 3000;
-    std::string records;
-    for (int i = 1; i <= kRecords; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof text, "r%05d", i);
-        records += std::string(text) + std::string(2, '\0');
-    }
+    const std::string records = OldRecords(kRecords);
     dir.Write(kRecordJournal, records);
 
     StationHarness station([] {
@@ -277,10 +273,5 @@ TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
 
     // Record 5 as a commit stores it (blank-filled, end marker written); every
     // other record byte for byte as it was.
-    std::string expected = records;
-    expected.replace(4 * 8, 8, "OPER  \r\n");
-    const std::string stored = dir.Read(kRecordJournal);
-    ASSERT_EQ(stored.size(), expected.size());
-    for (std::size_t at = 0; at < stored.size(); at += 8)
-        ASSERT_EQ(stored.substr(at, 8), expected.substr(at, 8)) << "record " << at / 8 + 1;
+    ExpectOnlyRecordChanged(dir.Read(kRecordJournal), records, 5, "OPER  \r\n");
 }
