@@ -8,8 +8,8 @@
 #
 # Usage: bench/datafiles.sh [build-dir] [records]
 # Builds nothing: <build-dir>/bench/datafiles_bench must already be built.
-# Works in $TMPDIR (default /var/tmp). One run each; read the figures as a
-# rough guide.
+# Works in $TMPDIR (default /var/tmp); on a RAM disk (TMPDIR=/dev/shm) the
+# flushes cost nothing and the figures show the work of the code alone.
 set -euo pipefail
 
 build=${1:-${KELBRIN_BUILD:-build}}
@@ -22,16 +22,30 @@ fi
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/kelbrin-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-out=$("$bench" "$work" "$records")
+# Best of three runs each: the figures are for the code, not for whatever
+# else the machine happens to do at the moment.
+runs=3
+out=$(for ((r = 0; r < runs; ++r)); do "$bench" "$work" "$records"; done |
+    awk '{ key = $1 " " $2; if (!(key in best) || $3 < best[key]) best[key] = $3 }
+         END { for (m = 0; m < 4; ++m) for (k = 0; k < 2; ++k) {
+                   op = k ? "import" : "export"; print op, m, best[op " " m] } }')
 now() { date +%s.%N; }
-start=$(now)
-cat "$work/KELBRIN4.CR2" > "$work/copy"
-cat_s=$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')
-rm -f "$work/copy"
-start=$(now)
-cat "$work/KELBRIN4.CR2" > "$work/copy"
-sync
-sync_s=$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')
+best_of() {  # command...: the shortest of three runs, in seconds
+    local best="" start s
+    for ((r = 0; r < runs; ++r)); do
+        rm -f "$work/copy"
+        start=$(now)
+        "$@"
+        s=$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')
+        if [[ -z $best ]] || awk -v s="$s" -v b="$best" 'BEGIN {exit !(s < b)}'; then best=$s; fi
+    done
+    rm -f "$work/copy"
+    echo "$best"
+}
+copy() { cat "$work/KELBRIN4.CR2" > "$work/copy"; }
+copy_sync() { copy; sync; }
+cat_s=$(best_of copy)
+sync_s=$(best_of copy_sync)
 
 echo "$records records of 80 bytes; cat: ${cat_s} s, cat + sync: ${sync_s} s"
 awk -v c="$cat_s" -v s="$sync_s" '

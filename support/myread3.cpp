@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
+#include <cstring>
 
 #include "platform/ByteFile.h"
 
@@ -62,12 +62,37 @@ bool ReadLine(uint8_t* buffer, int32_t maxlen) {
 }
 
 bool ReadLine(std::string& line, int32_t maxlen) {
-    if (maxlen < 0) maxlen = 0;
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(maxlen) + 1);
-    const bool more = ReadLine(buffer.data(), maxlen);
-    const auto end = std::find(buffer.begin(), buffer.end(), uint8_t{0});
-    line.assign(buffer.begin(), end);
-    return more;
+    // The same lines as the byte-by-byte reader above, found a block at a time:
+    // reading a long file of short lines is otherwise mostly loop overhead.
+    const std::size_t keep = maxlen < 0 ? 0 : static_cast<std::size_t>(maxlen);
+    line.clear();
+    const auto cutAtZero = [&line] { line.resize(std::min(line.find('\0'), line.size())); };
+    for (;;) {
+        if (reader.position >= reader.count) {
+            std::size_t got = 0;
+            reader.lastError = reader.file.Read(reader.block.data(), kBlockSize, got);
+            reader.count = static_cast<int32_t>(got);
+            if (reader.count == 0) {
+                reader.position = kBlockSize;
+                cutAtZero();
+                return false;
+            }
+            reader.position = 0;
+        }
+        const uint8_t* from = reader.block.data() + reader.position;
+        const auto available = static_cast<std::size_t>(reader.count - reader.position);
+        const auto* lineEnd = static_cast<const uint8_t*>(std::memchr(from, '\n', available));
+        const std::size_t taken =
+            lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - from) : available;
+        if (line.size() < keep)
+            line.append(reinterpret_cast<const char*>(from), std::min(taken, keep - line.size()));
+        reader.position += static_cast<int32_t>(taken + (lineEnd != nullptr ? 1 : 0));
+        if (lineEnd == nullptr) continue;
+        // Of the bytes kept, a last CR belongs to the line end.
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        cutAtZero();
+        return true;
+    }
 }
 
 int LastReadError() {

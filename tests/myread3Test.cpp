@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,37 @@ TEST(LineReader, RawBufferIsTerminatedAndNeverOverrun) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.data())), "hello");
     CloseLines();
     EXPECT_NE(OpenLines("missing"), 0);
+}
+
+TEST(LineReader, StringAndByteReadersAgreeOnRandomFiles) {
+    // Lines of random lengths over block boundaries, made of the bytes that
+    // matter (CR, LF, 0) and others; read by both readers with small limits.
+    std::mt19937 random(20261209);
+    const char alphabet[] = {'\r', '\n', '\0', 'a', 'b', '\t'};
+    for (int round = 0; round < 40; ++round) {
+        std::string bytes(random() % 5000, 'x');
+        for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
+        const auto maxlen = static_cast<int32_t>(random() % 12);
+        TempDir dir;
+        dir.Write("f", bytes);
+        std::vector<std::string> byByte;
+        ASSERT_EQ(OpenLines("f"), 0);
+        std::vector<uint8_t> buffer(static_cast<std::size_t>(maxlen) + 1);
+        for (bool more = true; more;) {
+            more = ReadLine(buffer.data(), maxlen);
+            byByte.emplace_back(reinterpret_cast<const char*>(buffer.data()));
+        }
+        CloseLines();
+        std::vector<std::string> asStrings;
+        ASSERT_EQ(OpenLines("f"), 0);
+        for (bool more = true; more;) {
+            std::string line;
+            more = ReadLine(line, maxlen);
+            asStrings.push_back(line);
+        }
+        CloseLines();
+        ASSERT_EQ(asStrings, byByte) << "round " << round << ", maxlen " << maxlen;
+    }
 }
 
 TEST(LineReader, StringHelpers) {
