@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/QuietWindowSystem.h"
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
@@ -17,30 +18,8 @@
 #include "files/DataFiles.h"
 #include "files/Journal.h"
 #include "platform/RichEdit.h"
-#include "platform/WindowSystem.h"
 
 namespace {
-
-// A window system where nothing ever happens: the transfers look for events
-// now and then, and find none.
-class QuietWindowSystem : public WindowSystem {
-  public:
-    void Pump() override {}
-    void WaitForEvents() override {}
-    void Focus(RichEdit&) override {}
-    std::string ClipboardText() override { return {}; }
-    void SetClipboardText(const std::string&) override {}
-    void SetProgramKeyCaption(int, const std::string&) override {}
-    void Beep() override {}
-    void MessageBox(const std::string&, const std::string& text) override {
-        std::fprintf(stderr, "datafiles_bench: %s\n", text.c_str());
-    }
-    [[noreturn]] void EndProcess(int exitCode) override { std::exit(exitCode); }
-    bool IsNtPlatform() override { return true; }
-    int WindowWidth() override { return 800; }
-    int MainControlWidth() override { return 800; }
-    void Scale(double) override {}
-};
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -55,7 +34,7 @@ int main(int argc, char** argv) {
     }
     std::filesystem::current_path(argv[1]);
     const int records = std::atoi(argv[2]);
-    QuietWindowSystem host;
+    QuietWindowSystem host("datafiles_bench");
     RichEdit mainArea, statusLine, legendLine;
     BindScreenControls(mainArea, statusLine, legendLine);
     BindWindowSystem(host);

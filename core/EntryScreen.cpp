@@ -239,22 +239,26 @@ void HandleCharacter(uint8_t c) {
 }
 
 void SetUpScreen() {
-    SetForeColor(kYellow);
-    SetBackColor(kDarkGrey);
-    ClearScreen();
-    MarkFieldFrames();
-    DrawLayoutRows();
     CheckInOut(RecordFile.Seek(ResumeOffset < 0 ? 0 : ResumeOffset));
     LoadRecord(true);
-    DrawAllEntryFields(1);
-    ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, CursorField(), true);
-    ShowLegend(LegendFor());
+    RedrawEntryScreen(1);
     MismatchBeepArmed = true;
     RekeyPending = false;
     settle = SettleState{};
 }
 
 }  // namespace
+
+void RedrawEntryScreen(int p) {
+    SetForeColor(kYellow);
+    SetBackColor(kDarkGrey);
+    ClearScreen();
+    MarkFieldFrames();
+    DrawLayoutRows();
+    DrawAllEntryFields(p);
+    ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, CursorField(), true);
+    ShowLegend(LegendFor());
+}
 
 void ResetEntryScreen() {
     ResumeOffset = 0;

@@ -12,4 +12,8 @@ extern bool RekeyPending;
 // committing the record at the end.
 void EntryScreen(int32_t startMode, bool oneKey, bool showStatus);
 
+// The whole screen drawn anew from the layout and the keyed record, with the
+// status and legend lines, and the cursor at record position p.
+void RedrawEntryScreen(int p);
+
 void ResetEntryScreen();

@@ -13,10 +13,6 @@
 
 namespace {
 
-// Address columns that look the field up in the address data.
-constexpr int kPostalCodeColumn = 3;
-constexpr int kTownColumn = 4;
-
 // A number that is too long, or not one number, reads as this and so lies
 // outside every range an operator can set.
 constexpr int64_t kNotANumber = 1000000000;
