@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""Plants single-line faults in core/ and files/, one at a time, and reports how
+many the tests catch.
+
+Each fault is one small change on one line, the kind a slip of the hand makes:
+a comparison flipped, a constant off by one, a statement dropped, a condition
+turned round, && and || swapped, true and false swapped. The file is changed in
+place, the build dir rebuilt (only what the change touches), the whole test
+suite run; then the file is put back, whatever happens. A fault that does not
+compile is not counted; another place is drawn instead.
+
+Usage: scripts/mutate.py [--sample N] [--seed S] [--build DIR] [--log FILE]
+"""
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+FOLDERS = ["core", "files"]
+
+COMPARISONS = [("==", "!="), ("!=", "=="), ("<=", ">"), (">=", "<"), (" < ", " >= "),
+               (" > ", " <= ")]
+
+
+def candidates(line):
+    """Every fault this line can take, as (kind, new line)."""
+    code = line.split("//")[0]
+    stripped = code.strip()
+    if not stripped or stripped.startswith(("#", "*", "/*", "namespace", "using", "template",
+                                            "static_assert", "case ", "default:")):
+        return []
+    faults = []
+    for old, new in COMPARISONS:
+        # Comparisons only: not inside #include <...>, templates or -> and <<.
+        for match in re.finditer(re.escape(old), code):
+            at = match.start()
+            if old.strip() in ("<", ">") and ("<<" in code[at - 1:at + 3] or
+                                              ">>" in code[at - 1:at + 3] or
+                                              "->" in code[at - 1:at + 3]):
+                continue
+            faults.append(("comparison", line[:at] + new + line[at + len(old):]))
+    for match in re.finditer(r"(?<![\w.])(\d+)(?![\w.'])", code):
+        number = int(match.group(1))
+        for changed in (number + 1, number - 1):
+            if changed >= 0:
+                faults.append(("constant", line[:match.start()] + str(changed) +
+                               line[match.end():]))
+    for old, new in (("&&", "||"), ("||", "&&")):
+        for match in re.finditer(re.escape(old), code):
+            faults.append(("logic", line[:match.start()] + new + line[match.end():]))
+    for old, new in (("true", "false"), ("false", "true")):
+        for match in re.finditer(r"\b%s\b" % old, code):
+            faults.append(("boolean", line[:match.start()] + new + line[match.end():]))
+    condition = re.match(r"^(\s*(?:\}\s*else\s+)?(?:if|while) \()(.*)(\)\s*\{?\s*)$", code.rstrip())
+    if condition and condition.group(2).count("(") == condition.group(2).count(")"):
+        faults.append(("branch", condition.group(1) + "!(" + condition.group(2) + ")" +
+                       condition.group(3) + "\n"))
+    # A whole statement on one line, not a declaration-looking one with braces.
+    if (stripped.endswith(";") and not stripped.startswith(("return", "break", "continue",
+                                                            "}", "{")) and
+            "{" not in stripped and stripped.count("(") == stripped.count(")")):
+        faults.append(("statement", ""))
+    return faults
+
+
+def all_places():
+    places = []
+    for folder in FOLDERS:
+        for name in sorted(os.listdir(os.path.join(ROOT, folder))):
+            if name.endswith(".cpp"):
+                path = os.path.join(folder, name)
+                with open(os.path.join(ROOT, path), encoding="utf-8") as source:
+                    for number, line in enumerate(source, 1):
+                        for kind, new in candidates(line):
+                            places.append((path, number, kind, new))
+    return places
+
+
+def run(command, timeout):
+    try:
+        return subprocess.run(command, cwd=ROOT, shell=True, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=timeout,
+                              text=True, errors="replace")
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--sample", type=int, default=60)
+    parser.add_argument("--seed", type=int, default=int(time.time()))
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--log", default=None)
+    parser.add_argument("--jobs", type=int, default=2)
+    args = parser.parse_args()
+    build = os.path.join(ROOT, args.build)
+    if not os.path.isdir(build):
+        sys.exit("mutate: build dir %s not found; build the project first" % build)
+    log = open(args.log or os.path.join(build, "mutate.log"), "w")
+
+    def say(text):
+        print(text, flush=True)
+        log.write(text + "\n")
+        log.flush()
+
+    say("seed %d, sample %d" % (args.seed, args.sample))
+    if run("cmake --build %s -j%d" % (build, args.jobs), 1800).returncode != 0:
+        sys.exit("mutate: the project does not build as it is")
+    baseline = run("cd %s && ctest -j%d --timeout 120" % (build, args.jobs), 1800)
+    if baseline is None or baseline.returncode != 0:
+        sys.exit("mutate: the tests fail without any fault planted")
+
+    places = all_places()
+    random.Random(args.seed).shuffle(places)
+    caught, survived = 0, []
+    planted = 0
+    for path, number, kind, new in places:
+        if planted == args.sample:
+            break
+        full = os.path.join(ROOT, path)
+        with open(full, encoding="utf-8") as source:
+            original = source.read()
+        lines = original.splitlines(keepends=True)
+        old = lines[number - 1]
+        if new == "" and kind == "statement":
+            new = "\n"
+        lines[number - 1] = new if new.endswith("\n") else new + "\n"
+        try:
+            with open(full, "w", encoding="utf-8") as target:
+                target.write("".join(lines))
+            built = run("cmake --build %s -j%d" % (build, args.jobs), 1800)
+            if built is None or built.returncode != 0:
+                continue  # does not compile: not a fault the tests have to find
+            planted += 1
+            tested = run("cd %s && ctest -j%d --timeout 60 --stop-on-failure" %
+                         (build, args.jobs), 1800)
+            where = "%s:%d %s: %s -> %s" % (path, number, kind, old.strip(),
+                                           lines[number - 1].strip() or "(dropped)")
+            if tested is None or tested.returncode != 0:
+                caught += 1
+                failed = re.findall(r"\d+ - (\S+) \(", tested.stdout if tested else "")
+                say("caught   %s  [%s]" % (where, failed[0] if failed else "timeout"))
+            else:
+                survived.append(where)
+                say("SURVIVED %s" % where)
+        finally:
+            with open(full, "w", encoding="utf-8") as target:
+                target.write(original)
+            os.utime(full)
+    run("cmake --build %s -j%d" % (build, args.jobs), 1800)
+    say("planted %d, caught %d (%.0f %%), survived %d" %
+        (planted, caught, 100.0 * caught / max(planted, 1), len(survived)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
