@@ -129,6 +129,8 @@ TEST_F(DataFiles, EmptyRecordsAreSkippedAndAsciiShowsMinusSigns) {
     UseLayout({{'A', 3}, {'J', 5}, {'E', 2}});
     // -123 right-justified, an empty record (0, CR, LF only), a full -12345.
     Records("AB\0  12L\0\0"s + "\0\0\0\0\0\0\0\0\r\n"s + "XYZ1234N\0\0"s);
+    // The operator stands on the last record: every record goes out all the same.
+    ASSERT_EQ(RecordFile.Seek(20), 0);
     EXPECT_EQ(Save("a.dat", ConversionAscii), "AB  -123\r\nXYZ1234N\r\n");
     EXPECT_EQ(Save("t.dat", ConversionAsciiTab), "AB\t -123\r\nXYZ\t1234N\r\n");
     for (int mode : {ConversionEbcdicHash, ConversionEbcdicDin})

@@ -92,6 +92,7 @@ TEST_F(Editors, LengthZeroWaitsForAConversionKey) {
     SubMode = SubSaveData;
     ConversionKeyPressed = false;
     console.Type("ab\r");
+    console.Add(script::Key(VkF5));  // not a conversion key: changes nothing
     console.Add(script::Key(VkF9));
     console.Type("z");
     auto [ok, text] = Line(0);

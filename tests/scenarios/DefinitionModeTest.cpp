@@ -341,6 +341,8 @@ TEST_F(DefinitionMode, TablesAndAddressColumnsExcludeEachOther) {
     station.Key(VkEscape);
     station.Key(VkHome);
     station.Type("4");
+    station.Type("7");  // a field still has a column: the address data stays
+    station.Add(script::Call([] { EXPECT_TRUE(HasTable(0)); }));
     station.Type("8");  // every column removed, the address data released
     Run();
     EXPECT_EQ(FieldExtras[1].AddressColumn, 0);

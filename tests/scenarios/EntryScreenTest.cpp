@@ -175,6 +175,19 @@ TEST_F(EntryScreen, AProgramKeyToALayoutWithoutFieldsLeadsToDefinitionMode) {
     EXPECT_EQ(Records().substr(0, 2), "ab");
 }
 
+TEST(ProgramKeys, F12StepsToTheNextKeyWithALayoutAndWrapsAround) {
+    ClearProgramKeys();
+    CurrentProgramKey = 11;
+    EXPECT_EQ(StepToNextProgramKey(), -1);
+    SetProgramKey(2, "A.DEF");
+    SetProgramKey(5, "B.DEF");
+    EXPECT_EQ(StepToNextProgramKey(), 2);
+    EXPECT_EQ(StepToNextProgramKey(), 5);
+    EXPECT_EQ(StepToNextProgramKey(), 2);
+    EXPECT_EQ(CurrentProgramKey, 2);
+    ClearProgramKeys();
+}
+
 TEST_F(EntryScreen, EndF1EscF4AndDeletingTheOnlyRecord) {
     station.Type("a2\rk+2\re+2\r");  // alpha, auto-skip alpha, end mark
     Key(VkF9);
