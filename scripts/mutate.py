@@ -15,6 +15,7 @@ import argparse
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -81,12 +82,18 @@ def all_places():
 
 
 def run(command, timeout):
+    """The finished command, or None when it ran over `timeout` seconds: then
+    it is ended with everything it started (a fault may make a test loop)."""
+    process = subprocess.Popen(command, cwd=ROOT, shell=True, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, errors="replace",
+                               start_new_session=True)
     try:
-        return subprocess.run(command, cwd=ROOT, shell=True, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, timeout=timeout,
-                              text=True, errors="replace")
+        output, _ = process.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.communicate()
         return None
+    return subprocess.CompletedProcess(command, process.returncode, output)
 
 
 def main():
@@ -96,6 +103,8 @@ def main():
     parser.add_argument("--build", default="build")
     parser.add_argument("--log", default=None)
     parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--test-timeout", type=int, default=300,
+                        help="seconds after which a test run counts as caught (looping)")
     args = parser.parse_args()
     build = os.path.join(ROOT, args.build)
     if not os.path.isdir(build):
@@ -110,7 +119,7 @@ def main():
     say("seed %d, sample %d" % (args.seed, args.sample))
     if run("cmake --build %s -j%d" % (build, args.jobs), 1800).returncode != 0:
         sys.exit("mutate: the project does not build as it is")
-    baseline = run("cd %s && ctest -j%d --timeout 120" % (build, args.jobs), 1800)
+    baseline = run("cd %s && ctest -j%d" % (build, args.jobs), 1800)
     if baseline is None or baseline.returncode != 0:
         sys.exit("mutate: the tests fail without any fault planted")
 
@@ -136,8 +145,9 @@ def main():
             if built is None or built.returncode != 0:
                 continue  # does not compile: not a fault the tests have to find
             planted += 1
-            tested = run("cd %s && ctest -j%d --timeout 60 --stop-on-failure" %
-                         (build, args.jobs), 1800)
+            # The whole suite takes seconds; far longer means a test loops.
+            tested = run("cd %s && ctest -j%d --stop-on-failure" % (build, args.jobs),
+                         args.test_timeout)
             where = "%s:%d %s: %s -> %s" % (path, number, kind, old.strip(),
                                            lines[number - 1].strip() or "(dropped)")
             if tested is None or tested.returncode != 0:
