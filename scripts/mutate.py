@@ -152,7 +152,9 @@ def main():
                                            lines[number - 1].strip() or "(dropped)")
             if tested is None or tested.returncode != 0:
                 caught += 1
-                failed = re.findall(r"\d+ - (\S+) \(", tested.stdout if tested else "")
+                failed = [name for name, status in
+                          re.findall(r"\d+ - (\S+) \(([^)]*)\)", tested.stdout if tested else "")
+                          if status not in ("Skipped", "Not Run", "Disabled")]
                 say("caught   %s  [%s]" % (where, failed[0] if failed else "timeout"))
             else:
                 survived.append(where)
