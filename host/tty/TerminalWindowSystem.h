@@ -85,6 +85,7 @@ class TerminalWindowSystem final : public WindowSystem {
     void HandleStop();
     void ReadInput(InputDecoder& decoder, bool evenWhenTooSmall = false);
     void DeliverPending();
+    bool SignalKey(const InputEvent& event);
     void Deliver(const InputEvent& event);
     void DeliverMouse(const InputEvent& event);
     void Sleep(const InputDecoder& decoder, bool readInput, bool untilDeadline);
