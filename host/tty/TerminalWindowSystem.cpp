@@ -25,6 +25,8 @@
 namespace {
 
 constexpr int64_t kDefaultEscapeDelayMs = 25;
+// How long new program-key captions stay on the legend line of a 25-row terminal.
+constexpr int64_t kCaptionNoticeMs = 4000;
 
 int64_t EscapeDelayFromEnvironment() {
     const char* text = std::getenv("ESCDELAY");
@@ -301,6 +303,7 @@ void TerminalWindowSystem::Deliver(const InputEvent& event) {
         return;
     }
     if (abandoned_) return;
+    captionNoticeUntil_ = 0;  // the operator goes on: the legend line is needed again
     DepthGuard depth(depth_);
     switch (event.kind) {
         case InputEvent::Kind::Key:
@@ -346,8 +349,13 @@ void TerminalWindowSystem::Sleep(const InputDecoder& decoder, bool readInput, bo
     fds[1].fd = terminalGone_ ? -1 : options_.inputFd;
     fds[1].events = readInput ? POLLIN : 0;
     int timeout = -1;
+    const int64_t now = NowMs();
     if (std::optional<int64_t> deadline = decoder.Deadline(); deadline && untilDeadline) {
-        timeout = static_cast<int>(std::clamp<int64_t>(*deadline - NowMs(), 0, INT_MAX));
+        timeout = static_cast<int>(std::clamp<int64_t>(*deadline - now, 0, INT_MAX));
+    }
+    if (ProgramKeyRow(now) == Frame::kHeight) {  // wake up to give the legend line back
+        const int left = static_cast<int>(std::min<int64_t>(captionNoticeUntil_ - now, INT_MAX));
+        timeout = timeout < 0 ? left : std::min(timeout, left);
     }
     if (fds[0].fd < 0 && fds[1].fd < 0 && timeout < 0) timeout = 1000;  // nothing left to wake us
     const int ready = poll(fds, 2, timeout);
@@ -399,12 +407,17 @@ void TerminalWindowSystem::Render() {
     }
     key.box = box_.has_value();
     key.boxTop = box_ ? box_->top : 0;
+    const int64_t now = NowMs();
+    key.captions = captionsRevision_;
+    key.captionRow = ProgramKeyRow(now);
     if (writer_.Valid() && renderedKey_ && *renderedKey_ == key) return;
     Frame frame = BuildFrame(*controls[0], *controls[1], *controls[2]);
+    if (key.captionRow == Frame::kProgramKeyRow) frame.rows = Frame::kProgramKeyRow;
+    if (key.captionRow > 0) DrawProgramKeys(frame, key.captionRow, captions_);
     if (box_) DrawMessageBox(frame, *box_);
     const std::string bytes = writer_.Update(frame);
     renderedKey_ = key;
-    lastRenderMs_ = NowMs();
+    lastRenderMs_ = now;
     Write(bytes);
 }
 
@@ -430,8 +443,23 @@ void TerminalWindowSystem::Write(const std::string& bytes) {
     }
 }
 
+// Where the program keys and their captions show: on a row of their own below
+// the screen where the terminal has room for it; else, after they changed, on
+// the legend line (which lists the keys that apply) until the next key or for a
+// few seconds; nowhere when no key has a caption.
+int TerminalWindowSystem::ProgramKeyRow(int64_t nowMs) const {
+    const bool any = std::any_of(captions_.begin(), captions_.end(),
+                                 [](const std::string& caption) { return !caption.empty(); });
+    if (!any) return 0;
+    if (rows_ >= Frame::kProgramKeyRow) return Frame::kProgramKeyRow;
+    return captionNoticeUntil_ > nowMs ? Frame::kHeight : 0;
+}
+
 void TerminalWindowSystem::SetProgramKeyCaption(int index, const std::string& utf8) {
-    if (index >= 0 && index < 12) captions_[index] = utf8;
+    if (index < 0 || index >= 12 || captions_[index] == utf8) return;
+    captions_[index] = utf8;
+    ++captionsRevision_;
+    captionNoticeUntil_ = NowMs() + kCaptionNoticeMs;
 }
 
 const std::string& TerminalWindowSystem::ProgramKeyCaption(int index) const {

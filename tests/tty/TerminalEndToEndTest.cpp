@@ -137,6 +137,55 @@ TEST(TerminalEndToEnd, ConfirmedKeyReportsAndTheirWayBack) {
     ExpectGivenBack(session);
 }
 
+TEST(TerminalEndToEnd, ProgramKeyCaptionsOnTheirOwnRowOrBrieflyOnTheLegendLine) {
+    PtySession::Options options = Options();
+    options.environment.emplace_back("COLORTERM", "truecolor");
+    PtySession session(KELBRIN_TTY_DEMO, {}, options);
+    ASSERT_TRUE(session.WaitForText(kReady));
+    const VtScreen& screen = session.Screen();
+    const std::string keys = " Alt+1 KUNDEN  Alt+2 LIEFERANTEN  Alt+\u00B4 ARTIKEL";
+    auto startsWith = [](const std::string& row, const std::string& text) {
+        return row.compare(0, text.size(), text) == 0;
+    };
+
+    // Only 25 rows: the legend line shows the new captions until the next key.
+    session.Send("\x1b[15~");  // F5
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) { return startsWith(s.Row(25), keys); }))
+        << screen.Text();
+    EXPECT_EQ(screen.At(2, 25).fg, VtColor::Rgb(0xFF0000));  // key names red,
+    EXPECT_EQ(screen.At(8, 25).fg, VtColor::Rgb(0x444444));  // captions grey,
+    EXPECT_EQ(screen.At(8, 25).bg, VtColor::Rgb(0xC0C0C0));  // as in the legends
+    EXPECT_EQ(screen.CursorY(), 2);
+    session.Send("x");
+    ASSERT_TRUE(session.WaitForText("Eingabe: x")) << screen.Text();
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_FALSE(screen.Contains("KUNDEN"));
+
+    // With room below the screen they get a row of their own, drawn again
+    // after the resize; the screen and its cursor stay where they were.
+    session.Resize(80, 27);
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) {
+        return startsWith(s.Row(26), keys) && s.CursorY() == 2 && s.CursorX() == 11;
+    })) << screen.Text();
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_EQ(screen.At(80, 26).bg, VtColor::Rgb(0xC0C0C0));
+    EXPECT_EQ(screen.At(1, 27).bg, VtColor{});
+
+    // Taken away, the row goes; given again, it comes back and the legend line stays.
+    session.Send("\x1b[15~");
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) {
+        return s.Row(26) == std::string(80, ' ') && s.At(80, 26).bg == VtColor{};
+    })) << screen.Text();
+    session.Send("\x1b[15~");
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) { return startsWith(s.Row(26), keys); }));
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_EQ(screen.CursorY(), 2);
+
+    session.Send("\x03");
+    ExpectExit(session, kStopExitCode);
+    ExpectGivenBack(session);
+}
+
 TEST(TerminalEndToEnd, CtrlCIsStopAndTheTerminalComesBack) {
     PtySession session(KELBRIN_TTY_DEMO, {}, Options());
     ASSERT_TRUE(session.WaitForText(kReady));
