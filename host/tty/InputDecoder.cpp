@@ -121,9 +121,16 @@ bool ShiftedPunctuation(char32_t c) {
            std::u32string_view::npos;
 }
 
-// The same key with Alt held. Alt with a digit and with the two keys right of
-// the 0 ('-' and '=' on US keyboards, 'ß' and '´' on German ones) are the
-// twelve program keys.
+// The twelve program keys: Alt with a digit and with the two keys right of the
+// 0 ('-' and '=' on US keyboards, 'ß' and '´' on German ones).
+std::optional<InputEvent> ProgramKey(char32_t c) {
+    if (c >= '0' && c <= '9') return Key(static_cast<uint16_t>(c), AltKey, 0);
+    if (c == '-' || c == U'\u00DF') return Key(VkOem4, AltKey, 0);
+    if (c == '=' || c == U'\u00B4') return Key(VkOem6, AltKey, 0);
+    return std::nullopt;
+}
+
+// The same key with Alt held.
 InputEvent AltOf(InputEvent key) {
     if (key.kind != InputEvent::Kind::Key) return key;
     const char32_t c = key.character;
@@ -131,21 +138,21 @@ InputEvent AltOf(InputEvent key) {
         key.shift |= AltKey;
         return key;
     }
-    if (c >= '0' && c <= '9') return Key(static_cast<uint16_t>(c), AltKey, 0);
-    if (c == '-' || c == U'\u00DF') return Key(VkOem4, AltKey, 0);
-    if (c == '=' || c == U'\u00B4') return Key(VkOem6, AltKey, 0);
+    if (std::optional<InputEvent> program = ProgramKey(c)) return *program;
     if (ShiftedPunctuation(c)) return Key(key.virtualKey, AltKey | ShiftKey, c);
     key.shift |= AltKey;
     return key;
 }
 
-// xterm's modifier parameter: 1 + (Shift 1, Alt 2, Ctrl 4, Meta 8).
-ShiftState XtermModifiers(int parameter) {
+// The modifier parameter of xterm and of the kitty protocol: 1 + (Shift 1,
+// Alt 2, Ctrl 4, xterm's Meta or kitty's Super 8, Hyper 16, kitty's Meta 32,
+// Caps Lock 64, Num Lock 128). Meta counts as Alt; the lock keys change nothing.
+ShiftState Modifiers(int parameter) {
     if (parameter <= 1) return 0;
     const int bits = parameter - 1;
     ShiftState shift = 0;
     if (bits & 1) shift |= ShiftKey;
-    if (bits & (2 | 8)) shift |= AltKey;
+    if (bits & (2 | 8 | 32)) shift |= AltKey;
     if (bits & 4) shift |= CtrlKey;
     return shift;
 }
@@ -277,6 +284,131 @@ InputEvent CharacterKey(char32_t c) {
     if (c >= 'A' && c <= 'Z') return Key(static_cast<uint16_t>(c), ShiftKey, c);
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return Key(VkOemMinus, ShiftKey, c);  // À .. Þ
     return Key(VkOemMinus, 0, c);
+}
+
+// A letter as typed with Shift, where the report names the key without it.
+char32_t UpperCase(char32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // à .. þ
+    return c;
+}
+
+InputEvent Signalling(InputEvent::Kind kind) {
+    InputEvent event;
+    event.kind = kind;
+    return event;
+}
+
+// The keys of the numeric keypad as the kitty protocol numbers them. Windows'
+// own keypad keys (0x60 on) keep Alt with a keypad digit from being a program key.
+std::optional<InputEvent> KittyKeypadKey(int code) {
+    constexpr uint16_t kVkNumpad0 = 0x60;
+    if (code >= 57399 && code <= 57408) {
+        const int digit = code - 57399;
+        return Key(static_cast<uint16_t>(kVkNumpad0 + digit), 0,
+                   static_cast<char32_t>('0' + digit));
+    }
+    switch (code) {
+        case 57409:
+            return Key(0x6E, 0, '.');
+        case 57410:
+            return Key(0x6F, 0, '/');
+        case 57411:
+            return Key(0x6A, 0, '*');
+        case 57412:
+            return Key(0x6D, 0, '-');
+        case 57413:
+            return Key(0x6B, 0, '+');
+        case 57414:
+            return Key(VkReturn, 0, 13);
+        case 57415:
+            return Key(VkOemMinus, 0, '=');
+        case 57416:
+            return Key(0x6C, 0, ',');
+        case 57417:
+            return Key(VkLeft, 0);
+        case 57418:
+            return Key(VkRight, 0);
+        case 57419:
+            return Key(VkUp, 0);
+        case 57420:
+            return Key(VkDown, 0);
+        case 57421:
+            return Key(VkPrior, 0);
+        case 57422:
+            return Key(VkNext, 0);
+        case 57423:
+            return Key(VkHome, 0);
+        case 57424:
+            return Key(VkEnd, 0);
+        case 57425:
+            return Key(VkInsert, 0);
+        case 57426:
+            return Key(VkDelete, 0);
+        default:
+            return std::nullopt;  // the keypad's middle key, F13 and up, media keys
+    }
+}
+
+// A key reported by its code point and modifier parameter (the kitty
+// protocol's CSI code u, xterm's CSI 27;modifiers;code ~), made the event the
+// legacy bytes of the same key give. `shifted` (the character with Shift) and
+// `base` (the key in the same place on a US keyboard) are the kitty protocol's
+// alternate keys, -1 when not reported.
+std::optional<InputEvent> ReportedKey(int code, int shifted, int base, int modifiers) {
+    const ShiftState mods = Modifiers(modifiers);
+    switch (code) {
+        case 27:
+        case 13:
+        case 9:
+        case 8:
+        case 127: {
+            InputEvent key = ControlKey(static_cast<uint8_t>(code));
+            key.shift |= mods;
+            return key;
+        }
+        default:
+            break;
+    }
+    if (code >= 0xE000 && code <= 0xF8FF) {  // private use: the protocol's own key numbers
+        std::optional<InputEvent> key = KittyKeypadKey(code);
+        if (key) key->shift |= mods;
+        return key;
+    }
+    auto printable = [](int value) {
+        return value >= 0x20 && value != 0x7F && value <= 0x10FFFF &&
+               !(value >= 0xD800 && value <= 0xDFFF);
+    };
+    if (!printable(code)) return std::nullopt;
+    char32_t c = static_cast<char32_t>(code);
+    if (mods & ShiftKey) c = printable(shifted) ? static_cast<char32_t>(shifted) : UpperCase(c);
+    if (mods & CtrlKey) {
+        // What the terminal would have sent as a control byte. Ctrl+C, Ctrl+Z
+        // and Ctrl+\ keep the meaning the terminal's signal keys give them.
+        const char32_t upper = UpperCase(c);
+        InputEvent key;
+        if (upper == 'C') return Signalling(InputEvent::Kind::Interrupt);
+        if (upper == 'Z') return Signalling(InputEvent::Kind::Suspend);
+        if (upper == '\\') return Signalling(InputEvent::Kind::Quit);
+        if (upper >= 'A' && upper <= 'Z') {
+            key = Key(static_cast<uint16_t>(upper), 0, upper - 'A' + 1);
+        } else if (upper == ' ' || (upper >= '@' && upper <= '_')) {
+            key = ControlKey(static_cast<uint8_t>(upper & 0x1F));
+        } else {
+            key = Key(CharacterKey(c).virtualKey, 0, 0);  // no control character of its own
+        }
+        key.shift |= mods;
+        return key;
+    }
+    // A program key is Alt alone with a key of its place: where the terminal
+    // names the key's place on a US keyboard, that decides, so other layouts
+    // reach the twelve keys as Windows gives them.
+    if (mods == AltKey) {
+        if (std::optional<InputEvent> program = ProgramKey(base > 0 ? base : c)) return program;
+    }
+    InputEvent key = CharacterKey(c);
+    key.shift |= mods;
+    return key;
 }
 
 }  // namespace
@@ -411,6 +543,8 @@ InputDecoder::Parsed InputDecoder::ParseEscape(std::string_view bytes, bool fina
     const auto second = static_cast<uint8_t>(bytes[1]);
     if (second == '[') return ParseCsi(bytes, final);
     if (second == 'O') return ParseSs3(bytes, final);
+    // With unambiguous reports Alt never comes as an Esc in front: this Esc is the key.
+    if (UnambiguousKeys()) return escape;
     if (second == kEsc) {
         // Esc Esc [ ... is Alt with a key sequence; any other Esc Esc is two Escs.
         if (bytes.size() == 2) return final ? escape : incomplete;
@@ -440,7 +574,10 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
     };
     const std::size_t size = bytes.size();
     std::size_t i = 2;
-    if (i >= size) return final ? done(2, AltOf(CharacterKey('['))) : incomplete;
+    if (i >= size) {
+        if (!final) return incomplete;
+        return UnambiguousKeys() ? done(1, EscapeKey()) : done(2, AltOf(CharacterKey('[')));
+    }
     if (bytes[i] == 'M') return ParseX10Mouse(bytes, final);
     if (bytes[i] == '[') {  // the Linux console's F1 .. F5
         if (i + 1 >= size) return final ? ignored(size) : incomplete;
@@ -452,20 +589,36 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
 
     char marker = 0;
     if (std::string_view("<=>?").find(bytes[i]) != std::string_view::npos) marker = bytes[i++];
-    std::vector<int> params;
-    int value = 0;
-    bool digits = false;
-    bool odd = false;  // sub-parameters or stray markers: a sequence we do not know
+    // Parameters separated by ';', each with up to two sub-parameters after ':'
+    // (the kitty protocol's alternate keys); -1 where a number is left out.
+    struct Param {
+        int value[3] = {-1, -1, -1};
+    };
+    std::vector<Param> params;
+    Param current;
+    int sub = 0;
+    bool started = false;  // a parameter is being read
+    bool subs = false;     // some parameter has sub-parameters
+    bool odd = false;      // stray markers: a sequence we do not know
     for (; i < size; ++i) {
         const auto b = static_cast<uint8_t>(bytes[i]);
         if (b >= '0' && b <= '9') {
-            value = std::min(value * 10 + (b - '0'), 99999);
-            digits = true;
+            int& value = current.value[sub];
+            value = std::min(std::max(value, 0) * 10 + (b - '0'), 99999);
+            started = true;
         } else if (b == ';') {
-            params.push_back(digits ? value : -1);
-            value = 0;
-            digits = false;
-        } else if (b >= 0x3A && b <= 0x3F) {
+            params.push_back(current);
+            current = Param{};
+            sub = 0;
+            started = true;
+        } else if (b == ':') {
+            subs = started = true;
+            if (sub < 2) {
+                ++sub;
+            } else {
+                odd = true;
+            }
+        } else if (b >= 0x3C && b <= 0x3F) {
             odd = true;
         } else {
             break;
@@ -482,13 +635,34 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
     if (!(finalByte >= 0x40 && finalByte <= 0x7E) && finalByte != '$') {
         return ignored(i);  // malformed: drop it, but not the byte that broke it
     }
-    if (digits || !params.empty()) params.push_back(digits ? value : -1);
+    if (started) params.push_back(current);
     const std::size_t length = i + 1;
     if (odd) return ignored(length);
 
     auto param = [&params](std::size_t k, int fallback) {
-        return k < params.size() && params[k] >= 0 ? params[k] : fallback;
+        return k < params.size() && params[k].value[0] >= 0 ? params[k].value[0] : fallback;
     };
+    auto subParam = [&params](std::size_t k, int s) {
+        return k < params.size() ? params[k].value[s] : -1;
+    };
+    // The terminal's answers to the questions asked when it was taken over:
+    // which kitty protocol flags are in force, and xterm's modifyOtherKeys level.
+    if (marker == '?' && finalByte == 'u') {
+        kittyFlags_ = param(0, 0);
+        return ignored(length);
+    }
+    if (marker == '>' && finalByte == 'm') {
+        if (param(0, -1) == 4) modifyOtherKeys_ = param(1, 0) >= 2;
+        return ignored(length);
+    }
+    if (finalByte == 'u' && marker == 0) {
+        // A key report of the kitty protocol (and of xterm's formatOtherKeys);
+        // a key's release (event type 3) is no key stroke.
+        const int code = param(0, -1);
+        if (code < 0 || subParam(1, 1) == 3) return ignored(length);
+        return done(length, ReportedKey(code, subParam(0, 1), subParam(0, 2), param(1, 1)));
+    }
+    if (subs) return ignored(length);
     if (marker == '<') {
         if ((finalByte == 'M' || finalByte == 'm') && params.size() >= 3) {
             return done(length,
@@ -498,7 +672,7 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
     }
     if (marker != 0) return ignored(length);
 
-    ShiftState shift = XtermModifiers(param(1, 1));
+    ShiftState shift = Modifiers(param(1, 1));
     switch (finalByte) {
         case '~':
         case '$':
@@ -508,12 +682,7 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
             if (finalByte == '~') {
                 if (number == 200) return Parsed{Status::Done, length, std::nullopt, true};
                 if (number == 27 && params.size() >= 3) {  // xterm's modifyOtherKeys
-                    const ShiftState mods = XtermModifiers(param(1, 1));
-                    InputEvent key = CharacterKey(static_cast<char32_t>(param(2, 0)));
-                    if (key.kind != InputEvent::Kind::Key) return done(length, key);
-                    if (mods & AltKey) key = AltOf(key);
-                    key.shift |= mods;
-                    return done(length, key);
+                    return done(length, ReportedKey(param(2, -1), -1, -1, param(1, 1)));
                 }
             } else {
                 shift = finalByte == '$'   ? ShiftKey
@@ -543,7 +712,10 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
 
 InputDecoder::Parsed InputDecoder::ParseSs3(std::string_view bytes, bool final) {
     const Parsed incomplete{Status::Incomplete, 0, std::nullopt, false};
-    const Parsed altO{Status::Done, 2, AltOf(CharacterKey('O')), false};
+    // Esc O that is no key sequence: Alt+O, or with unambiguous reports Esc and O.
+    const Parsed altO = UnambiguousKeys()
+                            ? Parsed{Status::Done, 1, EscapeKey(), false}
+                            : Parsed{Status::Done, 2, AltOf(CharacterKey('O')), false};
     const std::size_t size = bytes.size();
     std::size_t i = 2;
     if (i >= size) return final ? altO : incomplete;
@@ -556,7 +728,7 @@ InputDecoder::Parsed InputDecoder::ParseSs3(std::string_view bytes, bool final) 
         return modifier == 0 ? altO : Parsed{Status::Done, i, std::nullopt, false};
     }
     const std::size_t length = i + 1;
-    const ShiftState shift = XtermModifiers(modifier);
+    const ShiftState shift = Modifiers(modifier);
     std::optional<InputEvent> event;
     if (const uint16_t vk = LetterKey(finalByte)) {
         event = Key(vk, shift);

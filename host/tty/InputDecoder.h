@@ -6,7 +6,14 @@
 // they arrived are handed in, so tests drive it from tables of byte strings.
 // It knows the sequences of xterm and its descendants, rxvt and the Linux
 // console, Alt as an Esc prefix, bracketed paste and the SGR, urxvt and X10
-// mouse reports.
+// mouse reports, and the unambiguous key reports of the kitty keyboard
+// protocol and of xterm's modifyOtherKeys.
+//
+// Until the terminal confirms that it sends unambiguous reports, an Esc
+// followed within the escape delay by a character is Alt with that character.
+// Once it has confirmed (its answer arrives among the keys and is read here),
+// the Esc key comes as a report of its own or alone, and Esc followed by a
+// character is always two keys.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +30,10 @@ struct InputEvent {
         Key,        // virtualKey, shift, character
         Paste,      // text (UTF-8)
         Mouse,      // button, pressed, x, y
-        Interrupt,  // Ctrl+C arriving as a byte (when the terminal does not turn it into a signal)
+        Interrupt,  // Ctrl+C arriving as a byte or report (when the terminal does not turn it into
+                    // a signal)
+        Suspend,    // Ctrl+Z reported as a key: the terminal did not turn it into a signal
+        Quit,       // Ctrl+\ reported as a key, the same
     };
     Kind kind = Kind::Key;
     uint16_t virtualKey = 0;
@@ -66,6 +76,14 @@ class InputDecoder {
     std::optional<int64_t> Deadline() const;
 
     bool Empty() const { return buffer_.empty() && !pasting_; }
+    // The terminal has confirmed unambiguous key reports: Esc and a character
+    // are never one key.
+    bool UnambiguousKeys() const { return (kittyFlags_ & 1) != 0 || modifyOtherKeys_; }
+    // Takes over what another decoder learned of the terminal's key reports.
+    void AdoptKeyReports(const InputDecoder& other) {
+        kittyFlags_ = other.kittyFlags_;
+        modifyOtherKeys_ = other.modifyOtherKeys_;
+    }
     std::size_t Buffered() const { return buffer_.size(); }
     // The undecoded bytes, handed back and forgotten (never in the middle of a paste).
     std::string TakeRaw();
@@ -100,4 +118,6 @@ class InputDecoder {
     bool pasting_ = false;
     std::string paste_;
     MouseButton lastPressed_ = MouseButton::Left;
+    int kittyFlags_ = 0;            // as the terminal reported them
+    bool modifyOtherKeys_ = false;  // the terminal reported level 2
 };

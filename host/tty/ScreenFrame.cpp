@@ -128,7 +128,83 @@ std::vector<std::u32string> Wrap(std::u32string_view text, int width) {
     return lines;
 }
 
+// The legend line's colours: key names in red, the rest dark grey.
+constexpr uint32_t kLegendKey = 0x0000FF;
+constexpr uint32_t kLegendText = 0x444444;
+
+// The highest width every caption may have so that all of them together take
+// at most `room` cells; captions shorter than it keep their length.
+int CaptionLimit(const std::vector<std::u32string>& captions, int room) {
+    int longest = 0;
+    for (const auto& caption : captions)
+        longest = std::max(longest, static_cast<int>(caption.size()));
+    for (int limit = longest; limit > 0; --limit) {
+        int total = 0;
+        for (const auto& caption : captions)
+            total += std::min(limit, static_cast<int>(caption.size()));
+        if (total <= room) return limit;
+    }
+    return 0;
+}
+
 }  // namespace
+
+void DrawProgramKeys(Frame& frame, int y, const std::array<std::string, 12>& captions) {
+    static constexpr const char32_t* kKeys[12] = {U"1", U"2", U"3", U"4", U"5",      U"6",
+                                                  U"7", U"8", U"9", U"0", U"\u00DF", U"\u00B4"};
+    constexpr int kGap = 2;  // blanks between two keys
+    std::vector<const char32_t*> keys;
+    std::vector<std::u32string> texts;
+    for (int i = 0; i < 12; ++i) {
+        if (captions[i].empty()) continue;
+        keys.push_back(kKeys[i]);
+        texts.push_back(Utf8ToText(captions[i]));
+    }
+    for (int x = 1; x <= Frame::kWidth; ++x)
+        frame.At(x, y) = FrameCell{U' ', kLegendText, kStatusLineGround, false};
+    if (keys.empty()) return;
+
+    const int count = static_cast<int>(keys.size());
+    int totalText = 0;
+    for (const auto& text : texts) totalText += static_cast<int>(text.size());
+    // Every key takes its name and a blank, "Alt+" adds four, and the keys are
+    // set apart; a blank leads, as in the station's legends.
+    const int fixed = 1 + count * 2 + (count - 1) * kGap;
+    // Where the captions do not all fit whole, only the first key keeps its
+    // "Alt+": that leaves more of them than cutting them would.
+    int room = Frame::kWidth - fixed - 4 * count;
+    const bool shortNames = totalText > room;
+    if (shortNames) room = Frame::kWidth - fixed - 4;
+    const int limit = CaptionLimit(texts, room);
+    // The cells the limit leaves unused go to the cut captions, first come first.
+    int spare = room;
+    for (const auto& text : texts) spare -= std::min(limit, static_cast<int>(text.size()));
+
+    int x = 1;
+    auto put = [&frame, &x, y](std::u32string_view text, uint32_t color) {
+        for (char32_t ch : text) {
+            if (x > Frame::kWidth) return;
+            frame.At(x++, y) = FrameCell{ShownGlyph(ch), color, kStatusLineGround, false};
+        }
+    };
+    put(U" ", kLegendText);
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) put(std::u32string(kGap, U' '), kLegendText);
+        put((shortNames && i > 0 ? U"" : U"Alt+") + std::u32string(keys[i]), kLegendKey);
+        std::u32string text = texts[i];
+        int width = std::min(limit, static_cast<int>(text.size()));
+        if (width < static_cast<int>(text.size()) && spare > 0) {
+            ++width;
+            --spare;
+        }
+        if (width <= 0) continue;
+        if (width < static_cast<int>(text.size())) {
+            text.resize(width);
+            if (width >= 4) text.back() = U'\u2026';
+        }
+        put(U" " + text, kLegendText);
+    }
+}
 
 char32_t ShownGlyph(char32_t ch) {
     if (ch < 0x20) return kControlPictures[ch];
@@ -170,6 +246,8 @@ char AsciiLookAlike(char32_t ch) {
             return ' ';
         case U'\u00D7':
             return 'x';
+        case U'\u2026':
+            return '~';  // a caption cut short
         default:
             break;
     }
@@ -382,7 +460,11 @@ std::string FrameWriter::Update(const Frame& next) {
     // is shorter than a cursor move would be.
     constexpr int kGap = 4;
     const bool full = !shown_.has_value();
-    auto changed = [&](int x, int y) { return full || shown_->At(x, y) != next.At(x, y); };
+    const int rows = std::clamp(next.rows, 1, Frame::kProgramKeyRow);
+    const int shownRows = full ? 0 : std::clamp(shown_->rows, 1, Frame::kProgramKeyRow);
+    auto changed = [&](int x, int y) {
+        return full || y > shownRows || shown_->At(x, y) != next.At(x, y);
+    };
 
     std::string body;
     if (full) {
@@ -390,7 +472,7 @@ std::string FrameWriter::Update(const Frame& next) {
         pen_.reset();
     }
     int atX = 0, atY = 0;  // where the terminal's cursor stands after our writes; 0 unknown
-    for (int y = 1; y <= Frame::kHeight; ++y) {
+    for (int y = 1; y <= rows; ++y) {
         int x = 1;
         while (x <= Frame::kWidth) {
             if (!changed(x, y)) {
@@ -426,6 +508,12 @@ std::string FrameWriter::Update(const Frame& next) {
             atY = y;
             x = end + 1;
         }
+    }
+    // Rows no longer shown go back to the terminal's own blank.
+    for (int y = rows + 1; y <= shownRows; ++y) {
+        AppendCursorMove(body, 1, y);
+        body += "\x1b[0m\x1b[2K";
+        pen_.reset();
     }
 
     std::string out;

@@ -31,9 +31,12 @@ struct FrameCell {
 struct Frame {
     static constexpr int kWidth = 80;
     static constexpr int kHeight = 25;
+    // Below the station's screen, where the terminal has room: the program keys.
+    static constexpr int kProgramKeyRow = 26;
 
-    std::array<FrameCell, kWidth * kHeight> cells{};
-    int cursorX = 0;  // 1-based; 0: no cursor shown
+    std::array<FrameCell, kWidth * kProgramKeyRow> cells{};
+    int rows = kHeight;  // kProgramKeyRow when that row is shown
+    int cursorX = 0;     // 1-based; 0: no cursor shown
     int cursorY = 0;
 
     FrameCell& At(int x, int y) { return cells[(y - 1) * kWidth + (x - 1)]; }
@@ -45,6 +48,13 @@ struct Frame {
 // main control (their 81st cell is never shown), row 25 from the legend
 // control; the cursor on the selection start of the focused control.
 Frame BuildFrame(const RichEdit& status, const RichEdit& main, const RichEdit& legend);
+
+// The program keys with their captions (UTF-8; index 0 is Alt+1, 11 is Alt+´)
+// across row `y`, in the legend line's colours: " Alt+1 KUNDEN  Alt+2 ...".
+// Keys without a caption are left out. Where not all fit, only the first key
+// keeps its "Alt+", and if that is not enough either, the longest captions are
+// cut first (marked with an ellipsis).
+void DrawProgramKeys(Frame& frame, int y, const std::array<std::string, 12>& captions);
 
 // What a cell's character looks like on a terminal: control characters, which
 // would upset the terminal, show as the pictures a PC text screen gave them

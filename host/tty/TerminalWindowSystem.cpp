@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,8 @@
 namespace {
 
 constexpr int64_t kDefaultEscapeDelayMs = 25;
+// How long new program-key captions stay on the legend line of a 25-row terminal.
+constexpr int64_t kCaptionNoticeMs = 4000;
 
 int64_t EscapeDelayFromEnvironment() {
     const char* text = std::getenv("ESCDELAY");
@@ -63,8 +66,26 @@ termios RawModes(const termios& saved) {
 // (SGR form) and bracketed paste; given back in the reverse order.
 constexpr const char* kReportingOn = "\x1b[?7l\x1b[?1000h\x1b[?1006h\x1b[?2004h";
 constexpr const char* kReportingOff = "\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?7h";
+// Unambiguous key reports where the terminal has them: xterm's modifyOtherKeys
+// at level 2, and the kitty keyboard protocol's flags 1 (Esc, Alt and Ctrl
+// keys as reports of their own) and 4 (the character with Shift and the key's
+// place on a US keyboard) pushed onto the terminal's stack. Then both are
+// asked for: the answers arrive among the keys and tell the decoder that an
+// Esc is always the Esc key. A terminal that knows neither ignores all of it.
+// On the way out they go first: before the colour reset above (which undoes
+// CSI > 4 m where a terminal misreads it as a colour) and before the normal
+// screen returns (the alternate screen keeps its own stack of flags).
+constexpr const char* kKeyReportsOn = "\x1b[>4;2m\x1b[>5u\x1b[?u\x1b[?4m";
+constexpr const char* kKeyReportsOff = "\x1b[<u\x1b[>4m";
 // Cancels a sequence cut short by a crash, and a picture left half-drawn.
 constexpr const char* kCancel = "\x18\x1b[?2026l";
+
+// The Linux console knows neither kind of key report, and takes one of the
+// questions for a change of its mouse pointer.
+bool LinuxConsole() {
+    const char* term = std::getenv("TERM");
+    return term != nullptr && std::strncmp(term, "linux", 5) == 0;
+}
 
 std::string TooSmallNotice(int columns, int rows) {
     return "Das Terminal ist zu klein: mindestens " + std::to_string(Frame::kWidth) + " \u00D7 " +
@@ -118,9 +139,12 @@ bool TerminalWindowSystem::Open(HostEvents& form) {
             std::fprintf(stderr, "kelbrin4: Terminal nicht lesbar: %s\n", std::strerror(errno));
             return false;
         }
-        const std::string setup = caps.enterAlternateScreen + kReportingOn;
+        const bool keyReports = !LinuxConsole();
+        const std::string setup =
+            caps.enterAlternateScreen + kReportingOn + (keyReports ? kKeyReportsOn : "");
         const std::string restore =
-            std::string(kCancel) + kReportingOff + caps.showCursor +
+            std::string(kCancel) + (keyReports ? kKeyReportsOff : "") + kReportingOff +
+            caps.showCursor +
             (caps.leaveAlternateScreen.empty() ? std::string("\x1b[H\x1b[2J")
                                                : caps.leaveAlternateScreen);
         if (!terminal_signals::Install(options_.inputFd, options_.outputFd, saved, RawModes(saved),
@@ -255,13 +279,31 @@ void TerminalWindowSystem::DeliverPending() {
     }
 }
 
+bool TerminalWindowSystem::SignalKey(const InputEvent& event) {
+    switch (event.kind) {
+        case InputEvent::Kind::Interrupt:
+            stopRequested_ = true;
+            return true;
+        case InputEvent::Kind::Suspend:
+        case InputEvent::Kind::Quit:
+            // The terminal reported the key instead of letting the system make
+            // its signal of it: the host makes it, so Ctrl+Z still suspends and
+            // Ctrl+\ still ends at once.
+            if (options_.takeOverTerminal)
+                raise(event.kind == InputEvent::Kind::Suspend ? SIGTSTP : SIGQUIT);
+            return true;
+        default:
+            return false;
+    }
+}
+
 void TerminalWindowSystem::Deliver(const InputEvent& event) {
-    if (event.kind == InputEvent::Kind::Interrupt) {
-        stopRequested_ = true;
+    if (SignalKey(event)) {
         HandleStop();
         return;
     }
     if (abandoned_) return;
+    captionNoticeUntil_ = 0;  // the operator goes on: the legend line is needed again
     DepthGuard depth(depth_);
     switch (event.kind) {
         case InputEvent::Kind::Key:
@@ -276,7 +318,7 @@ void TerminalWindowSystem::Deliver(const InputEvent& event) {
         case InputEvent::Kind::Mouse:
             DeliverMouse(event);
             break;
-        case InputEvent::Kind::Interrupt:
+        default:
             break;
     }
 }
@@ -307,8 +349,13 @@ void TerminalWindowSystem::Sleep(const InputDecoder& decoder, bool readInput, bo
     fds[1].fd = terminalGone_ ? -1 : options_.inputFd;
     fds[1].events = readInput ? POLLIN : 0;
     int timeout = -1;
+    const int64_t now = NowMs();
     if (std::optional<int64_t> deadline = decoder.Deadline(); deadline && untilDeadline) {
-        timeout = static_cast<int>(std::clamp<int64_t>(*deadline - NowMs(), 0, INT_MAX));
+        timeout = static_cast<int>(std::clamp<int64_t>(*deadline - now, 0, INT_MAX));
+    }
+    if (ProgramKeyRow(now) == Frame::kHeight) {  // wake up to give the legend line back
+        const int left = static_cast<int>(std::min<int64_t>(captionNoticeUntil_ - now, INT_MAX));
+        timeout = timeout < 0 ? left : std::min(timeout, left);
     }
     if (fds[0].fd < 0 && fds[1].fd < 0 && timeout < 0) timeout = 1000;  // nothing left to wake us
     const int ready = poll(fds, 2, timeout);
@@ -360,12 +407,17 @@ void TerminalWindowSystem::Render() {
     }
     key.box = box_.has_value();
     key.boxTop = box_ ? box_->top : 0;
+    const int64_t now = NowMs();
+    key.captions = captionsRevision_;
+    key.captionRow = ProgramKeyRow(now);
     if (writer_.Valid() && renderedKey_ && *renderedKey_ == key) return;
     Frame frame = BuildFrame(*controls[0], *controls[1], *controls[2]);
+    if (key.captionRow == Frame::kProgramKeyRow) frame.rows = Frame::kProgramKeyRow;
+    if (key.captionRow > 0) DrawProgramKeys(frame, key.captionRow, captions_);
     if (box_) DrawMessageBox(frame, *box_);
     const std::string bytes = writer_.Update(frame);
     renderedKey_ = key;
-    lastRenderMs_ = NowMs();
+    lastRenderMs_ = now;
     Write(bytes);
 }
 
@@ -391,8 +443,23 @@ void TerminalWindowSystem::Write(const std::string& bytes) {
     }
 }
 
+// Where the program keys and their captions show: on a row of their own below
+// the screen where the terminal has room for it; else, after they changed, on
+// the legend line (which lists the keys that apply) until the next key or for a
+// few seconds; nowhere when no key has a caption.
+int TerminalWindowSystem::ProgramKeyRow(int64_t nowMs) const {
+    const bool any = std::any_of(captions_.begin(), captions_.end(),
+                                 [](const std::string& caption) { return !caption.empty(); });
+    if (!any) return 0;
+    if (rows_ >= Frame::kProgramKeyRow) return Frame::kProgramKeyRow;
+    return captionNoticeUntil_ > nowMs ? Frame::kHeight : 0;
+}
+
 void TerminalWindowSystem::SetProgramKeyCaption(int index, const std::string& utf8) {
-    if (index >= 0 && index < 12) captions_[index] = utf8;
+    if (index < 0 || index >= 12 || captions_[index] == utf8) return;
+    captions_[index] = utf8;
+    ++captionsRevision_;
+    captionNoticeUntil_ = NowMs() + kCaptionNoticeMs;
 }
 
 const std::string& TerminalWindowSystem::ProgramKeyCaption(int index) const {
@@ -426,6 +493,7 @@ void TerminalWindowSystem::MessageBox(const std::string& caption, const std::str
     HoldTypeAhead();
     box_ = LayoutMessageBox(caption, text);
     boxDecoder_ = InputDecoder(timing_);
+    boxDecoder_.AdoptKeyReports(decoder_);
     bool closed = false;
     while (!closed) {
         ServiceSignals();
@@ -433,9 +501,9 @@ void TerminalWindowSystem::MessageBox(const std::string& caption, const std::str
         Render();
         ReadInput(boxDecoder_);
         while (std::optional<InputEvent> event = boxDecoder_.Next(NowMs())) {
-            if (event->kind == InputEvent::Kind::Interrupt) {
-                stopRequested_ = true;
-                break;
+            if (SignalKey(*event)) {
+                if (stopRequested_) break;
+                continue;
             }
             if (event->kind != InputEvent::Kind::Key) continue;
             const int page = std::max(1, box_->VisibleLines() - 1);
@@ -473,6 +541,7 @@ void TerminalWindowSystem::MessageBox(const std::string& caption, const std::str
     }
     box_.reset();
     // Bytes typed after the closing key belong to the station again.
+    decoder_.AdoptKeyReports(boxDecoder_);
     const std::string rest = boxDecoder_.TakeRaw();
     if (!rest.empty()) decoder_.Feed(rest, NowMs());
     boxDecoder_ = InputDecoder(timing_);

@@ -11,6 +11,7 @@
 // host decodes the next key only when the mailbox is empty, and leaves later
 // input waiting, undecoded.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -85,11 +86,13 @@ class TerminalWindowSystem final : public WindowSystem {
     void HandleStop();
     void ReadInput(InputDecoder& decoder, bool evenWhenTooSmall = false);
     void DeliverPending();
+    bool SignalKey(const InputEvent& event);
     void Deliver(const InputEvent& event);
     void DeliverMouse(const InputEvent& event);
     void Sleep(const InputDecoder& decoder, bool readInput, bool untilDeadline);
     void HangUp();
     void UpdateSize();
+    int ProgramKeyRow(int64_t nowMs) const;
     void Render();
     void Write(const std::string& bytes);
     void HoldTypeAhead();
@@ -104,7 +107,10 @@ class TerminalWindowSystem final : public WindowSystem {
     FrameWriter writer_{ColorDepth::Ansi8, GlyphEncoding::Utf8};
     std::string bell_ = "\a";
     std::string clipboard_;
-    std::string captions_[12];
+    std::array<std::string, 12> captions_;
+    uint64_t captionsRevision_ = 0;
+    // Until when a 25-row terminal shows the captions on the legend line, after they changed.
+    int64_t captionNoticeUntil_ = 0;
     std::optional<MessageBoxView> box_;
     InputDecoder boxDecoder_;
     int columns_ = Frame::kWidth;
@@ -124,6 +130,8 @@ class TerminalWindowSystem final : public WindowSystem {
         bool focused[3] = {};
         bool box = false;
         int boxTop = 0;
+        uint64_t captions = 0;
+        int captionRow = 0;  // the row the program keys are drawn on, 0 for none
         bool operator==(const RenderKey&) const = default;
     };
     std::optional<RenderKey> renderedKey_;

@@ -24,6 +24,12 @@ void PrintTo(const InputEvent& event, std::ostream* out) {
         case InputEvent::Kind::Interrupt:
             *out << "Interrupt";
             break;
+        case InputEvent::Kind::Suspend:
+            *out << "Suspend";
+            break;
+        case InputEvent::Kind::Quit:
+            *out << "Quit";
+            break;
     }
 }
 
@@ -70,9 +76,11 @@ struct Row {
     InputEvent expected;
 };
 
-void ExpectTable(const std::vector<Row>& table) {
+// Each row's bytes decode to exactly its one event; `answer` is what the
+// terminal said about its key reports before the keys came.
+void ExpectTable(const std::vector<Row>& table, const std::string& answer = "") {
     for (const Row& row : table) {
-        const std::vector<InputEvent> events = DecodeNow(row.bytes);
+        const std::vector<InputEvent> events = DecodeNow(answer + row.bytes);
         ASSERT_EQ(events.size(), 1u) << testing::PrintToString(std::string(row.bytes));
         EXPECT_EQ(events[0], row.expected) << testing::PrintToString(std::string(row.bytes));
     }
@@ -376,4 +384,89 @@ TEST(InputDecoder, TakeRawHandsBackUndecodedBytes) {
     EXPECT_EQ(decoder.TakeRaw(), "b\x1b[");
     EXPECT_TRUE(decoder.Empty());
     EXPECT_FALSE(decoder.Deadline());
+}
+
+namespace {
+
+InputEvent Kind(InputEvent::Kind kind) {
+    InputEvent event;
+    event.kind = kind;
+    return event;
+}
+
+// The terminals' answers when asked for unambiguous key reports.
+const std::string kKittyAnswer = "\x1b[?5u";
+const std::string kModifyOtherKeysAnswer = "\x1b[>4;2m";
+
+}  // namespace
+
+TEST(InputDecoder, KittyProtocolReportsGiveTheKeysOfTheLegacyBytes) {
+    ExpectTable(
+        {
+            {"\x1b[27u", Key(VkEscape, 0, 27)},
+            {"\x1b[49;3u", Key('1', AltKey)},
+            {"\x1b[223;3u", Key(VkOem4, AltKey)},      // German: Alt+ß
+            {"\x1b[45;3u", Key(VkOem4, AltKey)},       // US: Alt+-
+            {"\x1b[180::61;3u", Key(VkOem6, AltKey)},  // German ´, placed where US has =
+            {"\x1b[38::49;3u", Key('1', AltKey)},      // French: the & key is the 1 key
+            {"\x1b[49:33;4u", Key(VkOemMinus, AltKey | ShiftKey, '!')},  // Alt+Shift+1 stays '!'
+            {"\x1b[57400;3u", Key(0x61, AltKey, '1')},  // Alt with the keypad's 1: no program key
+            {"\x1b[127;2u", Key(VkBack, ShiftKey, 8)},
+            {"\x1b[9;2u", Key(VkTab, ShiftKey, 9)},
+            {"\x1b[13;2u", Key(VkReturn, ShiftKey, 13)},
+            {"\x1b[97;5u", Key('A', CtrlKey, 1)},
+            {"\x1b[105;5u", Key('I', CtrlKey, 9)},  // Ctrl+I, no longer Tab
+            {"\x1b[97;3u", Key('A', AltKey, 'a')},
+            {"\x1b[97;7u", Key('A', CtrlKey | AltKey, 1)},
+            {"\x1b[32;5u", Key(VkSpace, CtrlKey, 0)},
+            {"\x1b[57414u", Key(VkReturn, 0, 13)},  // the keypad's Enter
+            // The keys that the terminal would otherwise have made signals of.
+            {"\x1b[99;5u", Kind(InputEvent::Kind::Interrupt)},
+            {"\x1b[122;5u", Kind(InputEvent::Kind::Suspend)},
+            {"\x1b[92;5u", Kind(InputEvent::Kind::Quit)},
+        },
+        kKittyAnswer);
+    // A release, the keypad's middle key and keys beyond F12 are no key strokes.
+    EXPECT_TRUE(DecodeNow(kKittyAnswer + "\x1b[97;1:3u\x1b[57427u\x1b[57376u").empty());
+}
+
+TEST(InputDecoder, ModifyOtherKeysReportsGiveTheKeysOfTheLegacyBytes) {
+    ExpectTable({
+        {"\x1b[27;3;49~", Key('1', AltKey)},
+        {"\x1b[27;3;223~", Key(VkOem4, AltKey)},
+        {"\x1b[27;2;127~", Key(VkBack, ShiftKey, 8)},
+        {"\x1b[27;2;9~", Key(VkTab, ShiftKey, 9)},
+        {"\x1b[27;5;97~", Key('A', CtrlKey, 1)},
+        {"\x1b[27;4;33~", Key(VkOemMinus, AltKey | ShiftKey, '!')},
+        {"\x1b[27;5;99~", Kind(InputEvent::Kind::Interrupt)},
+        {"\x1b[49;3u", Key('1', AltKey)},  // the same in xterm's other format
+    });
+}
+
+TEST(InputDecoder, EscAndADigitAreTwoKeysOnceTheTerminalConfirmsItsReports) {
+    for (const std::string& answer : {kKittyAnswer, kModifyOtherKeysAnswer}) {
+        SCOPED_TRACE(testing::PrintToString(answer));
+        EXPECT_EQ(DecodeNow(answer + "\x1b" + "1"),
+                  (std::vector<InputEvent>{Key(VkEscape, 0, 27), Key('1', 0, '1')}));
+        EXPECT_EQ(DecodeNow(answer + "\x1b" + "a\x1b\x1b[A"),
+                  (std::vector<InputEvent>{Key(VkEscape, 0, 27), Key('A', 0, 'a'),
+                                           Key(VkEscape, 0, 27), Key(VkUp)}));
+        // Sequences still are sequences, also when they come in pieces.
+        InputDecoder decoder;
+        decoder.Feed(answer + "\x1b", 0);
+        EXPECT_FALSE(decoder.Next(0));
+        decoder.Feed("[49;3u\x1b[A", 5);
+        EXPECT_EQ(decoder.Next(5), Key('1', AltKey));
+        EXPECT_EQ(decoder.Next(5), Key(VkUp));
+        // An Esc alone is the Esc key after the delay, as before.
+        decoder.Feed("\x1b", 100);
+        EXPECT_FALSE(decoder.Next(100));
+        EXPECT_EQ(decoder.Next(125), Key(VkEscape, 0, 27));
+    }
+    // No answer, a kitty answer without the flag in force, a modifyOtherKeys
+    // level below 2, the answer to another question: the old decoding holds.
+    for (const std::string answer : {"", "\x1b[?0u", "\x1b[>4;1m", "\x1b[?62;22c"}) {
+        SCOPED_TRACE(testing::PrintToString(answer));
+        EXPECT_EQ(DecodeNow(answer + "\x1b" + "1"), std::vector<InputEvent>{Key('1', AltKey)});
+    }
 }

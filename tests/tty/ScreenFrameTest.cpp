@@ -297,3 +297,32 @@ TEST(FrameWriter, NoticeWrapsToTheTerminal) {
     EXPECT_FALSE(screen.CursorVisible());
     EXPECT_FALSE(writer.Valid());
 }
+
+TEST(ProgramKeys, AllTwelveKeysFitIntoOneRowWithTheLongestCaptionsCutFirst) {
+    auto row = [](const std::array<std::string, 12>& captions) {
+        Frame frame;
+        DrawProgramKeys(frame, Frame::kProgramKeyRow, captions);
+        std::string text, keys;
+        for (int x = 1; x <= Frame::kWidth; ++x) {
+            const FrameCell& cell = frame.At(x, Frame::kProgramKeyRow);
+            AppendUtf8(text, cell.ch);
+            keys += cell.fg == 0x0000FF ? 'K' : '.';
+            EXPECT_EQ(cell.bg, kStatusLineGround);
+        }
+        return text + "\n" + keys;
+    };
+    // One long caption among short ones: the keys lose their "Alt+" but the first,
+    // and only the long caption is cut.
+    EXPECT_EQ(row({"KUNDEN", "", "LIEFERANTEN", std::string(60, 'L'), "", "", "", "", "", "", "",
+                   "ARTIKEL"}),
+              " Alt+1 KUNDEN  3 LIEFERANTEN  4 " + std::string(36, 'L') +
+                  "\u2026  \u00B4 ARTIKEL\n"
+                  ".KKKKK.........K..............K" +
+                  std::string(40, '.') + "K........");
+    std::array<std::string, 12> all;
+    for (int i = 0; i < 12; ++i) all[i] = "KUNDEN" + std::to_string(10 + i);
+    EXPECT_EQ(row(all),
+              " Alt+1 KUN  2 KUN  3 KUN  4 KUN  5 KUN  6 KU  7 KU  8 KU  9 KU  0 KU  \u00DF KU  "
+              "\u00B4 KU\n"
+              ".KKKKK......K......K......K......K......K.....K.....K.....K.....K.....K.....K...");
+}

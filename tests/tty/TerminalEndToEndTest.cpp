@@ -33,10 +33,13 @@ bool Before(const std::string& output, const char* first, const char* second) {
     return a != std::string::npos && b != std::string::npos && a < b;
 }
 
-// Mouse and paste reporting off in the reverse order they were turned on, the
-// normal screen back, the cursor shown, and the line discipline as before.
+// Key reports, mouse and paste reporting off in the reverse order they were
+// turned on, the normal screen back, the cursor shown, and the line discipline
+// as before.
 void ExpectGivenBack(const PtySession& session) {
     const VtScreen& screen = session.Screen();
+    EXPECT_EQ(screen.KeyboardFlags(), 0);
+    EXPECT_EQ(screen.ModifyOtherKeys(), 0);
     EXPECT_FALSE(screen.Mode(2004));
     EXPECT_FALSE(screen.Mode(1006));
     EXPECT_FALSE(screen.Mode(1000));
@@ -47,6 +50,8 @@ void ExpectGivenBack(const PtySession& session) {
     EXPECT_TRUE(Before(out, "\x1b[?1049h", "\x1b[?1000h"));
     EXPECT_TRUE(Before(out, "\x1b[?1000h", "\x1b[?1006h"));
     EXPECT_TRUE(Before(out, "\x1b[?1006h", "\x1b[?2004h"));
+    EXPECT_TRUE(Before(out, "\x1b[?2004h", "\x1b[>5u"));
+    EXPECT_TRUE(Before(out, "\x1b[<u", "\x1b[?2004l"));
     EXPECT_TRUE(Before(out, "\x1b[?2004l", "\x1b[?1006l"));
     EXPECT_TRUE(Before(out, "\x1b[?1006l", "\x1b[?1000l"));
     EXPECT_TRUE(Before(out, "\x1b[?1000l", "\x1b[?1049l"));
@@ -74,6 +79,8 @@ TEST(TerminalEndToEnd, TypedKeysAppearInTheStationsColours) {
     EXPECT_TRUE(screen.Mode(1049));
     EXPECT_TRUE(screen.Mode(2004));
     EXPECT_FALSE(screen.Mode(7));
+    EXPECT_EQ(screen.KeyboardFlags(), 5);
+    EXPECT_EQ(screen.ModifyOtherKeys(), 2);
 
     // Colours straight from the station's values: blue ground, silver lines,
     // a black underlined input field, the frame glyphs.
@@ -98,6 +105,84 @@ TEST(TerminalEndToEnd, TypedKeysAppearInTheStationsColours) {
     ASSERT_TRUE(session.WaitForText(": Programmtaste 1 "));
     session.Send("\x1b[24~");  // F12, with the code of F10: the demo's normal end
     ExpectExit(session, 0);
+    ExpectGivenBack(session);
+}
+
+TEST(TerminalEndToEnd, ConfirmedKeyReportsAndTheirWayBack) {
+    PtySession session(KELBRIN_TTY_DEMO, {}, Options());
+    ASSERT_TRUE(session.WaitForText(kReady));
+    // The terminal answers that the kitty protocol's flags are in force.
+    session.Send(
+        "\x1b[?5u\x1b"
+        "1");
+    ASSERT_TRUE(session.WaitForText(": Zeichen '1' 49")) << session.Screen().Text();
+    EXPECT_TRUE(session.Screen().Contains(": Zeichen 27"));
+    session.Send("\x1b[49;3u");
+    ASSERT_TRUE(session.WaitForText(": Programmtaste 1 "));
+
+    // Ctrl+Z reported as a key suspends all the same: the key reports go with
+    // the terminal and come back with it.
+    const std::size_t before = session.Output().size();
+    session.Send("\x1b[122;5u");
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& screen) {
+        return session.Output().find("\x1b[?1049h", before) != std::string::npos &&
+               screen.KeyboardFlags() == 5 && screen.Contains(kReady);
+    }));
+    const std::string after = session.Output().substr(before);
+    EXPECT_TRUE(Before(after, "\x1b[<u", "\x1b[?1049l"));
+    EXPECT_TRUE(Before(after, "\x1b[?1049l", "\x1b[>5u"));
+
+    session.Send("\x1b[99;5u");  // Ctrl+C reported as a key is Stop
+    ExpectExit(session, kStopExitCode);
+    ExpectGivenBack(session);
+}
+
+TEST(TerminalEndToEnd, ProgramKeyCaptionsOnTheirOwnRowOrBrieflyOnTheLegendLine) {
+    PtySession::Options options = Options();
+    options.environment.emplace_back("COLORTERM", "truecolor");
+    PtySession session(KELBRIN_TTY_DEMO, {}, options);
+    ASSERT_TRUE(session.WaitForText(kReady));
+    const VtScreen& screen = session.Screen();
+    const std::string keys = " Alt+1 KUNDEN  Alt+2 LIEFERANTEN  Alt+\u00B4 ARTIKEL";
+    auto startsWith = [](const std::string& row, const std::string& text) {
+        return row.compare(0, text.size(), text) == 0;
+    };
+
+    // Only 25 rows: the legend line shows the new captions until the next key.
+    session.Send("\x1b[15~");  // F5
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) { return startsWith(s.Row(25), keys); }))
+        << screen.Text();
+    EXPECT_EQ(screen.At(2, 25).fg, VtColor::Rgb(0xFF0000));  // key names red,
+    EXPECT_EQ(screen.At(8, 25).fg, VtColor::Rgb(0x444444));  // captions grey,
+    EXPECT_EQ(screen.At(8, 25).bg, VtColor::Rgb(0xC0C0C0));  // as in the legends
+    EXPECT_EQ(screen.CursorY(), 2);
+    session.Send("x");
+    ASSERT_TRUE(session.WaitForText("Eingabe: x")) << screen.Text();
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_FALSE(screen.Contains("KUNDEN"));
+
+    // With room below the screen they get a row of their own, drawn again
+    // after the resize; the screen and its cursor stay where they were.
+    session.Resize(80, 27);
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) {
+        return startsWith(s.Row(26), keys) && s.CursorY() == 2 && s.CursorX() == 11;
+    })) << screen.Text();
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_EQ(screen.At(80, 26).bg, VtColor::Rgb(0xC0C0C0));
+    EXPECT_EQ(screen.At(1, 27).bg, VtColor{});
+
+    // Taken away, the row goes; given again, it comes back and the legend line stays.
+    session.Send("\x1b[15~");
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) {
+        return s.Row(26) == std::string(80, ' ') && s.At(80, 26).bg == VtColor{};
+    })) << screen.Text();
+    session.Send("\x1b[15~");
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) { return startsWith(s.Row(26), keys); }));
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_EQ(screen.CursorY(), 2);
+
+    session.Send("\x03");
+    ExpectExit(session, kStopExitCode);
     ExpectGivenBack(session);
 }
 

@@ -3,8 +3,9 @@
 // console as the station's does and then shows every key it reads, every click
 // and every paste.
 //
-// F7 opens a long message box, F8 rings the bell, F9 gives the session up
-// (Start returns), F12 ends with exit code 0; Stop (Ctrl+C) ends with 3.
+// F5 gives three program keys captions, or takes them away again, F7 opens a
+// long message box, F8 rings the bell, F9 gives the session up (Start
+// returns), F12 ends with exit code 0; Stop (Ctrl+C) ends with 3.
 // KELBRIN_TTY_DEMO_SLOW=<ms> waits that long after each key, like a busy station.
 #include <unistd.h>
 
@@ -102,7 +103,12 @@ class EchoForm : public HostEvents {
                 ShowInput();
             }
             if (keyChar != 0) continue;
-            if (scan == ScanF7) {
+            if (scan == ScanF5) {
+                captioned_ = !captioned_;
+                windowSystem_.SetProgramKeyCaption(0, captioned_ ? "KUNDEN" : "");
+                windowSystem_.SetProgramKeyCaption(1, captioned_ ? "LIEFERANTEN" : "");
+                windowSystem_.SetProgramKeyCaption(11, captioned_ ? "ARTIKEL" : "");
+            } else if (scan == ScanF7) {
                 std::string text = "Zeichen:      Funktion:\r\n";
                 for (char letter = 'A'; letter <= 'Z'; ++letter) {
                     text += "         " + std::string(1, letter) + "   \tTyp " +
@@ -168,7 +174,7 @@ class EchoForm : public HostEvents {
         MoveCursor(1, 1);
         WriteText("Kelbrin Terminal-Probe");
         MoveCursor(1, 25);
-        WriteText(" F7 \u00DCbersicht  F8 Ton  F9 Aufgeben  F12 Ende  Strg+C Stop"_oem);
+        WriteText(" F5 Tasten  F7 \u00DCbersicht  F8 Ton  F9 Aufgeben  F12 Ende  Strg+C Stop"_oem);
         SetBackColor(kBlue);
         SetForeColor(kDarkGrey);
         MoveCursor(1, 3);
@@ -210,6 +216,7 @@ class EchoForm : public HostEvents {
     RichEdit main_, status_, legend_;
     bool started_ = false;
     bool clicked_ = false;
+    bool captioned_ = false;
     int clickX_ = 0, clickY_ = 0;
     std::string input_;
     std::vector<std::string> log_;

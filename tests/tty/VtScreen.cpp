@@ -172,8 +172,12 @@ void VtScreen::Erase(int fromX, int fromY, int toX, int toY) {
 
 void VtScreen::Csi(char final) {
     std::string text = params_;
-    const bool isPrivate = !text.empty() && text.front() == '?';
-    if (isPrivate) text.erase(0, 1);
+    char marker = 0;
+    if (!text.empty() && std::string_view("<=>?").find(text.front()) != std::string_view::npos) {
+        marker = text.front();
+        text.erase(0, 1);
+    }
+    const bool isPrivate = marker == '?';
     std::vector<int> params;
     int value = 0;
     bool have = false;
@@ -228,7 +232,19 @@ void VtScreen::Csi(char final) {
             break;
         }
         case 'm':
-            Sgr(params);
+            if (marker == '>' && param(0, 0) == 4) {
+                modifyOtherKeys_ = params.size() > 1 ? std::max(0, params[1]) : 0;
+            } else if (marker == 0) {
+                Sgr(params);
+            }
+            break;
+        case 'u':
+            if (marker == '>') {
+                keyboardFlags_.push_back(std::max(0, params.empty() ? 0 : params[0]));
+            } else if (marker == '<') {
+                for (int n = param(0, 1); n > 0 && !keyboardFlags_.empty(); --n)
+                    keyboardFlags_.pop_back();
+            }
             break;
         case 'h':
         case 'l':

@@ -2,7 +2,8 @@
 // to its terminal onto a grid of cells, so tests can read back what an
 // operator would see. It knows what the terminal host sends (cursor moves,
 // erasing, SGR colours and underline, private modes) and the usual control
-// characters; anything else is skipped.
+// characters, and the requests for unambiguous key reports; anything else is
+// skipped.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -51,6 +52,10 @@ class VtScreen {
     // A private mode set with CSI ? n h (off after CSI ? n l); modes 7 and 25 start on.
     bool Mode(int mode) const;
     int Bells() const { return bells_; }
+    // The kitty keyboard protocol's flags in force (pushed with CSI > n u,
+    // popped with CSI < n u), and xterm's modifyOtherKeys level (CSI > 4 ; n m).
+    int KeyboardFlags() const { return keyboardFlags_.empty() ? 0 : keyboardFlags_.back(); }
+    int ModifyOtherKeys() const { return modifyOtherKeys_; }
 
   private:
     enum class State { Ground, Escape, Csi, Osc, OscEscape, Charset };
@@ -68,6 +73,8 @@ class VtScreen {
     VtCell pen_;
     std::map<int, bool> modes_;
     int bells_ = 0;
+    std::vector<int> keyboardFlags_;
+    int modifyOtherKeys_ = 0;
     State state_ = State::Ground;
     std::string params_;
     std::string utf8_;
