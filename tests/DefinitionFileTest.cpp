@@ -338,7 +338,7 @@ TEST_F(DefinitionFiles, DamagedFilesAreRefusedAndChangeNothing) {
         {"eintrag.def", keysEnd + entry.substr(0, 6), notDefinition},
         {"liste.def", keysEnd + entry, notDefinition},
         {"marke.def", whole + "ExtF", notDefinition},
-        {"breite.def", whole + wide.substr(0, 10), notDefinition},
+        {"breite.def", whole + wide.substr(0, 11), notDefinition},
         {"zeilen.def", whole + wide + std::string(100, ' '), notDefinition},
         {"extra.def", whole + "ExtFld01" + std::string(12, '\0'), notDefinition},
         {"alt.def", old, notDefinition},
