@@ -244,6 +244,15 @@ TEST_F(DefinitionFiles, WideScreensAreConvertedToEightyColumns) {
     ASSERT_EQ(FieldCount, 2);
     EXPECT_EQ(FieldTable[1].ScreenPos, 81);
     EXPECT_EQ(FieldTable[2].ScreenPos, 86);
+
+    // One column short of 80: cell 80 is line 2, column 1 as well.
+    std::string narrow = "ExtScr01";
+    Put16(narrow, 79);
+    Put16(narrow, 25);
+    dir.Write("schmal.def", Current({{1, 80, 5, 'A'}}) + narrow);
+    ReadShowing("schmal.def");
+    ASSERT_EQ(FieldCount, 1);
+    EXPECT_EQ(FieldTable[1].ScreenPos, 81);
 }
 
 TEST_F(DefinitionFiles, FailuresAndTheStateTheyLeave) {

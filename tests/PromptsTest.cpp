@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
@@ -139,22 +141,32 @@ TEST_F(Prompts, LongMessagesBreakBetweenWordsBelowTheirStart) {
                                                            pad(indent + "yyyy z"), blank}));
 }
 
-TEST(TextUtils, FoldingsKeepUmlautsAndFoldAccents) {
-    EXPECT_EQ(ToLowerFold(225), 225);  // ß
-    EXPECT_EQ(ToUpperFold(225), 225);
-    EXPECT_EQ(ToUpperFold(130), 'E');  // é
-    EXPECT_EQ(ToLowerFold(144), 'e');  // É
-    EXPECT_EQ(ToUpperFold(132), 142);  // ä
-    EXPECT_EQ(ToLowerFold(154), 129);  // Ü
-    EXPECT_EQ(ToLowerFold('Q'), 'q');
-    EXPECT_EQ(ToUpperFold('{'), '{');
-    std::string folded;
+TEST(TextUtils, FoldingsFollowTheirTablesForEveryByte) {
+    // Umlauts keep their dots, accented vowels lose their accents, ß stays.
+    const std::map<int, std::pair<int, int>> folded = {
+        // byte: lower, upper
+        {142, {132, 142}}, {153, {148, 153}}, {154, {129, 154}}, {132, {132, 142}},
+        {148, {148, 153}}, {129, {129, 154}}, {130, {'e', 'E'}}, {144, {'e', 'E'}},
+        {160, {'a', 'A'}}, {181, {'a', 'A'}}, {161, {'i', 'I'}}, {214, {'i', 'I'}},
+        {162, {'o', 'O'}}, {224, {'o', 'O'}}, {163, {'u', 'U'}}, {233, {'u', 'U'}}};
+    for (int c = 0; c < 256; ++c) {
+        int lower = c >= 'A' && c <= 'Z' ? c + 32 : c;
+        int upper = c >= 'a' && c <= 'z' ? c - 32 : c;
+        if (const auto it = folded.find(c); it != folded.end()) {
+            lower = it->second.first;
+            upper = it->second.second;
+        }
+        const bool kept = (upper >= '0' && upper <= '9') || (upper >= 'A' && upper <= 'Z') ||
+                          upper == 142 || upper == 153 || upper == 154 || upper == 225;
+        const auto byte = static_cast<uint8_t>(c);
+        ASSERT_EQ(ToLowerFold(byte), lower) << c;
+        ASSERT_EQ(ToUpperFold(byte), upper) << c;
+        ASSERT_EQ(MatchFold(byte), kept ? upper : ' ') << c;
+    }
+    std::string street;
     for (char ch : std::string("Str."))
-        folded += static_cast<char>(MatchFold(static_cast<uint8_t>(ch)));
-    EXPECT_EQ(folded, "STR ");
-    EXPECT_EQ(MatchFold(148), 153);  // ö
-    EXPECT_EQ(MatchFold(0), ' ');
-    EXPECT_EQ(MatchFold('7'), '7');
+        street += static_cast<char>(MatchFold(static_cast<uint8_t>(ch)));
+    EXPECT_EQ(street, "STR ");
 }
 
 TEST(TextUtils, DecimalsAndVisibleCharacters) {

@@ -170,6 +170,7 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     EXPECT_EQ(LayoutCell(1, 2), EmptyCell);
     EXPECT_EQ(LayoutCell(80, 2), 'Z');
     EXPECT_EQ(station.Cell(4, 2).color, kBlack);  // text: dark grey on blue shows black
+    EXPECT_EQ(station.Cell(10, 2).color, kGrey);  // an empty cell after it
     EXPECT_TRUE(station.Cell(4, 2).underline);
     EXPECT_FALSE(LayoutTextEditorActive);
     const std::string journal = dir.Read("KELBRIN4.CR1");
