@@ -23,7 +23,7 @@
 #include "host/qt/QtHost.h"
 #include "host/qt/QtWindowSystem.h"
 #include "host/qt/StationWindow.h"
-#include "host/qt/demo/EchoStation.h"
+#include "tests/qt/demo/EchoStation.h"
 #include "platform/CodePage.h"
 #include "tests/qt/QtTestApp.h"
 

@@ -12,7 +12,7 @@
 
 #include "host/qt/QtHost.h"
 #include "host/qt/StationWindow.h"
-#include "host/qt/demo/EchoStation.h"
+#include "tests/qt/demo/EchoStation.h"
 
 int main(int argc, char** argv) {
     bool autoStart = false;
