@@ -5,7 +5,6 @@
 //
 // --start presses Start as soon as the window shows.
 #include <QApplication>
-#include <QPushButton>
 #include <QTimer>
 #include <cstring>
 #include <memory>
@@ -25,7 +24,7 @@ int main(int argc, char** argv) {
             QTimer::singleShot(300, [] {
                 for (QWidget* widget : QApplication::topLevelWidgets()) {
                     if (auto* window = qobject_cast<StationWindow*>(widget)) {
-                        window->StartButton().click();
+                        window->PressStart();
                     }
                 }
             });
