@@ -267,43 +267,35 @@ void OperatorWithAFailingDisk(const std::filesystem::path& dir) {
 }
 
 // Runs in the child: the station's main job, typed into the window all at
-// once (keys wait in order until the station reads them).
+// once, right after Start (keys wait in order until the station reads them).
 void OperatorKeyingAndVerifying(const std::filesystem::path& dir) {
-    StationInWindow station(dir);
-    StationWindow& window = station.window;
-    QWidget* view = &window.MainView();
-    auto type = [view](const QString& text) {
-        for (QChar c : text) {
-            if (c == QLatin1Char('\r')) {
-                QTest::keyClick(view, Qt::Key_Return);
-            } else {
-                QTest::keyClicks(view, QString(c));
-            }
-        }
-    };
+    OperatorAtTheWindow op(dir);
     QTimer::singleShot(0, [&] {
-        type(QStringLiteral("a4\rn+3\re+2\r"));
-        QTest::keyClick(view, Qt::Key_F9);
-        type(QStringLiteral("abcd12\refgh7\rijkl345"));
-        QTest::keyClick(view, Qt::Key_F9);
-        QTest::keyClick(view, Qt::Key_Home);
-        type(QStringLiteral("abcd12efgh7ijkl345"));
-        QTest::keyClick(view, Qt::Key_F1);
-        type(QStringLiteral("n"));
+        op.Type(QStringLiteral("a4\rn+3\re+2\r"));
+        op.Key(Qt::Key_F9);
+        op.Type(QStringLiteral("abcd12\refgh7\rijkl345"));
+        op.Key(Qt::Key_F9);
+        op.Key(Qt::Key_Home);
+        op.Type(QStringLiteral("abcd12efgh7ijkl345"));
+        op.Key(Qt::Key_F1);
+        op.Type(QStringLiteral("n"));
     });
-    QTest::mouseClick(&window.StartButton(), Qt::LeftButton);
-    QTest::qWait(20000);  // the station ends the process long before
-    std::_Exit(13);
+    op.Run(Qt::LeftButton);
+}
+
+// An empty working directory of its own for a test.
+std::filesystem::path FreshDir(const char* name) {
+    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
 }
 
 }  // namespace
 
 TEST(WindowDeathTest, LayOutKeyVerifyAndLeave) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "kelbrin_window_keying";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = FreshDir("kelbrin_window_keying");
     EXPECT_EXIT(OperatorKeyingAndVerifying(dir), testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadFile(dir / "KELBRIN4.CR2").substr(0, 27), "abcd 12\r\nefgh  7\r\nijkl345\r\n");
     std::filesystem::remove_all(dir);
@@ -311,10 +303,7 @@ TEST(WindowDeathTest, LayOutKeyVerifyAndLeave) {
 
 TEST(WindowFailureDeathTest, AFailingJournalWriteIsShownAndTheWindowGoesOn) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "kelbrin_window_failure";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = FreshDir("kelbrin_window_failure");
     EXPECT_EXIT(OperatorWithAFailingDisk(dir), testing::ExitedWithCode(0), "");
     EXPECT_EQ(JournalFieldCount(dir), 2);
     std::filesystem::remove_all(dir);
@@ -322,10 +311,7 @@ TEST(WindowFailureDeathTest, AFailingJournalWriteIsShownAndTheWindowGoesOn) {
 
 TEST(WindowClicksDeathTest, ClicksWithoutMeaningMoveNoCursorAndCopyNothing) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "kelbrin_window_clicks";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = FreshDir("kelbrin_window_clicks");
     // Started with the right button, stopped with the right button.
     EXPECT_EXIT(OperatorClickingAround(dir), testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadFile(dir / "report.txt"),
@@ -338,10 +324,7 @@ TEST(WindowClicksDeathTest, ClicksWithoutMeaningMoveNoCursorAndCopyNothing) {
 
 TEST(WindowClicksDeathTest, DragCopiesClickMovesRightClickPastesAndStopKeeps) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const std::filesystem::path dir =
-        std::filesystem::path(testing::TempDir()) / "kelbrin_window_copy";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = FreshDir("kelbrin_window_copy");
     // Stopped with the middle button.
     EXPECT_EXIT(OperatorCopyingAndPasting(dir), testing::ExitedWithCode(0), "");
     // The drag from the third cell back to the first copies them and puts the
