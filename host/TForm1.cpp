@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "console/WinCrt.h"
 #include "core/DefinitionScreen.h"
@@ -128,13 +129,20 @@ void TForm1::HotkeyClick(int n) {
 }
 
 void TForm1::SelectCell(int x, int y) {
-    if (x < 1 || x > 80 || y < 2 || y > 24) return;
-    RichEdit1.Select((y - 2) * kMainLineStride + (x - 1), 0);
+    clickedCell_ = x < 1 || x > 80 || y < 2 || y > 24 ? -1 : (y - 2) * kMainLineStride + (x - 1);
 }
 
 void TForm1::MouseDown(MouseButton button) {
-    if (!StartGuard || NtPlatform) return;
-    Click(button);
+    const int cell = std::exchange(clickedCell_, -1);
+    pressedCell_ = -1;
+    if (!StartGuard) return;
+    // Only the left button places the caret: a middle or right click moving the
+    // shown cursor would leave it away from where the keys go.
+    if (button == MouseButton::Left && cell >= 0) {
+        RichEdit1.Select(cell, 0);
+        pressedCell_ = cell;
+    }
+    if (!NtPlatform) Click(button);
 }
 
 void TForm1::MouseUp(MouseButton button) {
@@ -148,7 +156,8 @@ void TForm1::Click(MouseButton button) {
         if (button != MouseButton::Left) return;
 
         const int s = RichEdit1.SelectionStart();
-        ClipboardCopy();
+        if (OperatorSelection()) ClipboardCopy();
+        pressedCell_ = -1;
         const int oldX = CursorX;
         const int oldY = CursorY;
         const bool outsideFields = CursorRecordPos() > RecordLength();
@@ -193,6 +202,17 @@ void TForm1::Click(MouseButton button) {
     } catch (const InOutError& error) {
         ReportInOutError(error.code);
     }
+}
+
+// Whether the main area holds a selection the operator dragged from the cell
+// the left button went down on. The console's cursor is a one-character
+// selection too, and a write leaves the written text selected: copying those
+// on every click would overwrite the operator's clipboard for nothing.
+bool TForm1::OperatorSelection() const {
+    if (pressedCell_ < 0) return false;
+    const int start = RichEdit1.SelectionStart();
+    const int length = RichEdit1.SelectionLength();
+    return length > 1 && (start == pressedCell_ || start + length - 1 == pressedCell_);
 }
 
 void TForm1::ClipboardPaste() {

@@ -44,9 +44,10 @@ class TForm1 : public HostEvents {
     // input method): it is keyed like a plain character.
     void KeyPress(char32_t character) override;
 
-    // Clicks on the main area. The host first puts RichEdit1's caret on the
-    // clicked cell (SelectCell); press and release then act as the platform
-    // family decides (NtPlatform: on release).
+    // Clicks on the main area. The host first names the clicked cell
+    // (SelectCell); a press of the left button puts RichEdit1's caret there,
+    // and press or release then act as the platform family decides
+    // (NtPlatform: on release). The other buttons never move the caret.
     void SelectCell(int x, int y) override;
     void MouseDown(MouseButton button) override;
     void MouseUp(MouseButton button) override;
@@ -77,9 +78,12 @@ class TForm1 : public HostEvents {
 
   private:
     void Click(MouseButton button);
+    bool OperatorSelection() const;
     void SaveAndEnd();
     void ReportInOutError(int code);
 
     WindowSystem& windowSystem_;
     std::function<void()> session_;
+    int clickedCell_ = -1;  // character index SelectCell named for the next press
+    int pressedCell_ = -1;  // where the left button went down on the main area
 };

@@ -167,8 +167,10 @@ StationWindow::StationWindow(HostEvents& form, WindowSystem& windowSystem, QWidg
         button->setFocusPolicy(Qt::NoFocus);
         button->setAutoDefault(false);
     }
-    connect(start_, &QPushButton::clicked, this, &StationWindow::PressStart);
-    connect(stop_, &QPushButton::clicked, this, &StationWindow::PressStop);
+    // Start and Stop act when a mouse button goes down on them, whichever it
+    // is; the program keys are ordinary buttons (a left click).
+    start_->installEventFilter(this);
+    stop_->installEventFilter(this);
 
     status_ = new ScreenView(form.StatusControl(), 1, kLineGround, column_);
     main_ = new ScreenView(form.MainAreaControl(), kMainRows, kMainGround, column_);
@@ -322,6 +324,23 @@ void StationWindow::PressStart() {
 void StationWindow::PressStop() {
     CallStation(windowSystem_, [this] { form_.StopDown(); });
     SyncScreens();
+}
+
+bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == start_ || watched == stop_) && (event->type() == QEvent::MouseButtonPress ||
+                                                    event->type() == QEvent::MouseButtonDblClick)) {
+        MouseButton button;
+        if (!ToStationButton(static_cast<QMouseEvent*>(event)->button(), button)) return true;
+        if (watched == start_) {
+            PressStart();
+        } else {
+            PressStop();
+        }
+        // Taken here: the button's own press handling would wait for a release
+        // that may come after the station ended or showed a box.
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void StationWindow::closeEvent(QCloseEvent* event) {

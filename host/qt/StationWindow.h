@@ -49,6 +49,10 @@ class StationWindow : public QWidget, private ScreenView::Input {
     void SetProgramKeyCaption(int index, const QString& caption);
     void ShowMessage(const QString& caption, const QString& text);
 
+    // What a press on Start or Stop does, with any mouse button.
+    void PressStart();
+    void PressStop();
+
     // The screen's size factor (1 = design size). The font follows it as far
     // as the window has room for all 25 rows.
     void SetScreenScale(double factor);
@@ -56,14 +60,13 @@ class StationWindow : public QWidget, private ScreenView::Input {
     int FontPixelSize() const { return fontPixels_; }
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
   private:
-    void PressStart();
-    void PressStop();
     void ApplyScale();
     QSize RequiredSize(int pixels) const;
 

@@ -23,9 +23,9 @@
 #include "host/qt/QtHost.h"
 #include "host/qt/QtWindowSystem.h"
 #include "host/qt/StationWindow.h"
-#include "host/qt/demo/EchoStation.h"
 #include "platform/CodePage.h"
 #include "tests/qt/QtTestApp.h"
+#include "tests/qt/demo/EchoStation.h"
 
 namespace {
 
@@ -123,6 +123,9 @@ TEST_F(StationWindowTest, ProgramKeyButtonsDeliverTheirCodesAndShowTheirCaptions
         for (int index : {0, 9, 10, 11}) {
             QTest::mouseClick(&window.ProgramKeyButton(index), Qt::LeftButton);
         }
+        // Only a left click is a program key.
+        QTest::mouseClick(&window.ProgramKeyButton(1), Qt::RightButton);
+        QTest::mouseClick(&window.ProgramKeyButton(1), Qt::MiddleButton);
         Type(Qt::Key_Escape);
     });
     ASSERT_EQ(station.Keys().size(), 5u);

@@ -5,14 +5,13 @@
 //
 // --start presses Start as soon as the window shows.
 #include <QApplication>
-#include <QPushButton>
 #include <QTimer>
 #include <cstring>
 #include <memory>
 
 #include "host/qt/QtHost.h"
 #include "host/qt/StationWindow.h"
-#include "host/qt/demo/EchoStation.h"
+#include "tests/qt/demo/EchoStation.h"
 
 int main(int argc, char** argv) {
     bool autoStart = false;
@@ -25,7 +24,7 @@ int main(int argc, char** argv) {
             QTimer::singleShot(300, [] {
                 for (QWidget* widget : QApplication::topLevelWidgets()) {
                     if (auto* window = qobject_cast<StationWindow*>(widget)) {
-                        window->StartButton().click();
+                        window->PressStart();
                     }
                 }
             });

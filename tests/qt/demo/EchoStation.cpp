@@ -1,4 +1,4 @@
-#include "host/qt/demo/EchoStation.h"
+#include "tests/qt/demo/EchoStation.h"
 
 #include <cstdio>
 
