@@ -22,7 +22,7 @@
 #
 # Example: the window demo, started at once, with a few keys typed:
 #   scripts/screenshot.sh -o /tmp/demo.png -x 'type Kelbrin' -- \
-#       build-qt/host/qt/kelbrin_qt_demo --start
+#       build/tests/qt/kelbrin_qt_demo --start
 #
 # Needs: xvfb, xdotool, imagemagick.
 set -euo pipefail
