@@ -21,14 +21,21 @@ void PrintHelp() {
         "Aufruf: kelbrin4 [--terminal]\n"
         "\n"
         "Kelbrin ist eine Erfassungsstation: Satzaufbau festlegen, Sätze erfassen\n"
-        "und prüfen, Daten als Datei weitergeben.\n"
+        "und prüfen, Daten als Datei weitergeben (ASCII, ASCII-TAB, zwei\n"
+        "EBCDIC-Formen) oder drucken.\n"
         "\n"
-        "Die Station arbeitet im aktuellen Verzeichnis. Sie öffnet ihr Fenster,\n"
-        "wenn eine grafische Oberfläche da ist, und läuft sonst im Terminal.\n"
+        "Die Station arbeitet im aktuellen Verzeichnis; der Starter kelbrin startet\n"
+        "sie in ~/kelbrin (oder $KELBRIN_HOME). Sie öffnet ihr Fenster, wenn eine\n"
+        "grafische Oberfläche da ist, und läuft sonst im Terminal.\n"
         "\n"
         "  --terminal   im Terminal laufen, auch wenn ein Fenster ginge\n"
-        "  --help       diese Hilfe zeigen\n"
-        "  --version    die Fassung zeigen");
+        "  -h, --help   diese Hilfe zeigen\n"
+        "  --version    die Fassung zeigen\n"
+        "\n"
+        "Umgebung: KELBRIN_PRINTER  Datei oder Gerät für den Ausdruck (sonst lp)\n"
+        "          ESCDELAY         im Terminal: Millisekunden nach Esc (Vorgabe 25)\n"
+        "\n"
+        "Mehr: man kelbrin4; Bedienungsanleitung: docs/bedienung.md");
 }
 
 bool HasDisplay() {
