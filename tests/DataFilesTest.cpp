@@ -2,11 +2,15 @@
 // what a failing disk or a Stop in the middle leaves behind.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "console/ConsoleKeyboard.h"
 #include "core/FieldEngine.h"
@@ -152,6 +156,81 @@ TEST_F(DataFiles, EbcdicNationalCharactersAndEndMarks) {
     EXPECT_EQ(Records(), "ÄÄ "_oem + "\r\n");
     Load("in.dat", ConversionEbcdicDin);
     EXPECT_EQ(Records(), "## \r\n");
+}
+
+TEST_F(DataFiles, EbcdicTablesForEveryByte) {
+    // File byte -> character, as the two EBCDIC forms define them; bytes not
+    // named read as 0.
+    std::array<std::array<uint8_t, 256>, 2> load{};  // [0] #@$*, [1] DIN
+    const auto map = [&](int from, int to, int first) {
+        for (int b = from; b <= to; ++b)
+            load[0][b] = load[1][b] = static_cast<uint8_t>(first + b - from);
+    };
+    for (const auto& [from, to, first] : std::vector<std::tuple<int, int, int>>{
+             {0x00, 0x03, 0x00}, {0x05, 0x05, 0x09}, {0x07, 0x07, 0x7F}, {0x0B, 0x13, 0x0B},
+             {0x16, 0x16, 0x08}, {0x18, 0x19, 0x18}, {0x1C, 0x1F, 0x1C}, {0x25, 0x25, 0x0A},
+             {0x26, 0x26, 0x17}, {0x27, 0x27, 0x1B}, {0x2D, 0x2F, 0x05}, {0x32, 0x32, 0x16},
+             {0x37, 0x37, 0x04}, {0x3C, 0x3D, 0x14}, {0x3F, 0x3F, 0x1A}, {0x40, 0x40, 0x20},
+             {0x4B, 0x4B, 0x2E}, {0x4C, 0x4C, 0x3C}, {0x4D, 0x4D, 0x28}, {0x4E, 0x4E, 0x2B},
+             {0x4F, 0x4F, 0x7C}, {0x50, 0x50, 0x26}, {0x5D, 0x5D, 0x29}, {0x5E, 0x5E, 0x3B},
+             {0x60, 0x60, 0x2D}, {0x61, 0x61, 0x2F}, {0x6B, 0x6B, 0x2C}, {0x6C, 0x6C, 0x25},
+             {0x6D, 0x6D, 0x5F}, {0x6E, 0x6F, 0x3E}, {0x7A, 0x7A, 0x3A}, {0x7D, 0x7D, 0x27},
+             {0x7E, 0x7E, 0x3D}, {0x7F, 0x7F, 0x22}, {0x81, 0x89, 'a'},  {0x91, 0x99, 'j'},
+             {0xA2, 0xA9, 's'},  {0xBB, 0xBD, 0x5B}, {0xC1, 0xC9, 'A'},  {0xD1, 0xD9, 'J'},
+             {0xE2, 0xE9, 'S'},  {0xF0, 0xF9, '0'},  {0xFB, 0xFB, 0x7B}, {0xFD, 0xFD, 0x7D},
+             {0xFF, 0xFF, 0x7E}})
+        map(from, to, first);
+    for (const auto& [b, hash, din] : std::vector<std::tuple<int, int, int>>{{0x4A, 0x60, 0x8E},
+                                                                             {0x5A, 0x21, 0x9A},
+                                                                             {0x5B, 0x9A, 0x24},
+                                                                             {0x5C, 0xE1, 0x2A},
+                                                                             {0x6A, 0x5E, 0x94},
+                                                                             {0x7B, 0x8E, 0x23},
+                                                                             {0x7C, 0x99, 0x40},
+                                                                             {0xA1, 0x00, 0xE1},
+                                                                             {0xC0, 0x00, 0x84},
+                                                                             {0xD0, 0xF8, 0x81},
+                                                                             {0xE0, 0xE0, 0x99}}) {
+        load[0][b] = static_cast<uint8_t>(hash);
+        load[1][b] = static_cast<uint8_t>(din);
+    }
+    // Character -> file byte: the one byte that reads as it, then the shared
+    // codes of the #@$* form and the overpunched 0 of the DIN form.
+    std::array<std::array<uint8_t, 256>, 2> save{};
+    for (int t = 0; t < 2; ++t)
+        for (int b = 0; b < 256; ++b)
+            if (load[t][b] != 0) save[t][load[t][b]] = static_cast<uint8_t>(b);
+    for (const auto& [c, like] : std::vector<std::pair<int, int>>{{0x84, 0x8E},
+                                                                  {0x23, 0x8E},
+                                                                  {0x94, 0x99},
+                                                                  {0x40, 0x99},
+                                                                  {0x81, 0x9A},
+                                                                  {0x24, 0x9A},
+                                                                  {0x2A, 0xE1}})
+        save[0][c] = save[0][like];
+    save[1][0xF8] = save[1][0x81];
+
+    UseLayout({{'A', 256}});
+    std::string every(256, '\0');
+    for (int b = 0; b < 256; ++b) every[b] = static_cast<char>(b);
+    for (const int mode : {ConversionEbcdicHash, ConversionEbcdicDin}) {
+        const auto& expectLoad = load[mode == ConversionEbcdicDin];
+        const auto& expectSave = save[mode == ConversionEbcdicDin];
+        ConversionMode = mode;
+        dir.Write("alle.dat", every);
+        LoadDataFrom("alle.dat");
+        const std::string loaded = Records();
+        ASSERT_EQ(loaded.size(), 256u);
+        for (int b = 0; b < 256; ++b)
+            EXPECT_EQ(uint8_t(loaded[b]), expectLoad[b]) << mode << " " << b;
+
+        Records(every);
+        SaveDataTo("raus.dat");
+        const std::string saved = dir.Read("raus.dat");
+        ASSERT_EQ(saved.size(), 256u);
+        for (int c = 0; c < 256; ++c)  // 0 is written as a blank
+            EXPECT_EQ(uint8_t(saved[c]), expectSave[c == 0 ? ' ' : c]) << mode << " " << c;
+    }
 }
 
 TEST_F(DataFiles, TabLinesFillTheFieldsInOrder) {
