@@ -7,6 +7,7 @@
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
 #include "core/ScreenLayout.h"
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -315,4 +316,50 @@ TEST(FieldTypes, TableAndKinds) {
     EXPECT_EQ(TypeOf('x').Kind, KindNone);  // no type letter: harmless
     EXPECT_EQ(TypeOf(0).Flags, 0);
     for (char letter = 'A'; letter <= 'Z'; ++letter) EXPECT_NE(TypeOf(letter).Kind, KindNone);
+
+    // Every row: the name the status line shows, the kind, and what the type does.
+    struct Row {
+        char letter;
+        const char* name;  // UTF-8
+        FieldKind kind;
+        int flags;
+    };
+    const Row rows[] = {
+        {'A', "Alpha Standard", KindAlpha, 0},
+        {'B', "Übergehen (Bypass)", KindAlpha, Bypass},
+        {'C', "Prüfziffer Modulus 11", KindNumeric, RightJustify | CheckDigit | Modulus11},
+        {'D', "Num Auto Dup", KindNumeric, RightJustify | AutoDup | AutoSkip},
+        {'E', "Endemarke (CR+LF)", KindAlpha, Bypass | EndMarker},
+        {'F', "Prüfziffer Modulus 10 Auto Skip", KindNumeric,
+         RightJustify | AutoSkip | CheckDigit | Modulus10},
+        {'G', "Prüfziffer Modulus 11 Auto Skip", KindNumeric,
+         RightJustify | AutoSkip | CheckDigit | Modulus11},
+        {'H', "Prüfziffer Modulus 10", KindNumeric, RightJustify | CheckDigit | Modulus10},
+        {'I', "Alpha Rechtsb. (Space)", KindAlpha, RightJustify},
+        {'J', "Num Rechtsb. (Space)", KindNumeric, RightJustify},
+        {'K', "Alpha Auto Skip", KindAlpha, AutoSkip},
+        {'L', "Prüfziffer Modulus 10 Auto Dup", KindNumeric,
+         RightJustify | AutoDup | AutoSkip | CheckDigit | Modulus10},
+        {'M', "Prüfziffer Modulus 11 Auto Dup", KindNumeric,
+         RightJustify | AutoDup | AutoSkip | CheckDigit | Modulus11},
+        {'N', "Num Standard", KindNumeric, RightJustify},
+        {'O', "Num Unformatiert", KindNumeric, 0},
+        {'P', "Num Unformatiert Auto Dup", KindNumeric, AutoDup | AutoSkip},
+        {'Q', "Num Unformatiert Auto Skip", KindNumeric, AutoSkip},
+        {'R', "Num Rechtsb. (Null)", KindNumeric, RightJustify | ZeroFill},
+        {'S', "Num Auto Skip", KindNumeric, RightJustify | AutoSkip},
+        {'T', "Num Satz-Zähler", KindNumeric, Bypass | RightJustify | RecordCounter},
+        {'U', "Alpha Auto Dup", KindAlpha, AutoDup | AutoSkip},
+        {'V', "Num Standard ohne Prüfung", KindNumeric, RightJustify | NoVerify},
+        {'W', "Alpha Standard ohne Prüfung", KindAlpha, NoVerify},
+        {'X', "Num Rechtsb. (Null) ohne Prüfung", KindNumeric, RightJustify | ZeroFill | NoVerify},
+        {'Y', "Num Rechtsb. (Space) ohne Prüfung", KindNumeric, RightJustify | NoVerify},
+        {'Z', "Alpha Rechtsb. (Space) o. Prüfung", KindAlpha, RightJustify | NoVerify},
+    };
+    for (const Row& row : rows) {
+        const FieldType& type = TypeOf(static_cast<uint8_t>(row.letter));
+        EXPECT_EQ(OemToUtf8(type.Name), row.name) << row.letter;
+        EXPECT_EQ(type.Kind, row.kind) << row.letter;
+        EXPECT_EQ(type.Flags, row.flags) << row.letter;
+    }
 }
