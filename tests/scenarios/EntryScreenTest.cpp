@@ -72,10 +72,13 @@ TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
     });
     // End goes to the last record with content, not the empty one behind it,
     // onto its last position that is keyed: the end mark is passed backwards.
+    // What was keyed on the record left is stored first.
+    station.Type("A");
     Key(VkEnd);
     Check([&] {
         EXPECT_EQ(CurrentRecordNumber, 2);
         EXPECT_EQ(CursorPos(), 7);
+        EXPECT_EQ(Records().substr(0, 4), "Abcd");
     });
     // PgUp and PgDn keep the cursor's place in the record.
     Key(VkPrior);
