@@ -214,6 +214,12 @@ TEST_F(FieldValidation, EntryFieldsDrawTheKeyedBufferAcrossRows) {
     DrawAllEntryFields(3);
     EXPECT_EQ(console.Text(79, 2, 2) + console.Text(1, 3, 4), "123456");
     EXPECT_EQ(CursorRecordPos(), 3);
+
+    // On the last row a field is drawn up to the screen's end, never beyond.
+    FieldTable[1].ScreenPos = 22 * 80 + 78;
+    DrawEntryField(1);
+    EXPECT_EQ(console.Text(78, 24, 3), "123");
+    EXPECT_EQ(console.Text(1, 25, 3), "   ");  // the legend line is not written
 }
 
 TEST_F(FieldValidation, ArmRekeyStartsWhereTheStoredValueBegins) {
