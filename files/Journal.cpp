@@ -108,8 +108,16 @@ void OpenJournal() {
         return;
     }
     RemoveUnfinishedJournalFiles();
-    bool present = RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite) == 0;
-    if (!present) CheckInOut(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create));
+    const int opened = RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite);
+    bool present = opened == 0;
+    // Only a record file that is not there is made anew. One that is there but
+    // cannot be opened (a failing disk) holds records: the start-up fails and
+    // says why, rather than putting an empty file in their place.
+    if (opened == ENOENT) {
+        CheckInOut(RecordFile.Open(kRecordJournal, ByteFile::Mode::CreateNew));
+    } else {
+        CheckInOut(opened);
+    }
     if (FileExists(kLayoutJournal)) {
         ReadDefinitionFile(kLayoutJournal);
         present = true;
