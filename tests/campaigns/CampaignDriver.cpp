@@ -133,10 +133,12 @@ struct Entry {
         if (amount.size() < 6) keys += "\r";
         return keys;
     }
-    // The record as KELBRIN4.CR2 holds it; '?' where the batch is carried over.
+    // The record as KELBRIN4.CR2 holds it; '?' where the batch is still open.
     std::string Stored() const {
-        std::string record = key + check;
-        record += batch.empty() ? std::string("???") : batch;
+        // The batch is an Auto Dup field: with Dup/Skip on, entering it
+        // copies the record before's, so it is left open until the record is
+        // stored; from then on it is checked like every other byte.
+        std::string record = key + check + "???";
         record += std::string(6 - amount.size(), ' ') + amount + "\r\n";
         return record;
     }
@@ -161,12 +163,12 @@ std::string Amount(std::mt19937& random) {
 }
 
 // Whether a stored record is the expected one; '?' in `expected` stands for
-// any digit (a batch carried over).
+// any byte (a batch not yet stored).
 bool Matches(const std::string& stored, const std::string& expected) {
     if (stored.size() != expected.size()) return false;
     for (std::size_t i = 0; i < stored.size(); ++i) {
         if (expected[i] == '?') {
-            if (stored[i] < '0' || stored[i] > '9') return false;
+            continue;
         } else if (stored[i] != expected[i]) {
             return false;
         }
@@ -417,7 +419,6 @@ class Day {
     std::string layout;                     // the layout CR1 and CAMP.DEF hold
     int serial = 0;
     bool dupSkip = false;  // off at every start
-    bool exportedThisSession = false;
 
     enum class Kind {
         Append,
@@ -581,6 +582,14 @@ class Day {
 
     static std::string kRecordJournal() { return "KELBRIN4.CR2"; }
 
+    // No step is open: the files must hold what the driver knows.
+    void Settle() {
+        before_ = journal;
+        after_ = journal;
+        afterExport_ = exportFile;
+        loosePlace_ = -1;
+    }
+
   private:
     // Takes what the file holds in the places the expectation left open.
     void Adopt(const Journal& expected, const std::string& file) {
@@ -697,8 +706,10 @@ class Day {
         const std::string check = CheckNumber(random_);
         std::string& place = after_.places[static_cast<std::size_t>(number - 1)];
         place.replace(kCheckPos, 5, check);
+        place.replace(kBatchPos, 3, "???");  // passed on the way out (Auto Dup)
+        // Five digits overtype the whole field; Esc (clear) is not used, as
+        // Esc followed quickly by a digit reads as Alt and the digit.
         Keys("\r", false);
-        station_->SendEscape();
         Keys(check + kPgDn);
         return Await([&](const VtScreen& s) { return RecordNumberOnScreen(s) == number + 1; });
     }
@@ -746,7 +757,6 @@ class Day {
         // What the export must hold: the records as they are now (the walk
         // starts once the dialog ends; nothing changes them meanwhile).
         afterExport_ = ExportOf(ReadFile(kRecordJournal()));
-        exportedThisSession = true;
         Keys(kF2, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
         Keys(kF8 + "\r", false);
@@ -759,18 +769,12 @@ class Day {
         after_ = Journal::FromFile(*exportFile);
         Keys(kF3, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
-        // After an export the list opens on the exported file; before one a
-        // name that matches one file only is taken at once.
-        if (exportedThisSession) {
-            Keys("\r" + kF8 + "\r");
-        } else {
-            Keys(kF8 + kExportFile + "\r");
-        }
+        // The list of the data directory; "E" moves to the only file whose
+        // name starts with it, the export, and Enter takes it.
+        Keys("\r" + kF8 + "E\r");
         const auto back = [](const VtScreen& s) {
             return s.Contains("F7Ins Satz") && RecordNumberOnScreen(s) == 1;
         };
-        if (!killed_ && !station_->Pty().WaitFor(back, 1s) && !ShowsFailure(station_->Screen()))
-            station_->Send("\r");
         return Await(back);
     }
 
@@ -896,7 +900,6 @@ int RunKillCampaign(const Options& options) {
         Station station(options);
         ++figures.restarts;
         day.dupSkip = false;
-        day.exportedThisSession = false;
         // Now and then the kill falls into the start-up, which rewrites the
         // layout journal.
         if (random() % 10 == 0) {
@@ -989,6 +992,7 @@ void Restore(Day& day, const Snapshot& snapshot) {
     day.exportFile = snapshot.exportFile;
     day.layout = snapshot.layout;
     day.serial = snapshot.serial;
+    day.Settle();
 }
 
 void CopyDirectory(const std::string& from, const std::string& to) {
