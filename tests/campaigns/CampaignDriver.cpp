@@ -167,6 +167,14 @@ std::string Amount(std::mt19937& random) {
 bool Matches(const std::string& stored, const std::string& expected) {
     if (stored.size() != expected.size()) return false;
     for (std::size_t i = 0; i < stored.size(); ++i) {
+        // The batch is an Auto Dup field: with Dup/Skip on the station copies
+        // the record before's into it whenever the cursor enters it, also in
+        // a record keyed long ago, so its bytes are not the driver's to know.
+        if (i >= kBatchPos && i < kBatchPos + 3) continue;
+        // An empty place of a field reads 0 or blank: a record that moves
+        // (insert, delete) has its fields formatted again.
+        const auto blank = [](char c) { return c == 0 || c == ' '; };
+        if (blank(stored[i]) && blank(expected[i])) continue;
         if (expected[i] == '?') {
             continue;
         } else if (stored[i] != expected[i]) {
@@ -232,6 +240,15 @@ std::string ExportOf(const std::string& file) {
     return out;
 }
 
+// Whether a data file holds the records of `expected` (the batch aside, as
+// in Matches).
+bool SameRecords(const std::string& file, const std::string& expected) {
+    if (file.size() != expected.size()) return false;
+    for (std::size_t at = 0; at < file.size(); at += kLength)
+        if (!Matches(file.substr(at, kLength), expected.substr(at, kLength))) return false;
+    return true;
+}
+
 // A layout file is whole when it is the one the station wrote at set-up.
 std::string CheckLayoutFile(const std::string& path, const std::string& expected,
                             bool mayBeAbsent) {
@@ -263,6 +280,7 @@ struct Options {
     std::vector<std::string> errors = {"EIO", "ENOSPC"};
     int sample = 0;  // syscalls: injections per call and error, 0 for all
     int only = 0;    // syscalls: inject at this call number only
+    std::string on;  // syscalls: inject at the first call whose trace holds this
 };
 
 PtySession::Options TerminalOptions() {
@@ -524,7 +542,11 @@ class Day {
         Adopt(after_, file);
         if (afterExport_ != exportFile) {
             exportFile = afterExport_;
-            if (ReadFile(kExportFile) != *exportFile) Fail("the export does not hold the records");
+            const std::string exported = ReadFile(kExportFile);
+            if (!SameRecords(exported, *exportFile))
+                Fail("the export does not hold the records: " + Printable(exported) +
+                     " instead of " + Printable(*exportFile));
+            exportFile = exported;
             ++figures_.exportsChecked;
         }
         return Result::Done;
@@ -560,9 +582,12 @@ class Day {
         bool exists = false;
         const std::string exported = ReadFile(kExportFile, &exists);
         const bool asOld = exportFile ? exists && exported == *exportFile : !exists;
-        const bool asNew = afterExport_ ? exists && exported == *afterExport_ : !exists;
-        if (!asOld && !asNew) Fail(when + ": " + kExportFile + " is half written or lost");
-        if (asNew && !asOld) exportFile = afterExport_;
+        const bool asNew = afterExport_ ? exists && SameRecords(exported, *afterExport_) : !exists;
+        if (!asOld && !asNew) {
+            Fail(when + ": " + kExportFile + " is half written or lost");
+            exportFile = exported;
+        }
+        if (asNew && !asOld) exportFile = exported;
         ++figures_.exportsChecked;
         CheckLayouts(when);
     }
@@ -892,11 +917,12 @@ int RunKillCampaign(const Options& options) {
     }
     // How long the kinds of steps take, so that kills fall inside them.
     std::map<std::string, double> spans;
+    std::set<std::string> temporariesSeen;
     const auto started = Clock::now();
     while (figures.kills < options.size) {
         // Hidden new files of a replacement cut short by the last kill.
-        const std::vector<std::string> before = TemporaryFiles(".");
-        figures.leftTemporaries += static_cast<int>(before.size());
+        for (const std::string& name : TemporaryFiles(".")) temporariesSeen.insert(name);
+        figures.leftTemporaries = static_cast<int>(temporariesSeen.size());
         Station station(options);
         ++figures.restarts;
         day.dupSkip = false;
@@ -1016,9 +1042,14 @@ bool CloseBoxes(Station& station) {
 std::optional<int> EndStation(Station& station, bool& told) {
     if (ShowsFailure(station.Screen())) told = true;
     CloseBoxes(station);
-    if (!station.Screen().Contains("F7Ins Satz") && !station.Screen().Contains("F8Neu")) {
+    // Back on a main screen (a dialog left with Esc); an Esc sent into the
+    // entry screen would clear the field under the cursor.
+    const auto onMain = [](const VtScreen& s) {
+        return s.Contains("F7Ins Satz") || s.Contains("F8Neu");
+    };
+    if (!station.Pty().WaitFor(onMain, 3s)) {
         station.SendEscape();
-        station.SendEscape();
+        station.Pty().WaitFor(onMain, 3s);
     }
     station.Send(kF1);
     for (int i = 0; i < 5; ++i) {
@@ -1166,6 +1197,7 @@ int RunSyscallCampaign(const Options& options) {
     ::chdir(root.c_str());
     std::map<std::string, std::vector<int>> targets;  // call -> ordinals on station files
     std::map<std::string, int> totals;
+    std::map<std::string, int> firstOn;  // call -> first ordinal matching --on
     {
         std::istringstream lines(ReadFile("count.log"));
         for (std::string line; std::getline(lines, line);) {
@@ -1179,6 +1211,9 @@ int RunSyscallCampaign(const Options& options) {
                 continue;
             const int ordinal = ++totals[call];
             if (OnStationFile(line, countDir)) targets[call].push_back(ordinal);
+            if (!options.on.empty() && line.find(options.on) != std::string::npos &&
+                !firstOn.count(call))
+                firstOn[call] = ordinal;
         }
     }
     if (!figures.failures.empty()) {
@@ -1192,6 +1227,8 @@ int RunSyscallCampaign(const Options& options) {
     for (const std::string& call : options.calls) {
         std::vector<int> chosen = targets[call];
         if (options.only > 0) chosen = {options.only};
+        if (!options.on.empty())
+            chosen = firstOn.count(call) ? std::vector<int>{firstOn[call]} : std::vector<int>{};
         if (options.sample > 0 && static_cast<int>(chosen.size()) > options.sample) {
             std::shuffle(chosen.begin(), chosen.end(), random);
             chosen.resize(static_cast<std::size_t>(options.sample));
@@ -1287,6 +1324,8 @@ int main(int argc, char** argv) {
             options.sample = std::atoi(value.c_str());
         else if (name == "--only")
             options.only = std::atoi(value.c_str());
+        else if (name == "--on")
+            options.on = value;
         else if (name == "--calls")
             options.calls = list(value);
         else if (name == "--errors")
