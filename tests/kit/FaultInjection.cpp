@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
@@ -108,6 +109,26 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
     if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::Rename, to)) return -1;
     static auto next = Next<int (*)(int, const char*, int, const char*)>("renameat");
     return next(fromDir, from, toDir, to);
+}
+
+int open(const char* path, int flags, ...) {
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode = va_arg(rest, mode_t);
+    va_end(rest);
+    if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::Open, path)) return -1;
+    static auto next = Next<int (*)(const char*, int, ...)>("open");
+    return next(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode = va_arg(rest, mode_t);
+    va_end(rest);
+    if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::Open, path)) return -1;
+    static auto next = Next<int (*)(const char*, int, ...)>("open64");
+    return next(path, flags, mode);
 }
 
 }  // extern "C"

@@ -1,5 +1,5 @@
 // Failing system calls on purpose, inside the test program itself: the
-// station's file writes, flushes and renames on one path can be made to fail
+// station's file opens, writes, flushes and renames on one path can be made to fail
 // with an error number, as a full or broken disk would, without privileges
 // and without a second process. Only calls on a path that contains the given
 // part fail; everything else (the test runner's own output) passes through.
@@ -10,6 +10,7 @@ enum class FaultyCall {
     Write,   // pwrite and write
     Flush,   // fsync and fdatasync
     Rename,  // rename and renameat (the target's path counts)
+    Open,    // open and open64
 };
 
 // From now on the `nth` such call (counted from 1) on a path containing

@@ -135,3 +135,16 @@ TEST(InOutFailure, ARecordFileThatCannotBeMadeEndsTheStationAfterSayingWhy) {
     ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
     EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 21:", 0), 0u);
 }
+
+TEST(InOutFailure, ARecordFileThatCannotBeOpenedIsNeverMadeAnew) {
+    TempDir dir;
+    dir.Write("KELBRIN4.CR2", "abcd");
+    InjectFault(FaultyCall::Open, "KELBRIN4.CR2", EIO);  // the first open only
+    StationHarness station;
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    ClearFaults();
+    EXPECT_EQ(station.host().ExitCode(), 1);
+    ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+    EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 5:", 0), 0u);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "abcd");
+}
