@@ -301,11 +301,23 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
             // again when it comes back.
             // The commit runs as in entry mode, like Stop's: with the input
             // given up there is nothing left to compare.
+            const RecordBuffer verifyInput = VerifyRecord;
             VerifyRecord = WorkRecord;
             const int32_t nextMode = Mode;
             Mode = ModeEntry;
-            CommitRecord(true);
+            const bool stored = CommitRecord(true);
             Mode = nextMode;
+            if (!stored) {
+                // The disk refused the record (the operator has seen why).
+                // Leaving now would read it back from the file without what
+                // was keyed: the operator stays with it instead, and can try
+                // again once there is room. Stop still ends the station.
+                VerifyRecord = verifyInput;
+                Mode = startMode;
+                SubMode = SubMain;
+                settle.previousField = currentField;
+                continue;
+            }
             ResumeOffset = static_cast<int32_t>(RecordFile.Position());
             return;
         }

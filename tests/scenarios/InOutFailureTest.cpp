@@ -148,3 +148,26 @@ TEST(InOutFailure, ARecordFileThatCannotBeOpenedIsNeverMadeAnew) {
     EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 5:", 0), 0u);
     EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "abcd");
 }
+
+TEST(InOutFailure, ARecordTheDiskRefusesStaysOnTheScreenWhenTheOperatorLeaves) {
+    TempDir dir;
+    StationHarness station;
+    station.Type("a4\rn+3\re+2\r");
+    station.Key(VkF9);
+    station.Type("abcd12\rwx");
+    station.Add(script::Call([] { InjectFault(FaultyCall::Write, "KELBRIN4.CR2", ENOSPC); }));
+    station.Key(VkF2);  // leaving for the export: the record cannot be stored
+    station.Add(script::Idle());
+    station.Add(script::Call([&] {
+        ClearFaults();
+        EXPECT_EQ(station.host().MessageBoxes().size(), 1u);
+        EXPECT_EQ(Mode, ModeEntry);
+        EXPECT_EQ(SubMode, SubMain);
+        EXPECT_EQ(station.Text(1, 2, 2), "wx");  // still there to be stored
+    }));
+    station.Key(VkF9);  // with room again, leaving stores it
+    station.Add(script::Idle());
+    station.Add(script::Call([] { EXPECT_EQ(Mode, ModeVerify); }));
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2").substr(9, 2), "wx");
+}
