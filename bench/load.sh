@@ -43,17 +43,26 @@ work=$(mktemp -d "$tmp/kelbrin-load.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 "$bench" "$work" make "$records"
+# The file just made is still being written back: let that finish first, so
+# that neither the references nor the station pay for it.
+sync
 now() { date +%s.%N; }
 seconds() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'; }
-start=$(now)
-cat "$work/KELBRIN4.CR2" >"$work/copy"
-cat_s=$(seconds "$start")
-rm -f "$work/copy"
-start=$(now)
-cat "$work/KELBRIN4.CR2" >"$work/copy"
-sync
-sync_s=$(seconds "$start")
-rm -f "$work/copy"
+best() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+cat_s="" sync_s=""
+for ((r = 0; r < 2; ++r)); do  # the better of two runs each
+    start=$(now)
+    cat "$work/KELBRIN4.CR2" >"$work/copy"
+    cat_s=$(best "$(seconds "$start")" "$cat_s")
+    rm -f "$work/copy"
+    sync
+    start=$(now)
+    cat "$work/KELBRIN4.CR2" >"$work/copy"
+    sync
+    sync_s=$(best "$(seconds "$start")" "$sync_s")
+    rm -f "$work/copy"
+    sync
+done
 cat_kb=$(/usr/bin/time -f %M cat "$work/KELBRIN4.CR2" 2>&1 >/dev/null)
 
 export KELBRIN_PRINTER="$work/listing"
