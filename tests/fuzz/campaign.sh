@@ -16,9 +16,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 corpus_root=${CORPUS:-${TMPDIR:-/var/tmp}/kelbrin-corpus}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-for spec in "$@"; do
-    target=${spec%%:*}
-    seconds=${spec##*:}
+for item in "$@"; do
+    target=${item%%:*}
+    seconds=${item##*:}
     corpus=$corpus_root/$target
     crashes=$here/crashes/$target
     log=$corpus_root/$target.log
