@@ -1060,7 +1060,8 @@ std::optional<int> EndStation(Station& station, bool& told) {
             CloseBoxes(station);
             continue;
         }
-        if (outcome == Station::Outcome::Timeout) return std::nullopt;
+        // A station that could not start ends after its box: no prompt comes.
+        if (outcome == Station::Outcome::Timeout) return station.Pty().WaitExit(1s);
         break;
     }
     station.Send("n");
@@ -1069,6 +1070,17 @@ std::optional<int> EndStation(Station& station, bool& told) {
         if (ShowsFailure(station.Screen())) {
             told = true;
             CloseBoxes(station);
+            // A record the disk refused keeps the operator on the screen
+            // with it: once the box is closed, end again.
+            if (station.Pty().WaitFor(onMain, 3s)) {
+                station.Send(kF1);
+                if (station.Await(
+                        [](const VtScreen& s) {
+                            return s.Contains("Daten löschen (Esc/N/Entf) ?");
+                        },
+                        10s) == Station::Outcome::Ready)
+                    station.Send("n");
+            }
         }
     }
     return station.Pty().WaitExit(5s);
