@@ -8,6 +8,10 @@
 #include <string>
 
 #include "console/ConsoleKeyboard.h"
+#include "console/ConsoleScreen.h"
+#include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/Session.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
 
@@ -40,4 +44,18 @@ class QuietWindowSystem : public WindowSystem {
   private:
     const char* name_;
     bool answerEnter_;
+};
+
+// A station without a window for a benchmark: the quiet host and the three
+// screen controls bound to the console, no layout yet, entry mode.
+struct QuietStation {
+    explicit QuietStation(const char* name, bool answerEnter = false) : host(name, answerEnter) {
+        BindScreenControls(mainArea, statusLine, legendLine);
+        BindWindowSystem(host);
+        ResetFieldModel();
+        FillFieldTypeTable();
+        Mode = ModeEntry;
+    }
+    QuietWindowSystem host;
+    RichEdit mainArea, statusLine, legendLine;
 };

@@ -34,13 +34,7 @@ int main(int argc, char** argv) {
     }
     std::filesystem::current_path(argv[1]);
     const int records = std::atoi(argv[2]);
-    QuietWindowSystem host("datafiles_bench");
-    RichEdit mainArea, statusLine, legendLine;
-    BindScreenControls(mainArea, statusLine, legendLine);
-    BindWindowSystem(host);
-    ResetFieldModel();
-    FillFieldTypeTable();
-    Mode = ModeEntry;
+    const QuietStation station("datafiles_bench");
     const FieldDef fields[] = {{1, 1, 30, 'A', 1, 0},
                                {31, 31, 10, 'N', 1, 0},
                                {41, 41, 38, 'A', 1, 0},

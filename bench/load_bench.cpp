@@ -166,10 +166,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::filesystem::current_path(argv[1]);
-    QuietWindowSystem host("load_bench", true);
-    RichEdit mainArea, statusLine, legendLine;
-    BindScreenControls(mainArea, statusLine, legendLine);
-    BindWindowSystem(host);
+    const QuietStation station("load_bench", true);
     const std::string what = argv[2];
     if (what == "make" && argc == 4) return Make(std::atol(argv[3]));
     if (what == "run") {

@@ -46,13 +46,7 @@ int main(int argc, char** argv) {
     }
     std::filesystem::current_path(argv[1]);
     const int count = std::atoi(argv[2]);
-    QuietWindowSystem host("lookups_bench", true);
-    RichEdit mainArea, statusLine, legendLine;
-    BindScreenControls(mainArea, statusLine, legendLine);
-    BindWindowSystem(host);
-    ResetFieldModel();
-    FillFieldTypeTable();
-    Mode = ModeEntry;
+    const QuietStation station("lookups_bench", true);
     const int lengths[] = {0, 30, 6, 5, 30};
     for (int n = 1, position = 1; n <= 4; position += lengths[n], ++n) {
         FieldTable[n] = FieldDef{static_cast<int16_t>(position),
