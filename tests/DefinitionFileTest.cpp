@@ -416,6 +416,7 @@ TEST_F(DefinitionFiles, ColumnsFiveAndSixStrayConditionsAndAScreenOfNoWidth) {
     EXPECT_EQ(FieldExtras[2].AddressColumn, 6);
     EXPECT_TRUE(HasTable(0));  // the address data came with the columns
     EXPECT_EQ(FieldExtras[2].ConditionField, 4);
+    EXPECT_EQ(FieldExtras[2].ConditionFrom, 2);
     EXPECT_EQ(FieldExtras[2].ConditionTo, 8);
     for (const int n : {3, 4}) {
         EXPECT_EQ(FieldExtras[n].ConditionField, 0) << n;

@@ -234,4 +234,15 @@ TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
         EXPECT_TRUE(NextRecord(false));  // the record file is still the open one
         EXPECT_EQ(Work(), "BBBB22");
     }
+
+    // Leaving while the record cannot be stored: the station stays once, and
+    // a second attempt ends it. An end that stored everything starts anew.
+    Key("CCCC33");
+    for (int round = 0; round < 2; ++round) {
+        InjectFault(FaultyCall::Write, kRecordJournal, EIO, 0);
+        EXPECT_FALSE(SaveBeforeEnd()) << round;
+        ClearFaults();
+        EXPECT_TRUE(SaveBeforeEnd()) << round;
+    }
+    EXPECT_EQ(Slots(), "aaaa11|CCCC33|");
 }

@@ -160,6 +160,17 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     station.Type("a3\r");
     station.Key(VkF6);
     station.Type("Hallo");  // typed over the field: ignored; then beside it
+    // Each cursor key, shown by where the next letter lands.
+    station.Key(VkDown);
+    station.Type("u");
+    station.Key(VkHome);
+    station.Type("h");
+    station.Key(VkNext);
+    station.Type("d");
+    station.Key(VkUp);
+    station.Type("w");
+    station.Type("\re");
+    station.Key(VkPrior);
     station.Key(VkEnd);
     station.Type("Z");    // column 80: the cursor stays
     station.Key(VkBack);  // Z is emptied again... on column 79
@@ -169,6 +180,11 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     EXPECT_EQ(LayoutCell(4, 2), 'H');
     EXPECT_EQ(LayoutCell(1, 2), EmptyCell);
     EXPECT_EQ(LayoutCell(80, 2), 'Z');
+    EXPECT_EQ(LayoutCell(9, 3), 'u');
+    EXPECT_EQ(LayoutCell(1, 3), 'h');
+    EXPECT_EQ(LayoutCell(2, 24), 'd');
+    EXPECT_EQ(LayoutCell(3, 23), 'w');
+    EXPECT_EQ(LayoutCell(1, 24), 'e');
     EXPECT_EQ(station.Cell(4, 2).color, kBlack);  // text: dark grey on blue shows black
     EXPECT_EQ(station.Cell(10, 2).color, kGrey);  // an empty cell after it
     EXPECT_TRUE(station.Cell(4, 2).underline);
