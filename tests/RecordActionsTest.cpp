@@ -101,6 +101,9 @@ TEST_F(RecordActions, SearchPromptAndRecordNumbers) {
     EXPECT_EQ(CurrentRecordNumber, 1);
     RunSearch({seePrompt, script::Key(VkEscape)});
     EXPECT_EQ(prompt.rfind("Suchbegriff [2x]: ", 0), 0u);
+    // Afterwards the status line and the legend are the record's again.
+    EXPECT_EQ(console.Text(1, 1, 14), "Pos 2   Satz 1");
+    EXPECT_EQ(console.Text(1, 25, 12), " F1Ende F2Sa");
 
     // One behind the last record opens an empty record; the record left is
     // stored first. Two behind goes nowhere.
