@@ -15,6 +15,7 @@
 #include "core/StatusLine.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
+#include "files/Statistics.h"
 
 int32_t ResumeOffset = 0;
 bool MismatchBeepArmed = true;
@@ -284,6 +285,7 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
         SetUpScreen();
     }
     layoutSwitched = false;
+    const PastedKeys pasted(oneKey);  // pasted text was not typed: not counted
     for (;;) {
         currentField = SettleCursor(settle, showStatus);
         if (RekeyPending) ArmRekey(currentField);

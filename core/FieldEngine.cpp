@@ -12,6 +12,7 @@
 #include "core/StatusLine.h"
 #include "files/Journal.h"
 #include "files/SignOverpunch.h"
+#include "files/Statistics.h"
 #include "platform/WindowSystem.h"
 
 namespace {
@@ -216,6 +217,7 @@ void KeyCharacter(uint8_t key) {
         }
         if (key == '-') {
             ToggleSign(n);
+            CountKeystroke();
             return;
         }
     }
@@ -226,6 +228,7 @@ void KeyCharacter(uint8_t key) {
     const std::size_t at = static_cast<std::size_t>(p - 1);
     RecordBuffer& record = KeyedRecord();
     record[at] = key;
+    CountKeystroke();
     if (Mode == ModeVerify && key != WorkRecord[at]) {
         if (MismatchBeepArmed) Beep();
         MismatchBeepArmed = false;

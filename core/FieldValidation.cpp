@@ -10,6 +10,7 @@
 #include "core/Lookups.h"
 #include "core/Session.h"
 #include "files/SignOverpunch.h"
+#include "files/Statistics.h"
 
 namespace {
 
@@ -226,6 +227,7 @@ bool FieldExit(int n, bool lookupAllowed) {
     FormatVerifyField(n);
     const std::span<const uint8_t> input = FieldBytes(field, VerifyRecord);
     if (std::equal(input.begin(), input.end(), stored.begin())) return true;
+    CountMismatch(n);
     Beep();
     DrawEntryField(n);
     ArmRekey(n);

@@ -15,6 +15,7 @@
 #include "core/StatusLine.h"
 #include "core/TextUtils.h"
 #include "files/Journal.h"
+#include "files/Statistics.h"
 #include "files/Tables.h"
 #include "platform/CodePage.h"
 
@@ -271,6 +272,7 @@ void Korrektur(int n) {
     } else {
         CopyField(field, VerifyRecord, WorkRecord);
     }
+    CountKorrektur();
     CommitRecord(true);
     DrawEntryField(n);
     ArmRekey(n);

@@ -17,6 +17,7 @@
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Printing.h"
+#include "files/Statistics.h"
 #include "files/Tables.h"
 #include "platform/WindowSystem.h"
 
@@ -105,6 +106,7 @@ void SessionInit() {
     ResetDefinitionScreen();
     ResetLineEditor();
     ResetEntryScreen();
+    ResetStatistics();
     ClearLayout();
 
     FieldHooks.EraseField = EraseField;

@@ -20,6 +20,7 @@
 #include "core/Session.h"
 #include "files/DefinitionFile.h"
 #include "files/SignOverpunch.h"
+#include "files/Statistics.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
@@ -313,6 +314,7 @@ bool CommitRecord(bool flush) {
         ReportInOutError(error);
         return false;
     }
+    CountRecordStored(position / length + 1);
     return true;
 }
 
