@@ -68,12 +68,12 @@ void WriteEndMarker(const FieldDef& field) {
 }
 
 // The record number, or with a range the start value plus the record number
-// minus one; a value above the maximum, or one that does not fit, beeps.
-void WriteRecordCounter(const FieldDef& field) {
+// minus one; a value above the maximum, or one that does not fit, fails.
+void WriteRecordCounter(const FieldDef& field, const std::function<void(FieldCheck)>& failed) {
     int64_t value = CurrentRecordNumber;
     if (HasRange(field)) {
         value = static_cast<int64_t>(CurrentRecordNumber) + field.RangeFrom - 1;
-        if (value > field.RangeTo) Beep();
+        if (value > field.RangeTo) failed(FieldCheck::RecordCounter);
     }
     const std::string text = std::to_string(value < 0 ? -value : value);
     const bool fits = text.size() <= static_cast<std::size_t>(ExtentOf(field).length);
@@ -85,7 +85,7 @@ void WriteRecordCounter(const FieldDef& field) {
             std::fill(bytes.begin(), bytes.end(), '0');
         }
     }
-    if (!fits) Beep();
+    if (!fits) failed(FieldCheck::RecordCounter);
 }
 
 bool IsCheckCharacter(uint8_t c) {
@@ -188,41 +188,53 @@ void FormatVerifyField(int n) {
     if (negative) PlaceMinus(field, VerifyRecord);
 }
 
-bool FieldExit(int n, bool lookupAllowed) {
-    if (!IsField(n)) return true;
+void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(FieldCheck)>& failed) {
+    if (!IsField(n)) return;
     const FieldDef& field = FieldTable[n];
     const uint16_t flags = TypeOf(field.Type).Flags;
     const int column = FieldExtras[n].AddressColumn;
+    const bool complete = lookup == LookupRun::Complete;
 
     if ((flags & EndMarker) != 0) WriteEndMarker(field);
-    if ((flags & RecordCounter) != 0) WriteRecordCounter(field);
+    if ((flags & RecordCounter) != 0) WriteRecordCounter(field, failed);
 
     const std::span<uint8_t> stored = FieldBytes(field, WorkRecord);
     if (FieldIsEmpty(n)) {
         std::fill(stored.begin(), stored.end(), 0);
-        if (lookupAllowed && column == kTownColumn && !AddressLookup(n, false)) Beep();
+        if (lookup != LookupRun::None && column == kTownColumn &&
+            !(complete ? AddressLookup(n, false) : AddressDataHolds(n))) {
+            failed(FieldCheck::AddressData);
+        }
     } else {
-        if (lookupAllowed) {
-            bool found = true;
+        if (lookup != LookupRun::None) {
             if (HasTable(n)) {
-                found = TableLookup(n, false);
+                if (!(complete ? TableLookup(n, false) : TableHolds(n))) failed(FieldCheck::Table);
             } else if (column == kPostalCodeColumn || column == kTownColumn) {
-                found = AddressLookup(n, false);
+                if (!(complete ? AddressLookup(n, false) : AddressDataHolds(n)))
+                    failed(FieldCheck::AddressData);
             }
-            if (!found) Beep();
         }
         const bool negative = NormaliseSign(field, WorkRecord);
         if ((flags & RightJustify) != 0) JustifyRight(stored, 0);
-        if ((flags & CheckDigit) != 0 && !CheckDigitPasses(stored, flags)) Beep();
+        if ((flags & CheckDigit) != 0 && !CheckDigitPasses(stored, flags))
+            failed(FieldCheck::CheckDigit);
         if (IsNumericType(field.Type) && HasRange(field) && RangeApplies(n, negative) &&
             !NumberInRange(n, field.RangeFrom, field.RangeTo, negative)) {
-            Beep();
+            failed(field.RangeTo == DigitSetMarker ? FieldCheck::DigitSet : FieldCheck::Range);
         }
         Fill(stored, (flags & ZeroFill) != 0);
         if (negative) PlaceMinus(field, WorkRecord);
     }
+}
+
+bool FieldExit(int n, bool lookupAllowed) {
+    if (!IsField(n)) return true;
+    static const std::function<void(FieldCheck)> beep = [](FieldCheck) { Beep(); };
+    FormatAndCheckField(n, lookupAllowed ? LookupRun::Complete : LookupRun::None, beep);
 
     if (Mode != ModeVerify) return true;
+    const FieldDef& field = FieldTable[n];
+    const std::span<const uint8_t> stored = FieldBytes(field, WorkRecord);
     FormatVerifyField(n);
     const std::span<const uint8_t> input = FieldBytes(field, VerifyRecord);
     if (std::equal(input.begin(), input.end(), stored.begin())) return true;
