@@ -300,23 +300,24 @@ int ExportRecord(RecordBuffer& record, std::size_t count, int mode, ExportPlan& 
     return WriteFixed(record, count, mode, plan, out);
 }
 
-// Every record of the record file into `out`. Errors of the record file
-// itself throw (a failure of the session); the result is the output's error.
-int ExportRecords(FileReplacement& out, int mode) {
+}  // namespace
+
+int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool letEventsThrough) {
     const auto length = static_cast<std::size_t>(RecordLength());
+    if (length == 0) return 0;
     int64_t size = 0;
-    CheckInOut(RecordFile.Size(size));
+    CheckInOut(records.Size(size));
     BlockWriter writer(out);
     std::vector<uint8_t> block(length * kBlockRecords);
-    std::size_t records = 0;
+    std::size_t done = 0;
     // One buffer for all records: clearing 1840 bytes for each record of 80
     // cost more than the rest of the export.
     RecordBuffer record{};
     ExportPlan plan;
     for (int64_t at = 0; at < size;) {
         std::size_t got = 0;
-        CheckInOut(RecordFile.Seek(at));
-        CheckInOut(RecordFile.Read(block.data(), block.size(), got));
+        CheckInOut(records.Seek(at));
+        CheckInOut(records.Read(block.data(), block.size(), got));
         if (got == 0) break;
         for (std::size_t from = 0; from < got; from += length) {
             const std::size_t count = std::min(length, got - from);
@@ -325,12 +326,14 @@ int ExportRecords(FileReplacement& out, int mode) {
                       record.begin() + static_cast<std::ptrdiff_t>(length), uint8_t{0});
             const int error = ExportRecord(record, count, mode, plan, writer);
             if (error != 0) return error;
-            if (++records % kRecordsBetweenEvents == 0) PollKey();
+            if (++done % kRecordsBetweenEvents == 0 && letEventsThrough) PollKey();
         }
         at += static_cast<int64_t>(got);
     }
     return writer.Flush();
 }
+
+namespace {
 
 enum class LoadFailure { None, CannotRead, NothingInIt, CannotStore };
 
@@ -462,7 +465,7 @@ void SaveDataTo(const std::string& path) {
         // operator's record at its own place.
         const OperatorRecordGuard guard;
         try {
-            error = ExportRecords(out, ConversionMode);
+            error = ExportRecordFile(RecordFile, out, ConversionMode, true);
         } catch (...) {
             try {
                 guard.Restore();
