@@ -9,6 +9,7 @@
 #include "core/FieldTypes.h"
 #include "core/Lookups.h"
 #include "core/Session.h"
+#include "core/TextUtils.h"
 #include "files/SignOverpunch.h"
 
 namespace {
@@ -36,7 +37,8 @@ bool AllPadding(std::span<const uint8_t> bytes) {
 // Moves the content to the right end of the field; the places in front become
 // `vacated`.
 void JustifyRight(std::span<uint8_t> bytes, uint8_t vacated) {
-    const auto lastContent = std::find_if_not(bytes.rbegin(), bytes.rend(), IsPadding);
+    const auto lastContent =
+        std::find_if_not(bytes.rbegin(), bytes.rend(), [](uint8_t c) { return IsPadding(c); });
     const auto contentEnd = lastContent.base();
     const auto shift = bytes.end() - contentEnd;
     if (shift == 0) return;
@@ -45,16 +47,14 @@ void JustifyRight(std::span<uint8_t> bytes, uint8_t vacated) {
 }
 
 // Leading blanks and unkeyed places become '0' (ZeroFill) or blanks; every
-// unkeyed place after the content becomes a blank.
+// unkeyed place after the content becomes a blank. (In two runs without a
+// branch per byte: this runs over every field of every record checked.)
 void Fill(std::span<uint8_t> bytes, bool zeroFill) {
-    bool leading = true;
-    for (uint8_t& c : bytes) {
-        if (!IsPadding(c)) {
-            leading = false;
-        } else {
-            c = leading && zeroFill ? '0' : ' ';
-        }
-    }
+    const auto content =
+        std::find_if_not(bytes.begin(), bytes.end(), [](uint8_t c) { return IsPadding(c); });
+    std::fill(bytes.begin(), content, zeroFill ? '0' : ' ');
+    BlanksForZeros(bytes.data() + (content - bytes.begin()),
+                   static_cast<std::size_t>(bytes.end() - content));
 }
 
 // CR LF in the last two places, in the stored record and in the verify input

@@ -16,6 +16,7 @@
 #include "core/InOutFailure.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
+#include "core/TextUtils.h"
 #include "files/FileDialog.h"
 #include "files/Journal.h"
 #include "files/SignOverpunch.h"
@@ -191,22 +192,6 @@ class BlockWriter {
     std::vector<uint8_t> block_;
     int error_ = 0;
 };
-
-// Turns every 0x00 into a blank, eight bytes at a time: this runs over every
-// byte of every record exported, and byte by byte it cost most of the export.
-void BlanksForZeros(uint8_t* bytes, std::size_t count) {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, bytes + i, 8);
-        // 0x80 exactly in the bytes that are 0, shifted down to 0x20 (a blank).
-        const uint64_t zeros = ~(((word & kLow7) + kLow7) | word | kLow7);
-        word |= zeros >> 2;
-        std::memcpy(bytes + i, &word, 8);
-    }
-    for (; i < count; ++i) bytes[i] = bytes[i] == 0 ? kBlank : bytes[i];
-}
 
 void Remember(const std::string& path) {
     const std::size_t cut = NameStart(path);
