@@ -12,6 +12,7 @@
 // Exit codes: 0 every record passes, 1 some record fails, 2 the files cannot
 // be read (or a table could not be loaded, or the call is wrong).
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -221,7 +222,11 @@ int Run(const std::string& directory) {
         }
     }
     checker.Summary();
-    if (std::fflush(stdout) != 0) return 2;
+    // A listing cut short (a full disk) must not pass for a whole one.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        Say(kProgram, "Kann die Liste nicht schreiben !!!" + Because(errno));
+        return 2;
+    }
     if (tablesMissing) return 2;
     return checker.AllPassed() ? 0 : 1;
 }
