@@ -111,19 +111,6 @@ void SkipBackward(int n) {
 
 }  // namespace
 
-FieldExtent ExtentOf(const FieldDef& field) {
-    const int first = std::max<int>(field.RecordPos, 1);
-    const int last = std::min<int>(field.RecordPos + field.Length - 1, MaxRecordLength);
-    return FieldExtent{first, std::max(0, last - first + 1)};
-}
-
-std::span<uint8_t> FieldBytes(const FieldDef& field, RecordBuffer& record) {
-    const FieldExtent extent = ExtentOf(field);
-    if (extent.length == 0) return {};
-    return std::span<uint8_t>(record).subspan(static_cast<std::size_t>(extent.first - 1),
-                                              static_cast<std::size_t>(extent.length));
-}
-
 RecordBuffer& KeyedRecord() {
     return Mode == ModeVerify ? VerifyRecord : WorkRecord;
 }

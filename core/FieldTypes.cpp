@@ -43,11 +43,4 @@ void FillFieldTypeTable() {
     }
 }
 
-bool IsTypeLetter(uint8_t letter) {
-    return letter >= 'A' && letter <= 'Z';
-}
-
-const FieldType& TypeOf(uint8_t letter) {
-    static const FieldType none;
-    return IsTypeLetter(letter) ? FieldTypeTable[letter - 'A'] : none;
-}
+const FieldType NoFieldType;

@@ -36,10 +36,17 @@ struct FieldType {
 extern std::array<FieldType, 26> FieldTypeTable;
 
 void FillFieldTypeTable();
-bool IsTypeLetter(uint8_t letter);
+inline bool IsTypeLetter(uint8_t letter) {
+    return letter >= 'A' && letter <= 'Z';
+}
+// What a byte that is no type letter reads as.
+extern const FieldType NoFieldType;
 // The type of a letter; a byte that is no type letter reads as a type of kind
 // KindNone without flags, so damaged data can never index outside the table.
-const FieldType& TypeOf(uint8_t letter);
+// Inline: the checks and the export ask for it for every field of every record.
+inline const FieldType& TypeOf(uint8_t letter) {
+    return IsTypeLetter(letter) ? FieldTypeTable[letter - 'A'] : NoFieldType;
+}
 inline bool HasFlag(uint8_t letter, uint16_t flag) {
     return (TypeOf(letter).Flags & flag) != 0;
 }

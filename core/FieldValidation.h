@@ -6,11 +6,36 @@
 // the stored one holds the operator until it is keyed again.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 // Formats and checks field n of the record; a number that names no field
 // passes. Lookups run only with `lookupAllowed`. False only in verify mode, when
 // the field differs from the stored one (it is then armed for keying again).
 bool FieldExit(int n, bool lookupAllowed);
+
+// The checks a field can fail when it is left.
+enum class FieldCheck {
+    RecordCounter,  // the counter lies above its maximum, or does not fit the field
+    CheckDigit,
+    Range,        // outside its number range (while its condition holds)
+    DigitSet,     // a digit outside its set (while its condition holds)
+    Table,        // not in the field's lookup table
+    AddressData,  // not in the address data
+};
+
+// How the lookup of a field runs when it is left.
+enum class LookupRun {
+    None,      // no lookup: a field other than the one under the cursor
+    Complete,  // the station's: completes the field, may open the choice list
+    Check,     // only whether the value is an entry; nothing changes, nothing is shown
+};
+
+// What FieldExit does to field n of the WorkRecord short of the verify
+// comparison: the stored form, and the checks, each failed one handed to
+// `failed` (FieldExit beeps there). With a lookup other than Complete it
+// neither beeps nor touches the screen or the keyboard, so that records can be
+// checked without a station. A number that names no field does nothing.
+void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(FieldCheck)>& failed);
 
 // Runs FieldExit over every field from the last to the first, all of them even
 // after a failure; lookups only for the field under the cursor. Entry mode

@@ -59,6 +59,7 @@ struct Search {
     CandidateRange range;
     std::vector<uint8_t> typed;  // the field from its first non-blank byte on
     bool compareText = true;     // off: a postal-code field searched by its own code
+    bool byPostalCode = false;   // address data: the candidates are one postal code's towns
     bool hasStreet = false;      // the town must also have the street
     std::string street;          // the search street, without its house number
     HouseNumber house;
@@ -338,6 +339,20 @@ int32_t FindEntry(int n, Search& search, bool forceList) {
     return hit;
 }
 
+// The first candidate the field holds as the lookup writes it: the typed text
+// is the entry's whole key, or the key runs on to the field's end (it was cut
+// to the field). -1 when there is none.
+int32_t FindHeldEntry(Search& search) {
+    for (int32_t item = search.range.first; item >= 0; item = search.range.Next(item)) {
+        if (!Matches(search, item)) continue;
+        if (!search.compareText) return item;
+        const std::string_view key = KeyOf(search, item);
+        const std::size_t m = AgreeingLength(search, key);
+        if (m == key.size() || m == search.typed.size()) return item;
+    }
+    return -1;
+}
+
 // --- Address fields ---------------------------------------------------------------
 
 struct AddressFields {
@@ -384,36 +399,31 @@ int32_t KeyedPostalCode(int n) {
     return code;
 }
 
-}  // namespace
-
-bool TableLookup(int n, bool forceList) {
-    if (Mode == ModeVerify || !IsField(n) || !HasTable(n)) return true;
+Search TableSearch(int n) {
     Search search;
     search.table = TableAssignments[static_cast<std::size_t>(n)].Table.get();
     search.typed = TypedText(n);
     search.range = TextRange(*search.table, search.typed, CandidateRange::Kind::Lines);
-    const int32_t chosen = FindEntry(n, search, forceList);
-    if (chosen < 0) return false;
-    WriteField(n, search.table->LineKey(chosen));
-    return true;
+    return search;
 }
 
-bool AddressLookup(int n, bool forceList) {
-    if (Mode == ModeVerify || !IsField(n)) return true;
-    const AddressFields fields = LocateAddressFields();
-    if (n != fields.town && (n != fields.postal || fields.town != 0)) return true;
+enum class AddressSearch { Found, NotFound, Search };
+
+// Sets up the address search that leaving field n runs. Found or NotFound
+// when the answer is known without one.
+AddressSearch PrepareAddressSearch(int n, const AddressFields& fields, Search& search) {
+    if (n != fields.town && (n != fields.postal || fields.town != 0)) return AddressSearch::Found;
     // Without address data there is nothing to check against; the operator was
     // told when it could not be read.
     const LookupTable* table = TableAssignments[0].Table.get();
-    if (table == nullptr || !table->IsAddressData()) return true;
+    if (table == nullptr || !table->IsAddressData()) return AddressSearch::Found;
 
-    Search search;
     search.table = table;
-    const bool byPostalCode = fields.postal != 0 && !FieldIsEmpty(fields.postal);
-    if (byPostalCode) {
+    search.byPostalCode = fields.postal != 0 && !FieldIsEmpty(fields.postal);
+    if (search.byPostalCode) {
         const int32_t code = KeyedPostalCode(fields.postal);
         const int32_t first = table->FirstNodeOfCode(code);
-        if (first < 0) return false;
+        if (first < 0) return AddressSearch::NotFound;
         search.range = {table, CandidateRange::Kind::SameCode, first, 0};
     }
     if (fields.street != 0 && !FieldIsEmpty(fields.street)) {
@@ -426,17 +436,46 @@ bool AddressLookup(int n, bool forceList) {
         }
         search.hasStreet = !search.street.empty();
     }
-    if (!byPostalCode && (fields.town == 0 || FieldIsEmpty(fields.town))) return true;
+    if (!search.byPostalCode && (fields.town == 0 || FieldIsEmpty(fields.town)))
+        return AddressSearch::Found;
 
     search.typed = TypedText(n);
     search.compareText = n != fields.postal;
-    if (!byPostalCode) search.range = TextRange(*table, search.typed, CandidateRange::Kind::Towns);
+    if (!search.byPostalCode)
+        search.range = TextRange(*table, search.typed, CandidateRange::Kind::Towns);
+    return AddressSearch::Search;
+}
 
+}  // namespace
+
+bool TableLookup(int n, bool forceList) {
+    if (Mode == ModeVerify || !IsField(n) || !HasTable(n)) return true;
+    Search search = TableSearch(n);
+    const int32_t chosen = FindEntry(n, search, forceList);
+    if (chosen < 0) return false;
+    WriteField(n, search.table->LineKey(chosen));
+    return true;
+}
+
+bool TableHolds(int n) {
+    if (!IsField(n) || !HasTable(n)) return true;
+    Search search = TableSearch(n);
+    return FindHeldEntry(search) >= 0;
+}
+
+bool AddressLookup(int n, bool forceList) {
+    if (Mode == ModeVerify || !IsField(n)) return true;
+    const AddressFields fields = LocateAddressFields();
+    Search search;
+    const AddressSearch prepared = PrepareAddressSearch(n, fields, search);
+    if (prepared != AddressSearch::Search) return prepared == AddressSearch::Found;
+
+    const LookupTable* table = search.table;
     const int32_t chosen = FindEntry(n, search, forceList);
     if (chosen < 0) return false;
     const std::string_view line = table->Line(table->NodeLine(chosen));
     if (search.compareText) WriteField(n, table->LineKey(table->NodeLine(chosen)));
-    if (!byPostalCode && fields.postal != 0) {
+    if (!search.byPostalCode && fields.postal != 0) {
         // Town, TAB, postal code, TAB: the code is what stands between the TABs.
         const std::size_t from = line.find(kTab) + 1;
         WriteField(fields.postal, line.substr(from, line.find(kTab, from) - from));
@@ -453,4 +492,12 @@ bool AddressLookup(int n, bool forceList) {
         DrawEntryField(fields.street);
     }
     return true;
+}
+
+bool AddressDataHolds(int n) {
+    if (!IsField(n)) return true;
+    Search search;
+    const AddressSearch prepared = PrepareAddressSearch(n, LocateAddressFields(), search);
+    if (prepared != AddressSearch::Search) return prepared == AddressSearch::Found;
+    return FindHeldEntry(search) >= 0;
 }

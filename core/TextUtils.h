@@ -2,6 +2,7 @@
 // normalisation for matching street names, decimal parsing, and drawing record
 // characters so that control characters stay visible.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -13,6 +14,9 @@ int64_t ParseDecimal(std::string_view text);
 // The character a record byte shows: CR as a corner, LF as a corner, other
 // control characters as '?'.
 uint8_t VisibleChar(uint8_t c);
+// Turns every 0x00 into a blank, eight bytes at a time: the export and the
+// checks run this over every byte of every record.
+void BlanksForZeros(uint8_t* bytes, std::size_t count);
 void WriteVisibleChar(uint8_t c);
 void WriteVisibleCharAt(uint8_t c, int p);
 void SaveCursor();

@@ -16,6 +16,7 @@
 #include "core/InOutFailure.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
+#include "core/TextUtils.h"
 #include "files/FileDialog.h"
 #include "files/Journal.h"
 #include "files/SignOverpunch.h"
@@ -192,22 +193,6 @@ class BlockWriter {
     int error_ = 0;
 };
 
-// Turns every 0x00 into a blank, eight bytes at a time: this runs over every
-// byte of every record exported, and byte by byte it cost most of the export.
-void BlanksForZeros(uint8_t* bytes, std::size_t count) {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, bytes + i, 8);
-        // 0x80 exactly in the bytes that are 0, shifted down to 0x20 (a blank).
-        const uint64_t zeros = ~(((word & kLow7) + kLow7) | word | kLow7);
-        word |= zeros >> 2;
-        std::memcpy(bytes + i, &word, 8);
-    }
-    for (; i < count; ++i) bytes[i] = bytes[i] == 0 ? kBlank : bytes[i];
-}
-
 void Remember(const std::string& path) {
     const std::size_t cut = NameStart(path);
     DataDirectory = path.substr(0, cut);
@@ -300,23 +285,24 @@ int ExportRecord(RecordBuffer& record, std::size_t count, int mode, ExportPlan& 
     return WriteFixed(record, count, mode, plan, out);
 }
 
-// Every record of the record file into `out`. Errors of the record file
-// itself throw (a failure of the session); the result is the output's error.
-int ExportRecords(FileReplacement& out, int mode) {
+}  // namespace
+
+int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool letEventsThrough) {
     const auto length = static_cast<std::size_t>(RecordLength());
+    if (length == 0) return 0;
     int64_t size = 0;
-    CheckInOut(RecordFile.Size(size));
+    CheckInOut(records.Size(size));
     BlockWriter writer(out);
     std::vector<uint8_t> block(length * kBlockRecords);
-    std::size_t records = 0;
+    std::size_t done = 0;
     // One buffer for all records: clearing 1840 bytes for each record of 80
     // cost more than the rest of the export.
     RecordBuffer record{};
     ExportPlan plan;
     for (int64_t at = 0; at < size;) {
         std::size_t got = 0;
-        CheckInOut(RecordFile.Seek(at));
-        CheckInOut(RecordFile.Read(block.data(), block.size(), got));
+        CheckInOut(records.Seek(at));
+        CheckInOut(records.Read(block.data(), block.size(), got));
         if (got == 0) break;
         for (std::size_t from = 0; from < got; from += length) {
             const std::size_t count = std::min(length, got - from);
@@ -325,12 +311,14 @@ int ExportRecords(FileReplacement& out, int mode) {
                       record.begin() + static_cast<std::ptrdiff_t>(length), uint8_t{0});
             const int error = ExportRecord(record, count, mode, plan, writer);
             if (error != 0) return error;
-            if (++records % kRecordsBetweenEvents == 0) PollKey();
+            if (++done % kRecordsBetweenEvents == 0 && letEventsThrough) PollKey();
         }
         at += static_cast<int64_t>(got);
     }
     return writer.Flush();
 }
+
+namespace {
 
 enum class LoadFailure { None, CannotRead, NothingInIt, CannotStore };
 
@@ -462,7 +450,7 @@ void SaveDataTo(const std::string& path) {
         // operator's record at its own place.
         const OperatorRecordGuard guard;
         try {
-            error = ExportRecords(out, ConversionMode);
+            error = ExportRecordFile(RecordFile, out, ConversionMode, true);
         } catch (...) {
             try {
                 guard.Restore();

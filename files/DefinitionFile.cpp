@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,8 +20,8 @@
 #include "files/Journal.h"
 #include "files/Tables.h"
 #include "platform/ByteFile.h"
-#include "platform/FileReplacement.h"
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 
 bool SaveWithProgramKeys = false;
@@ -377,7 +378,9 @@ bool IsSound(const Reading& r) {
     return true;
 }
 
-void Apply(const Reading& r) {
+// Takes a sound reading into the session; `loadTable` loads each table named
+// and, once, the address data.
+void Apply(const Reading& r, const std::function<void(std::string_view, int)>& loadTable) {
     // Tables and address columns of the old layout go; the address data stays.
     ResetFieldTable();
     for (int i = 1; i <= r.count; ++i) FieldTable[i] = r.fields[i];
@@ -389,12 +392,12 @@ void Apply(const Reading& r) {
     }
     for (const auto& [field, name] : r.tables) {
         TableAssignments[field].Name = name;
-        LoadTable(name, field);
+        loadTable(name, field);
     }
     if (r.extras) {
         for (std::size_t i = 1; i < r.extras->size(); ++i) FieldExtras[i] = (*r.extras)[i];
     }
-    if (r.loadAddressData) LoadAddressData();
+    if (r.loadAddressData && TableAssignments[0].Table == nullptr) loadTable("adr", 0);
 }
 
 int ReadWholeFile(ByteFile& file, std::string& bytes) {
@@ -467,6 +470,33 @@ void WriteDefinitionFile(std::string_view name) {
     ShowMessage("Kann Datei nicht schreiben !!!", true);
 }
 
+namespace {
+
+// The file at `path` read whole and worked out; nothing changes yet.
+LayoutRead ReadAndInterpret(const std::string& path, Reading& reading) {
+    ByteFile file;
+    std::string bytes;
+    if (file.Open(path, ByteFile::Mode::Read) != 0 || ReadWholeFile(file, bytes) != 0 ||
+        bytes.empty()) {
+        return LayoutRead::CannotRead;
+    }
+    file.Close();
+    reading = Interpret(bytes);
+    switch (reading.refusal) {
+        case Reading::Refusal::None:
+            return IsSound(reading) ? LayoutRead::Taken : LayoutRead::NotADefinition;
+        case Reading::Refusal::TooManyFields:
+            return LayoutRead::TooManyFields;
+        case Reading::Refusal::RecordTooLong:
+            return LayoutRead::RecordTooLong;
+        case Reading::Refusal::NotADefinition:
+            break;
+    }
+    return LayoutRead::NotADefinition;
+}
+
+}  // namespace
+
 void ReadDefinitionFile(std::string_view name) {
     std::string path(name);
     if (path.empty()) {
@@ -474,33 +504,37 @@ void ReadDefinitionFile(std::string_view name) {
         if (path.empty()) return;
         DefinitionFileName = FileNameOf(path);
     }
-    ByteFile file;
-    std::string bytes;
-    if (file.Open(path, ByteFile::Mode::Read) != 0 || ReadWholeFile(file, bytes) != 0 ||
-        bytes.empty()) {
-        ShowMessage("Kann Datei nicht lesen !!!", true);
-        return;
-    }
-    file.Close();
-
-    const Reading reading = Interpret(bytes);
-    switch (reading.refusal) {
-        case Reading::Refusal::None:
-            if (IsSound(reading)) {
-                Apply(reading);
-                JournalDefinition();
-                return;
-            }
+    Reading reading;
+    switch (ReadAndInterpret(path, reading)) {
+        case LayoutRead::Taken:
+            Apply(reading, [](std::string_view table, int slot) { LoadTable(table, slot); });
+            JournalDefinition();
+            return;
+        case LayoutRead::CannotRead:
+            ShowMessage("Kann Datei nicht lesen !!!", true);
+            return;
+        case LayoutRead::NotADefinition:
             ShowMessage("Keine FeldDefinitions-Datei !!!", true);
             return;
-        case Reading::Refusal::TooManyFields:
+        case LayoutRead::TooManyFields:
             ShowMessage("Zu viele Felder !!!", true);
             return;
-        case Reading::Refusal::RecordTooLong:
+        case LayoutRead::RecordTooLong:
             ShowMessage("Satz zu lang !!!", true);
             return;
-        case Reading::Refusal::NotADefinition:
-            ShowMessage("Keine FeldDefinitions-Datei !!!", true);
-            return;
     }
+}
+
+LayoutRead ReadLayoutQuietly(
+    std::string_view path, bool withTables,
+    const std::function<void(int, const std::string&, TableLoad)>& tableFailed) {
+    Reading reading;
+    const LayoutRead result = ReadAndInterpret(std::string(path), reading);
+    if (result != LayoutRead::Taken) return result;
+    Apply(reading, [&](std::string_view table, int slot) {
+        if (!withTables) return;
+        const TableLoad loaded = LoadTableQuietly(table, slot);
+        if (loaded != TableLoad::Loaded) tableFailed(slot, std::string(table.substr(0, 8)), loaded);
+    });
+    return result;
 }

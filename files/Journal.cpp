@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -59,17 +63,14 @@ bool WriteLayoutJournal(bool reportAlways) {
 }
 
 // Two stations in one directory would overwrite each other's journal: the
-// first one holds a lock on the working directory itself for its whole
-// session (no lock file is left lying around).
+// first one holds the lock on the working directory for its whole session.
 bool TakeJournalLock() {
     if (lockDescriptor >= 0) return true;
-    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return true;  // an unreadable directory fails later, with its own message
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    lockDescriptor = fd;
+    int fd = -1;
+    const int error = LockWorkingDirectory(".", false, fd);
+    // An unreadable directory fails later, with its own message.
+    if (error == EWOULDBLOCK) return false;
+    if (error == 0) lockDescriptor = fd;
     return true;
 }
 
@@ -91,6 +92,46 @@ bool FileExists(const char* name) {
 }
 
 }  // namespace
+
+int LockWorkingDirectory(const std::string& nativeDirectory, bool shared, int& descriptor) {
+    descriptor = -1;
+    const int fd = ::open(nativeDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    // The lock is on the directory itself: no lock file is left lying around.
+    if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    descriptor = fd;
+    return 0;
+}
+
+bool StationWorksIn(const std::string& nativeDirectory) {
+    struct stat directory {};
+    if (::stat(nativeDirectory.c_str(), &directory) != 0) return false;
+    // Asking for the lock would take it, if only for a moment, and a station
+    // starting in that moment would be refused: the system's list of locks
+    // is read instead. Its lines read "1: FLOCK  ADVISORY  WRITE 4711
+    // 08:01:123456 0 EOF", the device in hex.
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (locks == nullptr) return false;
+    bool held = false;
+    char line[256];
+    while (!held && std::fgets(line, sizeof line, locks) != nullptr) {
+        char kind[16] = {}, mode[16] = {};
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(line, "%*[^:]: %15s %*s %15s %*d %x:%x:%llu", kind, mode, &major, &minor,
+                        &inode) != 5)
+            continue;
+        held = std::strcmp(kind, "FLOCK") == 0 && std::strcmp(mode, "WRITE") == 0 &&
+               major == ::major(directory.st_dev) && minor == ::minor(directory.st_dev) &&
+               inode == directory.st_ino;
+    }
+    std::fclose(locks);
+    return held;
+}
 
 void ReleaseJournalLock() {
     if (lockDescriptor < 0) return;

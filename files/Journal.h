@@ -75,3 +75,14 @@ void CloseRecordFile();
 void ClearJournalFiles();
 // Gives up the working directory's lock (end of the process, tests).
 void ReleaseJournalLock();
+// The lock a station holds on its working directory for its whole session,
+// for tools that read a working directory: taken on `nativeDirectory`
+// (shared, or exclusive as a station takes it) without waiting. 0 with the
+// lock's descriptor in `descriptor` (closing it gives the lock up);
+// EWOULDBLOCK when it is held where the two do not go together (a station
+// holds it exclusively); otherwise the error of opening the directory.
+int LockWorkingDirectory(const std::string& nativeDirectory, bool shared, int& descriptor);
+// Whether a station works in `nativeDirectory` (some process holds its lock
+// exclusively), found out without touching the lock. False when the system
+// does not tell.
+bool StationWorksIn(const std::string& nativeDirectory);

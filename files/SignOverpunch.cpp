@@ -1,6 +1,7 @@
 #include "files/SignOverpunch.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/FieldEngine.h"
 #include "core/FieldTypes.h"
@@ -28,6 +29,21 @@ bool NormaliseSign(const FieldDef& field, RecordBuffer& record) {
     if (!IsNumericType(field.Type)) return false;
     const std::span<uint8_t> bytes = FieldBytes(field, record);
     const std::size_t size = bytes.size();
+
+    // Most numbers carry no sign: one pass without a branch per byte finds
+    // that, and only a zero-filled field has more to do then.
+    static const std::array<uint8_t, 256> signBytes = [] {
+        std::array<uint8_t, 256> table{};
+        for (int c = 0; c < 256; ++c) {
+            const auto byte = static_cast<uint8_t>(c);
+            table[byte] = byte == '-' || IsOverpunchedDigit(byte) || byte == kNegativeZeroDin ||
+                          byte == kNegativeZeroHash;
+        }
+        return table;
+    }();
+    uint8_t anySign = 0;
+    for (const uint8_t c : bytes) anySign |= signBytes[c];
+    if (anySign == 0 && !HasFlag(field.Type, ZeroFill)) return false;
 
     bool negative = false;
     std::size_t firstMinus = 0;

@@ -293,8 +293,8 @@ int32_t PostalCodeOfLine(std::string_view line) {
     return code;
 }
 
-bool LoadTable(std::string_view name, int slot) {
-    if (slot < 0 || slot > MaxFields) return false;
+TableLoad LoadTableQuietly(std::string_view name, int slot) {
+    if (slot < 0 || slot > MaxFields) return TableLoad::CannotRead;
     const std::string shortName(name.substr(0, kMaxNameLength));
     const bool address = slot == 0;
     LookupTablePtr& assigned = TableAssignments[static_cast<std::size_t>(slot)].Table;
@@ -309,15 +309,14 @@ bool LoadTable(std::string_view name, int slot) {
         // Slot 0 is replaced as a whole as well, so a failed load never leaves
         // old address data beside a message that it could not be read.
         ReleaseSlot(slot);
-        CannotRead(shortName);
-        return false;
+        return TableLoad::CannotRead;
     }
     // The same file, unchanged, already loaded for another slot (or this one):
     // the slot shares it.
     if (LookupTable* listed = FindListed(file.Identity(), address)) {
         ++listed->shares;
         assigned.reset(listed);
-        return true;
+        return TableLoad::Loaded;
     }
     ReleaseSlot(slot);
 
@@ -366,24 +365,33 @@ bool LoadTable(std::string_view name, int slot) {
     const FileIdentity source = file.Identity();
     file.Close();
 
-    if (stop == TableBuilder::Stop::BadPostalCode) {
-        // The address data is released before the station ends, whatever the
-        // ending does with the rest of the session.
-        table.reset();
-        ShowMessage("Plz in den Adressdaten ist fehlerhaft !", true);
-        EndStationAfterFatalError();
-    }
-    if (stop == TableBuilder::Stop::TooLarge) {
-        table.reset();
-        CannotRead(shortName);
-        return false;
-    }
-    if (table->LineCount() == 0) return false;
+    if (stop == TableBuilder::Stop::BadPostalCode) return TableLoad::BadPostalCode;
+    if (stop == TableBuilder::Stop::TooLarge) return TableLoad::CannotRead;
+    if (table->LineCount() == 0) return TableLoad::NoEntries;
     ListedTables().push_back(table.get());
     table->listed = true;
     table->source = source;
     assigned = std::move(table);
-    return true;
+    return TableLoad::Loaded;
+}
+
+bool LoadTable(std::string_view name, int slot) {
+    switch (LoadTableQuietly(name, slot)) {
+        case TableLoad::Loaded:
+            return true;
+        case TableLoad::NoEntries:
+            return false;
+        case TableLoad::CannotRead:
+            if (slot >= 0 && slot <= MaxFields)
+                CannotRead(std::string(name.substr(0, kMaxNameLength)));
+            return false;
+        case TableLoad::BadPostalCode:
+            // The address data is released already: the station ends, whatever
+            // the ending does with the rest of the session.
+            ShowMessage("Plz in den Adressdaten ist fehlerhaft !", true);
+            EndStationAfterFatalError();
+    }
+    return false;
 }
 
 void LoadAddressData() {

@@ -35,6 +35,17 @@
 // file, size and times), is not read again: the slots share the one table.
 // Loading a table again for a slot that holds it keeps it as it is.
 bool LoadTable(std::string_view name, int slot);
+// What loading a table came to.
+enum class TableLoad {
+    Loaded,
+    NoEntries,      // the file holds no entry: the slot stays empty
+    CannotRead,     // missing, unreadable, not a regular file, or too large
+    BadPostalCode,  // the address data has a postal code that is not five digits
+};
+// LoadTable without a word to anyone and without ending anything: the caller
+// tells what happened. The slot is left as LoadTable leaves it (empty unless
+// Loaded); a read error inside the open file throws InOutError as there.
+TableLoad LoadTableQuietly(std::string_view name, int slot);
 // Loads the address data into slot 0 unless it is there already.
 void LoadAddressData();
 // Gives up what slot `slot` holds (for slot 0 also the postal-code index); the

@@ -48,8 +48,12 @@ FileReplacement::~FileReplacement() {
 }
 
 int FileReplacement::Begin(std::string_view oemPath) {
+    return BeginNative(NativePath(oemPath));
+}
+
+int FileReplacement::BeginNative(const std::string& nativePath) {
     Abandon();
-    target_ = NativePath(oemPath);
+    target_ = nativePath;
     temporary_.clear();
     if (target_.empty()) return ENOENT;
     struct stat info {};

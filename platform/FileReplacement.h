@@ -24,6 +24,9 @@ class FileReplacement {
     // written directly, as it cannot be replaced; a directory gives EISDIR.
     // Returns 0 or the system's error number.
     int Begin(std::string_view oemPath);
+    // The same for a path in the system's own form (UTF-8, '/'), taken as it
+    // is: a command line's file name.
+    int BeginNative(const std::string& nativePath);
     // Appends to the new contents.
     int Write(const void* data, std::size_t count);
     // Flushes the new contents and puts them in the target's place. Returns 0

@@ -301,3 +301,47 @@ TEST_F(Lookups, AddressDataWithoutHouseNumberOrTownField) {
     Key(1, "Nirgendwo 1");
     EXPECT_EQ(Run([] { return AddressLookup(1, false); }), true);
 }
+
+TEST_F(Lookups, CheckingAStoredValueNeedsAWholeEntryAndChangesNothing) {
+    dir.Write("Tab/orte", kTable);
+    dir.Write("Tab/adr", kAddresses);
+    LoadAddressData();
+    // A table field of 6, street, postal code, town.
+    UseLayout({{'A', 6}, {'A', 16}, {'A', 5}, {'A', 8}});
+    ASSERT_TRUE(LoadTable("orte", 1));
+    FieldExtras[2].AddressColumn = kStreetColumn;
+    FieldExtras[3].AddressColumn = kPostalCodeColumn;
+    FieldExtras[4].AddressColumn = kTownColumn;
+    for (const auto& [value, held] : std::vector<std::pair<std::string, bool>>{
+             {"Berlin", true},
+             {"Bern  ", true},
+             {"  Bonn", true},  // blanks around a key
+             {"Ham", true},
+             {"Hambur", true},  // a whole key; a key cut to the field
+             {"Xanten", true},
+             {"Ber", false},  // only the start of two entries
+             {"Berl", false},
+             {"Bonnx", false},  // completed when keyed, but no entry
+         }) {
+        Key(1, value);
+        EXPECT_EQ(TableHolds(1), held) << value;
+        EXPECT_EQ(Field(1).substr(0, value.size()), value);
+    }
+    const auto address = [](const std::string& street, const std::string& postal,
+                            const std::string& town) {
+        Key(2, street);
+        Key(3, postal);
+        Key(4, town);
+        const bool held = AddressDataHolds(4);
+        EXPECT_EQ(Field(4).substr(0, town.size()), town);
+        return held;
+    };
+    EXPECT_TRUE(address("Hauptstr. 13", "01067", "Altdorf"));
+    EXPECT_TRUE(address("hauptstr 13", "01067", "Altdorf"));  // matched loosely, as when keyed
+    EXPECT_FALSE(address("Hauptstr. 21", "01067", "Altdorf"));
+    EXPECT_FALSE(address("", "01067", "Alt"));
+    EXPECT_FALSE(address("", "20095", "Altdorf"));
+    EXPECT_TRUE(address("", "01069", ""));  // the station fills the town in
+    EXPECT_TRUE(address("", "", "Bergen"));
+    EXPECT_EQ(console.host().Beeps(), 0);
+}

@@ -1,0 +1,90 @@
+#include "tools/records/WorkingDirectory.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "core/FieldModel.h"
+#include "core/FieldTypes.h"
+#include "core/InOutFailure.h"
+#include "core/Session.h"
+#include "files/DefinitionFile.h"
+#include "files/Journal.h"
+#include "files/Tables.h"
+#include "platform/CodePage.h"
+
+void StartToolSession() {
+    FillFieldTypeTable();
+    ResetFieldModel();
+    Mode = ModeEntry;
+}
+
+void Say(const char* program, const std::string& text) {
+    std::fflush(stdout);  // what was listed so far comes first
+    std::fprintf(stderr, "%s: %s\n", program, text.c_str());
+}
+
+std::string Because(int error) {
+    return " (" + InOutErrorText(error) + ")";
+}
+
+bool EnterWorkingDirectory(const char* program, const std::string& directory) {
+    if (::chdir(directory.c_str()) == 0) return true;
+    Say(program, "Kann Verzeichnis " + directory + " nicht öffnen !!!" + Because(errno));
+    return false;
+}
+
+bool ReadWorkingLayout(const char* program, bool withTables, bool& tablesMissing) {
+    const std::string file = kLayoutJournal;
+    ByteFile probe;
+    if (const int error = probe.Open(file, ByteFile::Mode::Read)) {
+        Say(program, file + ": Kann Datei nicht lesen !!!" + Because(error));
+        return false;
+    }
+    probe.Close();
+    const auto tableFailed = [&](int slot, const std::string& name, TableLoad what) {
+        // A table without entries leaves its field without a lookup in the
+        // station as well, and nothing is said there either.
+        if (what == TableLoad::NoEntries) return;
+        tablesMissing = true;
+        const std::string shown = OemToUtf8(name);
+        if (what == TableLoad::BadPostalCode) {
+            Say(program, "Plz in den Adressdaten ist fehlerhaft ! Adressfelder ungeprüft.");
+        } else if (slot == 0) {
+            Say(program, "Kann Tabelle " + shown + " nicht lesen !!! Adressfelder ungeprüft.");
+        } else {
+            Say(program, "Kann Tabelle " + shown + " nicht lesen !!! Feld " + std::to_string(slot) +
+                             " ungeprüft.");
+        }
+    };
+    switch (ReadLayoutQuietly(file, withTables, tableFailed)) {
+        case LayoutRead::Taken:
+            break;
+        case LayoutRead::CannotRead:
+            Say(program, file + ": Kann Datei nicht lesen !!!");
+            return false;
+        case LayoutRead::NotADefinition:
+            Say(program, file + ": Keine FeldDefinitions-Datei !!!");
+            return false;
+        case LayoutRead::TooManyFields:
+            Say(program, file + ": Zu viele Felder !!!");
+            return false;
+        case LayoutRead::RecordTooLong:
+            Say(program, file + ": Satz zu lang !!!");
+            return false;
+    }
+    if (RecordLength() <= 0) {
+        Say(program, file + ": Der Satzaufbau hat keine Felder !!!");
+        return false;
+    }
+    return true;
+}
+
+int OpenRecords(const char* program, ByteFile& records) {
+    const int error = records.Open(kRecordJournal, ByteFile::Mode::Read);
+    if (error != 0 && error != ENOENT) {
+        Say(program, std::string(kRecordJournal) + ": Kann Datei nicht lesen !!!" + Because(error));
+    }
+    return error;
+}

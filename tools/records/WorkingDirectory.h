@@ -1,0 +1,35 @@
+// What kelbrin-check and kelbrin-export share: a station's working directory
+// read without a station. They enter the directory, read its layout from
+// KELBRIN4.CR1 with the station's own reader and open KELBRIN4.CR2 for
+// reading; what goes wrong is said on standard error, in German, as one line
+// led by the program's name.
+#pragma once
+#include <string>
+
+#include "platform/ByteFile.h"
+
+// The session state the station's checks and export read: the field types, an
+// empty layout, entry mode.
+void StartToolSession();
+
+// "<program>: <text>" on standard error; `text` in UTF-8.
+void Say(const char* program, const std::string& text);
+// " (Ein-/Ausgabefehler 2: Datei nicht gefunden.)": the reason for a message.
+std::string Because(int error);
+
+// Makes `directory` the current directory; false, after saying why, when it
+// cannot be entered.
+bool EnterWorkingDirectory(const char* program, const std::string& directory);
+
+// Takes the layout of KELBRIN4.CR1 in the current directory, with its lookup
+// tables and address data when `withTables`. False, after saying why, when
+// there is no layout to work with (the file is missing, unreadable, damaged or
+// holds no field). A table or the address data that could not be loaded is
+// said too; `tablesMissing` then becomes true and the layout is taken without
+// it.
+bool ReadWorkingLayout(const char* program, bool withTables, bool& tablesMissing);
+
+// Opens KELBRIN4.CR2 of the current directory for reading: 0, ENOENT when there
+// is none (a station that ended without records leaves none), or, after saying
+// why, the error number.
+int OpenRecords(const char* program, ByteFile& records);
