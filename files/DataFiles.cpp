@@ -20,6 +20,7 @@
 #include "files/FileDialog.h"
 #include "files/Journal.h"
 #include "files/SignOverpunch.h"
+#include "files/Statistics.h"
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
@@ -440,6 +441,15 @@ void SaveDataTo(const std::string& path) {
     if (RecordLength() <= 0) return;
     Remember(path);
     VerifyRecord.fill(0);
+    // The station's own files are never saved over: a data file in place of
+    // KELBRIN4.CR2 would leave the station writing its records to a file that
+    // is gone, and one in place of KELBRIN4.CR1 would lose the layout.
+    const std::string native = NativePath(path);
+    if (LeadsToJournalFile(native, kRecordJournal) || LeadsToJournalFile(native, kLayoutJournal) ||
+        LeadsToJournalFile(native, kStatisticsFile)) {
+        ShowMessage("Kann Datei nicht schreiben !!!", true);
+        return;
+    }
 
     // The file is replaced whole: a failure part way leaves the old file as it
     // was, and never a part of the records under the chosen name.

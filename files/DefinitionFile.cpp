@@ -413,35 +413,6 @@ int ReadWholeFile(ByteFile& file, std::string& bytes) {
     }
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-// Whether `path` leads to the journal file `journal` of the working directory:
-// the same file on the disk (whatever name, link or spelling of the directory
-// leads there), or, while the journal file is not there, its name in any case
-// in the working directory.
-bool LeadsToJournalFile(std::string_view path, const char* journal) {
-    const std::string native = NativePath(path);
-    if (native.empty()) return false;
-    struct stat target {
-    }, own{};
-    if (::stat(native.c_str(), &target) == 0 && ::stat(NativePath(journal).c_str(), &own) == 0 &&
-        target.st_dev == own.st_dev && target.st_ino == own.st_ino) {
-        return true;
-    }
-    const std::size_t cut = native.rfind('/') + 1;  // 0 when there is no '/'
-    if (!EqualIgnoringCase(std::string_view(native).substr(cut), journal)) return false;
-    const std::string directory = cut == 0 ? "." : native.substr(0, cut);
-    struct stat there {
-    }, here{};
-    return ::stat(directory.c_str(), &there) == 0 && ::stat(".", &here) == 0 &&
-           there.st_dev == here.st_dev && there.st_ino == here.st_ino;
-}
-
 }  // namespace
 
 void WriteDefinitionFile(std::string_view name) {
@@ -459,8 +430,8 @@ void WriteDefinitionFile(std::string_view name) {
     // KELBRIN4.CR2 holds the records: a layout saved over it would destroy
     // them. KELBRIN4.CR1 must hold the current layout, written only by the
     // journal itself.
-    if (LeadsToJournalFile(path, kRecordJournal) ||
-        (asked && LeadsToJournalFile(path, kLayoutJournal))) {
+    if (LeadsToJournalFile(NativePath(path), kRecordJournal) ||
+        (asked && LeadsToJournalFile(NativePath(path), kLayoutJournal))) {
         ShowMessage("Kann Datei nicht schreiben !!!", true);
         return;
     }

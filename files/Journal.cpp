@@ -140,6 +140,38 @@ void ReleaseJournalLock() {
     lockDescriptor = -1;
 }
 
+namespace {
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+bool LeadsToJournalFile(const std::string& nativePath, const char* journal) {
+    if (nativePath.empty()) return false;
+    struct stat target {
+    }, own{};
+    if (::stat(nativePath.c_str(), &target) == 0 && ::stat(journal, &own) == 0 &&
+        SameFile(target, own)) {
+        return true;
+    }
+    const std::size_t cut = nativePath.rfind('/') + 1;  // 0 when there is no '/'
+    if (!EqualIgnoringCase(std::string_view(nativePath).substr(cut), journal)) return false;
+    const std::string directory = cut == 0 ? "." : nativePath.substr(0, cut);
+    struct stat there {
+    }, here{};
+    return ::stat(directory.c_str(), &there) == 0 && ::stat(".", &here) == 0 &&
+           SameFile(there, here);
+}
+
 void OpenJournal() {
     layoutUnwritten = false;
     reportedLayoutError = 0;

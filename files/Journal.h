@@ -75,6 +75,12 @@ void CloseRecordFile();
 void ClearJournalFiles();
 // Gives up the working directory's lock (end of the process, tests).
 void ReleaseJournalLock();
+// Whether the file `nativePath` (in the system's own form) is the journal file
+// `journal` of the working directory: the same file on the disk (whatever
+// name, link or spelling of the directory leads there), or, while the journal
+// file is not there, its name in any case in the working directory. Saving
+// anything there would destroy what the station keeps in it.
+bool LeadsToJournalFile(const std::string& nativePath, const char* journal);
 // The lock a station holds on its working directory for its whole session,
 // for tools that read a working directory: taken on `nativeDirectory`
 // (shared, or exclusive as a station takes it) without waiting. 0 with the

@@ -304,6 +304,16 @@ TEST_F(DataFiles, AFailedSaveLeavesTheOldFile) {
         EXPECT_EQ(FilesInDirectory(), 2);
     }
     EXPECT_EQ(Save("out.dat", ConversionAscii), "r1r2");
+
+    // The station's own files are never saved over, by any spelling or link.
+    dir.Write("KELBRIN4.CR1", "LAYOUT");
+    std::filesystem::create_symlink("KELBRIN4.CR2", dir.path() + "/zeiger");
+    for (const char* name : {"KELBRIN4.CR2", "kelbrin4.cr1", "./Kelbrin4.sta", "zeiger"}) {
+        Save(name, ConversionAscii, "Kann Datei nicht schreiben !!!");
+        EXPECT_EQ(Records(), "r1r2") << name;
+        EXPECT_EQ(dir.Read("KELBRIN4.CR1"), "LAYOUT") << name;
+        EXPECT_FALSE(dir.Exists("KELBRIN4.STA")) << name;
+    }
 }
 
 // Records of every kind of character and sign, exported and loaded again in

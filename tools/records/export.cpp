@@ -28,6 +28,7 @@
 #include "core/InOutFailure.h"
 #include "files/DataFiles.h"
 #include "files/Journal.h"
+#include "files/Statistics.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "tools/records/WorkingDirectory.h"
@@ -74,37 +75,13 @@ int ModeOf(std::string_view name) {
     return -1;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-// Whether `output` (absolute) would land on a journal file of the working
-// directory (the current one): the very file, by whatever name or link, or,
-// while it is not there, its name in any case, which the station would take
-// for its own at the next start.
+// Whether `output` (absolute) would land on a file the station keeps in the
+// working directory (the current one), which it would take for its own at the
+// next start.
 bool IsJournalFile(const std::string& output) {
-    struct stat target {};
-    const bool exists = ::stat(output.c_str(), &target) == 0;
-    for (const char* journal : {kLayoutJournal, kRecordJournal}) {
-        struct stat own {};
-        if (exists && ::stat(NativePath(journal).c_str(), &own) == 0 && SameFile(target, own))
-            return true;
-        const std::filesystem::path path(output);
-        struct stat directory {
-        }, here{};
-        if (!exists && EqualIgnoringCase(path.filename().string(), journal) &&
-            ::stat(path.parent_path().c_str(), &directory) == 0 && ::stat(".", &here) == 0 &&
-            SameFile(directory, here))
-            return true;
-    }
-    return false;
+    return LeadsToJournalFile(output, kLayoutJournal) ||
+           LeadsToJournalFile(output, kRecordJournal) ||
+           LeadsToJournalFile(output, kStatisticsFile);
 }
 
 int CannotWrite(const std::string& output, int error) {
