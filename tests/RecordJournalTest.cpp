@@ -245,4 +245,17 @@ TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
         EXPECT_TRUE(SaveBeforeEnd()) << round;
     }
     EXPECT_EQ(Slots(), "aaaa11|CCCC33|");
+
+    // A delete behind the last record clears that place, flushed like any
+    // record: a failing flush is told.
+    GoTo(3);
+    Key("");
+    ASSERT_TRUE(CommitRecord(true));
+    const std::size_t boxes = console.host().MessageBoxes().size();
+    InjectFault(FaultyCall::Flush, kRecordJournal, EIO);
+    DeleteRecord();
+    EXPECT_EQ(InjectedFailures(), 1);
+    ClearFaults();
+    EXPECT_EQ(console.host().MessageBoxes().size(), boxes + 1);
+    EXPECT_EQ(Slots(), "aaaa11|CCCC33|-|");
 }
