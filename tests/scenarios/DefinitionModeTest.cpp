@@ -291,6 +291,17 @@ TEST_F(DefinitionMode, RangesDigitSetsAndConditions) {
     station.Key(VkF8);  // with a condition
     station.Type("0135\r");
     station.Type("2\r13\r");  // while field 2 holds 1 or 3
+    station.Add(script::Call([&] {
+        EXPECT_EQ(station.Text(20, 1, 24), "Feld 1 (1-4) {0135} Num ");
+        EXPECT_FALSE(FieldConditionOn);
+    }));
+    // A third field, 1 to 9 while field 1 holds 5 to 7.
+    station.Key(VkEnd);
+    station.Type("n+2\r");
+    station.Key(VkF5);
+    station.Key(VkF6);  // a number range again
+    station.Key(VkF8);
+    station.Type("1\r9\r1\r5\r7\r");
     Run();
     const std::string journal = dir.Read("KELBRIN4.CR1");
     EXPECT_EQ(Get32(journal, 10 + 7), -135);
@@ -300,8 +311,9 @@ TEST_F(DefinitionMode, RangesDigitSetsAndConditions) {
     EXPECT_EQ(Get16(journal, ext + 8 + 2), 2);
     EXPECT_EQ(Get32(journal, ext + 8 + 4), 13);
     EXPECT_EQ(Get32(journal, ext + 8 + 8), DigitSetMarker);
-    EXPECT_EQ(station.Text(20, 1, 24), "Feld 1 (1-4) {0135} Num ");
-    EXPECT_FALSE(FieldConditionOn);
+    EXPECT_EQ(Get16(journal, ext + 8 + 24 + 2), 1);
+    EXPECT_EQ(Get32(journal, ext + 8 + 24 + 4), 5);
+    EXPECT_EQ(Get32(journal, ext + 8 + 24 + 8), 7);
 }
 
 TEST_F(DefinitionMode, AConditionOnAFieldThatDoesNotExistIsDropped) {
