@@ -127,7 +127,7 @@ TEST_F(Lookups, ChoiceListKeyByKey) {
     // One field on row 3 from column 5, another one below it.
     UseLayout({{'A', 10}, {'A', 10}});
     FieldTable[1].ScreenPos = 80 + 5;
-    FieldTable[2].ScreenPos = 19 * 80 + 1;  // row 21
+    FieldTable[2].ScreenPos = 17 * 80 + 1;  // row 19, the highest that lists higher
     dir.Write("Tab/orte", kTable);
     ASSERT_TRUE(LoadTable("orte", 1));
     ASSERT_TRUE(LoadTable("orte", 2));
@@ -192,7 +192,7 @@ TEST_F(Lookups, ChoiceListKeyByKey) {
     // A field low on the screen gets its list six rows higher, from column 1;
     // a forced list opens for a single fit too.
     Key(2, "Berl");
-    keys = {script::Call([&] { EXPECT_EQ(console.Text(1, 15, 6), "Berlin"); }),
+    keys = {script::Call([&] { EXPECT_EQ(console.Text(1, 13, 6), "Berlin"); }),
             script::Key(VkReturn, 0, '\r')};
     EXPECT_EQ(Run([] { return TableLookup(2, true); }, keys), true);
     EXPECT_EQ(Field(2), "Berlin\0\0\0\0"s);
@@ -260,11 +260,22 @@ TEST_F(Lookups, AddressDataCompletesTownPostalCodeAndStreet) {
         }
     }
 
+    // Neither town nor postal code: nothing to look up.
+    record("Hauptstr.", "13", "", "");
+    EXPECT_EQ(Run(town), true);
+    EXPECT_EQ(text(4), "");
+
     // Verify mode looks nothing up.
     Mode = ModeVerify;
     record("", "", "", "Berg");
     EXPECT_EQ(Run(town), true);
     EXPECT_EQ(text(3), "");
+
+    // Without address data nothing is checked (the operator was told).
+    Mode = ModeEntry;
+    ReleaseSlot(0);
+    record("", "", "", "Nirgendwo");
+    EXPECT_EQ(Run(town), true);
 }
 
 TEST_F(Lookups, AddressDataWithoutHouseNumberOrTownField) {

@@ -222,3 +222,31 @@ TEST_F(EntryScreen, EndF1EscF4AndDeletingTheOnlyRecord) {
     });
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
 }
+
+TEST_F(EntryScreen, UpAndDownOpenTheChoiceListOfATableField) {
+    dir.Write("Tab/orte", "Bach\nBaden\nBamberg\n");
+    station.Type("a10\rtorte\ra+5\r");
+    Key(VkF9);
+    // Even a single fit is offered as a list, which goes on with the other
+    // entries of the same first two letters.
+    const auto listOpen = [&](const std::string& top) {
+        Check([&, top] {
+            EXPECT_EQ(station.Text(1, 2, 7), top);
+            EXPECT_EQ(station.Text(1, 3, 7), "Baden  ");
+        });
+    };
+    station.Type("Bac");
+    Key(VkDown);
+    listOpen("Bach   ");
+    station.Type("\r");  // takes Bach, then on to the next field
+    Check([&] {
+        EXPECT_EQ(station.Text(1, 2, 10), "Bach      ");
+        EXPECT_EQ(CursorField(), 2);
+    });
+    Key(VkUp);  // field 2 has no table: back to field 1
+    Check([&] { EXPECT_EQ(station.Text(1, 3, 7), "▔▔▔▔▔▔▔"); });  // no list
+    Key(VkUp);  // field 1 has one
+    listOpen("Bach   ");
+    Key(VkEscape);
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+}
