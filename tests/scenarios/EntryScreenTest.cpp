@@ -245,7 +245,7 @@ TEST_F(EntryScreen, UpAndDownOpenTheChoiceListOfATableField) {
     });
     Key(VkUp);  // field 2 has no table: back to field 1
     Check([&] { EXPECT_EQ(station.Text(1, 3, 7), "▔▔▔▔▔▔▔"); });  // no list
-    Key(VkUp);  // field 1 has one
+    Key(VkUp);                                                    // field 1 has one
     listOpen("Bach   ");
     Key(VkEscape);
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
