@@ -19,8 +19,8 @@
 #include "files/Journal.h"
 #include "files/Tables.h"
 #include "platform/ByteFile.h"
-#include "platform/FileReplacement.h"
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 
 bool SaveWithProgramKeys = false;
@@ -474,15 +474,24 @@ void ReadDefinitionFile(std::string_view name) {
         if (path.empty()) return;
         DefinitionFileName = FileNameOf(path);
     }
-    ByteFile file;
     std::string bytes;
-    if (file.Open(path, ByteFile::Mode::Read) != 0 || ReadWholeFile(file, bytes) != 0 ||
-        bytes.empty()) {
+    if (ReadDefinitionBytes(path, bytes) != 0 || bytes.empty()) {
         ShowMessage("Kann Datei nicht lesen !!!", true);
         return;
     }
-    file.Close();
+    UseDefinitionBytes(bytes);
+}
 
+int ReadDefinitionBytes(std::string_view path, std::string& bytes) {
+    bytes.clear();
+    ByteFile file;
+    int error = file.Open(path, ByteFile::Mode::Read);
+    if (error == 0) error = ReadWholeFile(file, bytes);
+    if (error != 0) bytes.clear();
+    return error;
+}
+
+void UseDefinitionBytes(const std::string& bytes) {
     const Reading reading = Interpret(bytes);
     switch (reading.refusal) {
         case Reading::Refusal::None:

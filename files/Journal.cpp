@@ -84,11 +84,6 @@ void RemoveUnfinishedJournalFiles() {
     }
 }
 
-bool FileExists(const char* name) {
-    ByteFile probe;
-    return probe.Open(name, ByteFile::Mode::Read) == 0;
-}
-
 }  // namespace
 
 void ReleaseJournalLock() {
@@ -108,6 +103,14 @@ void OpenJournal() {
         return;
     }
     RemoveUnfinishedJournalFiles();
+    // The layout journal is read before the record file is opened or made.
+    // One that is there but cannot be read (a failing disk, no right to read
+    // it) ends the start with the error, as a record file that cannot be
+    // opened does: going on without it would journal the next layout over it,
+    // and the records would be shown in no layout or another one.
+    std::string layout;
+    const int layoutError = ReadDefinitionBytes(kLayoutJournal, layout);
+    if (layoutError != 0 && layoutError != ENOENT) throw InOutError(layoutError);
     const int opened = RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite);
     bool present = opened == 0;
     // Only a record file that is not there is made anew. One that is there but
@@ -118,8 +121,12 @@ void OpenJournal() {
     } else {
         CheckInOut(opened);
     }
-    if (FileExists(kLayoutJournal)) {
-        ReadDefinitionFile(kLayoutJournal);
+    if (layoutError == 0) {
+        // An empty or damaged one is said so and stays until the next layout.
+        if (layout.empty())
+            ShowMessage("Kann Datei nicht lesen !!!", true);
+        else
+            UseDefinitionBytes(layout);
         present = true;
     }
     if (present) {

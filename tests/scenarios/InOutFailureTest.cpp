@@ -172,6 +172,30 @@ TEST(InOutFailure, ARecordTheDiskRefusesStaysOnTheScreenWhenTheOperatorLeaves) {
     EXPECT_EQ(dir.Read("KELBRIN4.CR2").substr(9, 2), "wx");
 }
 
+TEST(InOutFailure, ALayoutJournalThatCannotBeReadEndsTheStartAndStaysAsItWas) {
+    TempDir dir;
+    {
+        StationHarness station;
+        station.Type("a4\re+2\r");
+        station.Key(VkF1);
+        station.Type("n");
+        ASSERT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    }
+    const std::string layout = dir.Read("KELBRIN4.CR1");
+    FaultGuard guard;
+    InjectFault(FaultyCall::Open, "KELBRIN4.CR1", EIO);
+    StationHarness station;
+    station.Type("n");
+    station.Type("b+3\r");  // a new layout must not reach the journal
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(InjectedFailures(), 1);
+    EXPECT_EQ(station.host().ExitCode(), 1);
+    ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+    EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 5:", 0), 0u);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR1"), layout);
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR2"));  // nothing made either
+}
+
 // A data directory that cannot be opened or read: the operator is told, a
 // load offers nothing and ends, a save still takes a name; the station goes on.
 TEST(InOutFailure, ADirectoryThatCannotBeListedIsToldAndTheDialogEnds) {
