@@ -72,16 +72,19 @@ bool TakeJournalLock() {
     return true;
 }
 
-// A crash while a journal file was being replaced leaves its hidden new file
-// behind. Nobody else works in this directory (the lock says so), so such a
-// file belongs to no running write and goes.
-void RemoveUnfinishedJournalFiles() {
+// A crash while a file was being replaced leaves its hidden new file behind.
+// Nobody else works in this directory (the lock says so), so a journal file's
+// belongs to no running write and goes. The working directory also takes the
+// station's exports and definition files: their new files go once the process
+// that made them is gone (another station may be writing into this directory).
+void RemoveUnfinishedFiles() {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
         const std::string name = entry.path().filename().string();
         if (WildcardMatch(".KELBRIN4.CR?.*.neu", name))
             std::filesystem::remove(entry.path(), error);
     }
+    RemoveLeftoverTemporaries(".");
 }
 
 }  // namespace
@@ -102,7 +105,7 @@ void OpenJournal() {
         if (WindowSystem* host = BoundWindowSystem()) host->EndProcess(1);
         return;
     }
-    RemoveUnfinishedJournalFiles();
+    RemoveUnfinishedFiles();
     // The layout journal is read before the record file is opened or made.
     // One that is there but cannot be read (a failing disk, no right to read
     // it) ends the start with the error, as a record file that cannot be
