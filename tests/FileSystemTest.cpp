@@ -137,12 +137,12 @@ TEST(FileSystem, LeftoversOfCutOffReplacementsGoOnceTheirProcessIsGone) {
         ".DATA.TXT." + gone + "-x.neu",  // not a name a replacement makes
         ".DATA.TXT." + gone + ".neu",    // no counter
         "DATA.TXT." + gone + "-1.neu",   // not hidden
-        ".DATA.TXT." + gone + "-4.neu",  // a directory
+        ".DATA.TXT." + gone + "-4.neu",  // a symbolic link
         ".LISTE." + gone + "-5.neu",     // another file's: kept until swept
     };
-    for (const std::string& name : kept) dir.Write(name, "x");
-    std::filesystem::remove(dir.path() + "/" + kept[4]);
-    dir.Write(kept[4] + "/inside", "x");
+    for (const std::string& name : kept)
+        if (name != kept[4]) dir.Write(name, "x");
+    ASSERT_EQ(::symlink("elsewhere", (dir.path() + "/" + kept[4]).c_str()), 0);
     dir.Write(".DATA.TXT." + gone + "-3.neu", "half");
     dir.Write(".DATA.TXT." + own + "-999.neu", "half");  // an earlier process of this number
     const auto names = [&] {
