@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +61,7 @@ const std::string kExportFile = "EXPORT.DAT";
 
 // Texts the station shows when something could not be read or written.
 const std::vector<std::string> kFailureTexts = {"Ein-/Ausgabefehler", "Kann Datei nicht",
-                                                "Kann Definitionsdatei"};
+                                                "Kann Verzeichnis nicht", "Kann Definitionsdatei"};
 
 std::string ReadFile(const std::string& path, bool* exists = nullptr) {
     std::ifstream in(path, std::ios::binary);
@@ -88,6 +89,19 @@ std::vector<std::string> TemporaryFiles(const std::string& directory) {
     std::vector<std::string> found;
     for (const std::string& name : ListDirectory(directory)) {
         if (name.size() > 5 && name[0] == '.' && name.ends_with(".neu")) found.push_back(name);
+    }
+    return found;
+}
+
+// Those whose process has ended: a start must have removed them.
+std::vector<std::string> OrphanedTemporaryFiles(const std::string& directory) {
+    std::vector<std::string> found;
+    for (const std::string& name : TemporaryFiles(directory)) {
+        const std::size_t dash = name.rfind('-');
+        const std::size_t dot = name.rfind('.', dash);
+        if (dash == std::string::npos || dot == std::string::npos) continue;
+        const pid_t owner = std::atoi(name.c_str() + dot + 1);
+        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) found.push_back(name);
     }
     return found;
 }
@@ -354,7 +368,11 @@ class Station {
 // is there it keeps it (N), then it goes from the layout screen to entry.
 bool StartToLayout(Station& station, bool dataPresent) {
     if (dataPresent) {
-        if (!station.WaitText("Daten löschen (Esc/N/Entf) ?")) return false;
+        // A start that fails says so in a box instead: no need to wait long.
+        if (station.Await([](const VtScreen& s) {
+                return s.Contains("Daten löschen (Esc/N/Entf) ?");
+            }) != Station::Outcome::Ready)
+            return false;
         station.Send("n");
     }
     return station.WaitText("F9Modus");
@@ -422,7 +440,7 @@ int RunScript(const Options& options, std::istream& script) {
 
 struct Figures {
     int kills = 0, killsAtStart = 0, steps = 0, commitsChecked = 0, restarts = 0;
-    int leftTemporaries = 0, leftJournalTemporaries = 0, exportsChecked = 0, layoutsChecked = 0;
+    int leftTemporaries = 0, leftSurvivingTemporaries = 0, exportsChecked = 0, layoutsChecked = 0;
     std::map<std::string, int> stepsByKind;
     std::vector<std::string> failures;
 };
@@ -795,8 +813,12 @@ class Day {
         Keys(kF3, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
         // The list of the data directory; "E" moves to the only file whose
-        // name starts with it, the export, and Enter takes it.
-        Keys("\r" + kF8 + "E\r");
+        // name starts with it, the export, and Enter takes it. Picked only once
+        // the list is there: a directory that cannot be listed is told, and
+        // keys typed ahead would answer that message.
+        Keys("\r", false);
+        if (!Await([](const VtScreen& s) { return s.Contains(kExportFile); })) return false;
+        Keys(kF8 + "E\r");
         const auto back = [](const VtScreen& s) {
             return s.Contains("F7Ins Satz") && RecordNumberOnScreen(s) == 1;
         };
@@ -839,7 +861,8 @@ class Day {
         return Await([](const VtScreen& s) { return s.Contains("F7Ins Satz"); });
     }
 
-    // Loads the layout file again in the layout screen: the layout journal is
+    // Loads the layout file again in the layout screen, picked from the list of
+    // definition files (CAMP.DEF is the only one): the layout journal is
     // rewritten.
     bool Layout() {
         Keys(kF9, false);
@@ -849,9 +872,11 @@ class Day {
         if (!Await([](const VtScreen& s) { return s.Contains("F8Neu"); })) return false;
         Keys(kF3, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
-        Keys(kLayoutFile + "\r\r", false);
+        Keys("\r", false);
+        if (!Await([](const VtScreen& s) { return s.Contains(kLayoutFile); })) return false;
+        Keys("C\r");  // a kill falls into the rewriting of the journal
         if (!Await([](const VtScreen& s) { return s.Contains("F8Neu"); })) return false;
-        Keys(kF9);
+        Keys(kF9, false);
         return Await([](const VtScreen& s) { return s.Contains("F7Ins Satz"); });
     }
 
@@ -946,13 +971,11 @@ int RunKillCampaign(const Options& options) {
                      station.Screen().Text());
             break;
         }
-        // The journal's unfinished files are gone at the start; others are
-        // hidden and left alone.
-        for (const std::string& name : TemporaryFiles(".")) {
-            if (name.starts_with(".KELBRIN4.CR")) {
-                ++figures.leftJournalTemporaries;
-                day.Fail("an unfinished journal file survived the start: " + name);
-            }
+        // The unfinished files of the killed station are gone at the start:
+        // the journal's, the export's and the layout file's alike.
+        for (const std::string& name : OrphanedTemporaryFiles(".")) {
+            ++figures.leftSurvivingTemporaries;
+            day.Fail("an unfinished new file survived the start: " + name);
         }
         // The files as the start-up found them: every committed record there.
         day.CheckOpenStep("after the restart");
@@ -992,7 +1015,7 @@ int RunKillCampaign(const Options& options) {
     PrintFigures(figures);
     std::cout << "records on file at the end " << day.journal.KeyedCount()
               << ", hidden new files left by kills " << figures.leftTemporaries
-              << ", journal ones surviving a start " << figures.leftJournalTemporaries << "\n";
+              << ", surviving a start " << figures.leftSurvivingTemporaries << "\n";
     std::cout << "failures found " << figures.failures.size() << "\n";
     return figures.failures.empty() ? 0 : 1;
 }
@@ -1130,9 +1153,8 @@ RunReport RunShortDay(const Options& options, Figures& figures, const Snapshot& 
         if (!ToEntry(station)) {
             day.Fail("the station does not start again; screen:\n" + station.Screen().Text());
         } else {
-            for (const std::string& name : TemporaryFiles("."))
-                if (name.starts_with(".KELBRIN4.CR"))
-                    day.Fail("an unfinished journal file survived the start: " + name);
+            for (const std::string& name : OrphanedTemporaryFiles("."))
+                day.Fail("an unfinished new file survived the start: " + name);
             day.CheckOpenStep("after a start without failures");
             bool told = false;
             EndStation(station, told);
