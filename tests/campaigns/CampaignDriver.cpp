@@ -602,7 +602,22 @@ class Day {
         const bool asOld = exportFile ? exists && exported == *exportFile : !exists;
         const bool asNew = afterExport_ ? exists && SameRecords(exported, *afterExport_) : !exists;
         if (!asOld && !asNew) {
-            Fail(when + ": " + kExportFile + " is half written or lost");
+            std::string detail = exists ? std::to_string(exported.size()) + " bytes" : "absent";
+            detail += ", old " + (exportFile ? std::to_string(exportFile->size()) : "absent");
+            detail += ", new " + (afterExport_ ? std::to_string(afterExport_->size()) : "absent");
+            if (exists && afterExport_) {
+                for (std::size_t at = 0; at < exported.size(); at += kLength) {
+                    const std::string got = exported.substr(at, kLength);
+                    const std::string want =
+                        at < afterExport_->size() ? afterExport_->substr(at, kLength) : "";
+                    if (!Matches(got, want)) {
+                        detail += "; record " + std::to_string(at / kLength + 1) + " is " +
+                                  Printable(got) + ", new " + Printable(want);
+                        break;
+                    }
+                }
+            }
+            Fail(when + ": " + kExportFile + " is half written or lost (" + detail + ")");
             exportFile = exported;
         }
         if (asNew && !asOld) exportFile = exported;
@@ -671,6 +686,19 @@ class Day {
         return 0;
     }
 
+    // The last record on file that is not empty, where End goes: a keyed one,
+    // or one that holds only what the station filled in. Switching Dup/Skip
+    // on fills the batch field the cursor stands in, also in the fresh record
+    // behind the last one, and leaving that record stores it.
+    int LastOnFile() const {
+        const std::string file = ReadFile(kRecordJournal());
+        int last = LastKeyed();
+        for (int i = 1; static_cast<std::size_t>(i) * kLength <= file.size(); ++i)
+            if (!IsEmptyRecord(file.substr(static_cast<std::size_t>(i - 1) * kLength, kLength)))
+                last = std::max(last, i);
+        return last;
+    }
+
     std::string KeyOf(int number) const {
         return journal.places[static_cast<std::size_t>(number - 1)].substr(kKeyPos, 8);
     }
@@ -723,7 +751,7 @@ class Day {
     }
 
     bool Append() {
-        const int last = LastKeyed();
+        const int last = LastOnFile();
         // Waiting for a screen that is already there would prove nothing: a
         // failing move would then catch the keys of the record.
         const VtScreen& now = station_->Screen();
@@ -802,6 +830,9 @@ class Day {
         afterExport_ = ExportOf(ReadFile(kRecordJournal()));
         Keys(kF2, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
+        // Leaving the entry screen stored the record on it, which may hold
+        // what Dup/Skip filled in.
+        afterExport_ = ExportOf(ReadFile(kRecordJournal()));
         Keys(kF8 + "\r", false);
         if (!Await([](const VtScreen& s) { return s.Contains("Dateiname"); })) return false;
         Keys(kExportFile + "\r");
@@ -848,9 +879,16 @@ class Day {
         std::string keys;
         for (int i = 0; i < count; ++i) {
             const std::string& r = journal.places[static_cast<std::size_t>(i)];
-            std::string amount = r.substr(kAmountPos, 6);
-            amount.erase(0, amount.find_first_not_of(' '));
-            keys += r.substr(0, kAmountPos) + amount + (amount.size() < 6 ? "\r" : "");
+            // A field is keyed as an operator would: its digits, and Enter
+            // when they do not fill it. A batch may be empty (keyed with
+            // Dup/Skip on and nothing to copy) or blank (a moved record).
+            const auto typed = [&](int at, int length) {
+                std::string digits =
+                    r.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(length));
+                std::erase_if(digits, [](char c) { return c == ' ' || c == '\0'; });
+                return digits + (static_cast<int>(digits.size()) < length ? "\r" : "");
+            };
+            keys += r.substr(0, kBatchPos) + typed(kBatchPos, 3) + typed(kAmountPos, 6);
         }
         Keys(keys, false);
         if (!Await([&](const VtScreen& s) { return RecordNumberOnScreen(s) == count + 1; }))
@@ -985,6 +1023,7 @@ int RunKillCampaign(const Options& options) {
             const Day::Kind kind = day.PickKind();
             const auto t0 = Clock::now();
             const Day::Result result = day.Run(station, kind, std::nullopt);
+            if (options.verbose) std::cout << "  step " << Day::Name(kind) << "\n";
             const double took =
                 std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
             double& span = spans[Day::Name(kind)];
