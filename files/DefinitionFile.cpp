@@ -441,17 +441,19 @@ void WriteDefinitionFile(std::string_view name) {
     ShowMessage("Kann Datei nicht schreiben !!!", true);
 }
 
+int ReadDefinitionBytes(std::string_view path, std::string& bytes) {
+    bytes.clear();
+    ByteFile file;
+    int error = file.Open(path, ByteFile::Mode::Read);
+    if (error == 0) error = ReadWholeFile(file, bytes);
+    if (error != 0) bytes.clear();
+    return error;
+}
+
 namespace {
 
-// The file at `path` read whole and worked out; nothing changes yet.
-LayoutRead ReadAndInterpret(const std::string& path, Reading& reading) {
-    ByteFile file;
-    std::string bytes;
-    if (file.Open(path, ByteFile::Mode::Read) != 0 || ReadWholeFile(file, bytes) != 0 ||
-        bytes.empty()) {
-        return LayoutRead::CannotRead;
-    }
-    file.Close();
+// Bytes of a definition file worked out; nothing changes yet.
+LayoutRead InterpretBytes(const std::string& bytes, Reading& reading) {
     reading = Interpret(bytes);
     switch (reading.refusal) {
         case Reading::Refusal::None:
@@ -466,6 +468,13 @@ LayoutRead ReadAndInterpret(const std::string& path, Reading& reading) {
     return LayoutRead::NotADefinition;
 }
 
+// The file at `path` read whole and worked out; nothing changes yet.
+LayoutRead ReadAndInterpret(const std::string& path, Reading& reading) {
+    std::string bytes;
+    if (ReadDefinitionBytes(path, bytes) != 0 || bytes.empty()) return LayoutRead::CannotRead;
+    return InterpretBytes(bytes, reading);
+}
+
 }  // namespace
 
 void ReadDefinitionFile(std::string_view name) {
@@ -475,15 +484,22 @@ void ReadDefinitionFile(std::string_view name) {
         if (path.empty()) return;
         DefinitionFileName = FileNameOf(path);
     }
+    std::string bytes;
+    if (ReadDefinitionBytes(path, bytes) != 0 || bytes.empty()) {
+        ShowMessage("Kann Datei nicht lesen !!!", true);
+        return;
+    }
+    UseDefinitionBytes(bytes);
+}
+
+void UseDefinitionBytes(const std::string& bytes) {
     Reading reading;
-    switch (ReadAndInterpret(path, reading)) {
+    switch (InterpretBytes(bytes, reading)) {
         case LayoutRead::Taken:
             Apply(reading, [](std::string_view table, int slot) { LoadTable(table, slot); });
             JournalDefinition();
             return;
         case LayoutRead::CannotRead:
-            ShowMessage("Kann Datei nicht lesen !!!", true);
-            return;
         case LayoutRead::NotADefinition:
             ShowMessage("Keine FeldDefinitions-Datei !!!", true);
             return;

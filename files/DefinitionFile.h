@@ -13,6 +13,11 @@ extern std::string DefinitionFileName;  // name and extension of the last defini
 // Empty name: the operator is asked.
 void WriteDefinitionFile(std::string_view name);
 void ReadDefinitionFile(std::string_view name);
+// The two halves of ReadDefinitionFile. Reading gives 0 or the system's error
+// number (ENOENT when there is no such file); taking the layout from the bytes
+// gives the same messages for a file that is refused.
+int ReadDefinitionBytes(std::string_view path, std::string& bytes);
+void UseDefinitionBytes(const std::string& bytes);
 
 // What reading a layout came to.
 enum class LayoutRead { Taken, CannotRead, NotADefinition, TooManyFields, RecordTooLong };

@@ -96,6 +96,12 @@ std::string TypedPath(std::string_view name, std::string_view searchPattern, boo
     return ExpandPath(parts.directory + parts.name + parts.extension);
 }
 
+// The directory the operator named is there but cannot be read (a failing
+// disk, no right to read it): said in so many words, as for a file.
+void TellListingFailed() {
+    ShowMessage("Kann Verzeichnis nicht lesen !!!", true);
+}
+
 // Extended keys in the browser that the browser does not use itself: the
 // conversion mode in a data dialog; program keys and deleting in the
 // definition-file dialog.
@@ -139,7 +145,16 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
 
     std::string name;
     if (saveForm) {
-        ShowDirectory(searchPattern, kListedFiles);
+        // The listing only shows what is there already: without it the
+        // operator can still name the file (a directory may allow writing
+        // but not reading).
+        if (ShowDirectory(searchPattern, kListedFiles) != 0) {
+            TellListingFailed();
+            SetForeColor(kWhite);
+            SetBackColor(kDarkGrey);
+            ClearScreen();
+            ShowLegend(LegendFor());
+        }
         Prompt(defaultName.empty() ? std::string("Dateiname: ")
                                    : "Dateiname [" + std::string(defaultName) + "]: ");
         if (!LineEditor(name, kAnswerLength)) return {};
@@ -149,10 +164,15 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
             return {};
         }
     } else {
-        name = PickFile(searchPattern, defaultName, kListedFiles,
-                        [definitionFile](uint8_t scan, const std::string& p, const DirEntry& e) {
-                            BrowserKey(scan, p, e, definitionFile);
-                        });
+        int listingError = 0;
+        name = PickFile(
+            searchPattern, defaultName, kListedFiles,
+            [definitionFile](uint8_t scan, const std::string& p, const DirEntry& e) {
+                BrowserKey(scan, p, e, definitionFile);
+            },
+            &listingError);
+        // Nothing to pick from: told, and the dialog ends as if cancelled.
+        if (listingError != 0) TellListingFailed();
         if (name.empty()) return {};
     }
     std::string result =

@@ -13,6 +13,8 @@
 // (used as it stands). The result is the absolute path in code page 850, empty
 // when the operator cancelled. A picked name the station cannot show in full
 // keeps its exact form (see OemFromNative), so the path names that very file.
+// A directory that is there but cannot be read gives "Kann Verzeichnis nicht
+// lesen !!!": loading then ends as cancelled, saving still asks for the name.
 std::string AskFileName(std::string_view pattern, std::string_view defaultName, bool definitionFile,
                         bool saveForm);
 // Asks whether a file should really be deleted and deletes it on J.

@@ -74,21 +74,19 @@ bool TakeJournalLock() {
     return true;
 }
 
-// A crash while a journal file was being replaced leaves its hidden new file
-// behind. Nobody else works in this directory (the lock says so), so such a
-// file belongs to no running write and goes.
-void RemoveUnfinishedJournalFiles() {
+// A crash while a file was being replaced leaves its hidden new file behind.
+// Nobody else works in this directory (the lock says so), so a journal file's
+// belongs to no running write and goes. The working directory also takes the
+// station's exports and definition files: their new files go once the process
+// that made them is gone (another station may be writing into this directory).
+void RemoveUnfinishedFiles() {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
         const std::string name = entry.path().filename().string();
         if (WildcardMatch(".KELBRIN4.CR?.*.neu", name))
             std::filesystem::remove(entry.path(), error);
     }
-}
-
-bool FileExists(const char* name) {
-    ByteFile probe;
-    return probe.Open(name, ByteFile::Mode::Read) == 0;
+    RemoveLeftoverTemporaries(".");
 }
 
 }  // namespace
@@ -181,7 +179,15 @@ void OpenJournal() {
         if (WindowSystem* host = BoundWindowSystem()) host->EndProcess(1);
         return;
     }
-    RemoveUnfinishedJournalFiles();
+    RemoveUnfinishedFiles();
+    // The layout journal is read before the record file is opened or made.
+    // One that is there but cannot be read (a failing disk, no right to read
+    // it) ends the start with the error, as a record file that cannot be
+    // opened does: going on without it would journal the next layout over it,
+    // and the records would be shown in no layout or another one.
+    std::string layout;
+    const int layoutError = ReadDefinitionBytes(kLayoutJournal, layout);
+    if (layoutError != 0 && layoutError != ENOENT) throw InOutError(layoutError);
     const int opened = RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite);
     bool present = opened == 0;
     // Only a record file that is not there is made anew. One that is there but
@@ -192,8 +198,12 @@ void OpenJournal() {
     } else {
         CheckInOut(opened);
     }
-    if (FileExists(kLayoutJournal)) {
-        ReadDefinitionFile(kLayoutJournal);
+    if (layoutError == 0) {
+        // An empty or damaged one is said so and stays until the next layout.
+        if (layout.empty())
+            ShowMessage("Kann Datei nicht lesen !!!", true);
+        else
+            UseDefinitionBytes(layout);
         present = true;
     }
     if (present) {

@@ -18,7 +18,9 @@ extern ByteFile RecordFile;
 
 // Start of a session: takes the lock of the working directory, opens or
 // creates KELBRIN4.CR2, reloads the layout from KELBRIN4.CR1, and when data was
-// there already says so and asks whether to clear everything.
+// there already says so and asks whether to clear everything. A KELBRIN4.CR1
+// that is there but cannot be read, or a KELBRIN4.CR2 that is there but cannot
+// be opened, throws InOutError before anything is made or written.
 void OpenJournal();
 // End of a session: closes KELBRIN4.CR2 and erases it when it is empty.
 void CloseJournal();

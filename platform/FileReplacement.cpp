@@ -1,6 +1,8 @@
 #include "platform/FileReplacement.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,10 +10,51 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include "platform/FileSystem.h"
 
 namespace {
+
+constexpr std::size_t kStemLength = 200;
+constexpr std::string_view kTemporaryEnd = ".neu";
+
+// The names of the new files of the replacements this process is making now
+// (the counter in them makes each name unique within the process).
+std::set<std::string>& OwnTemporaries() {
+    static std::set<std::string> names;
+    return names;
+}
+
+std::string NameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
+}
+
+// The process number in a hidden new file's name ".<stem>.<process>-<n>.neu",
+// or 0 when `name` is not made that way (for `stem`, when one is given).
+pid_t TemporaryOwner(std::string_view name, std::string_view stem) {
+    if (name.size() < 2 || name.front() != '.' || !name.ends_with(kTemporaryEnd)) return 0;
+    name.remove_prefix(1);
+    name.remove_suffix(kTemporaryEnd.size());
+    // "<process>-<n>": digits, one dash, digits; what stands before is the stem.
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return 0;
+    if (!stem.empty() && name.substr(0, dot) != stem) return 0;
+    const std::string_view numbers = name.substr(dot + 1);
+    const std::size_t dash = numbers.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == numbers.size() || dash > 9)
+        return 0;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (i != dash && (numbers[i] < '0' || numbers[i] > '9')) return 0;
+    }
+    pid_t owner = 0;
+    for (std::size_t i = 0; i < dash; ++i) owner = owner * 10 + (numbers[i] - '0');
+    return owner;
+}
+
+bool ProcessIsRunning(pid_t process) {
+    return ::kill(process, 0) == 0 || errno == EPERM;
+}
 
 // Creates a new empty file beside the target, under a name no other file has:
 // hidden (the directory browser does not list it), and made unique by the
@@ -20,7 +63,7 @@ int CreateTemporary(const std::string& directoryPrefix, const std::string& name,
                     ByteFile& file) {
     static unsigned counter = 0;
     // Room for the additions within the longest name a directory allows.
-    const std::string stem = name.substr(0, 200);
+    const std::string stem = name.substr(0, kStemLength);
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = directoryPrefix + "." + stem + "." + std::to_string(::getpid()) + "-" +
                std::to_string(++counter) + ".neu";
@@ -42,6 +85,28 @@ int FlushDirectory(const std::string& directory) {
 }
 
 }  // namespace
+
+void RemoveLeftoverTemporaries(const std::string& nativeDirectory, std::string_view name) {
+    const std::string stem(name.substr(0, kStemLength));
+    DIR* dir = ::opendir(nativeDirectory.c_str());
+    if (dir == nullptr) return;  // nothing can be removed where nothing can be listed
+    const std::string prefix =
+        nativeDirectory.ends_with('/') ? nativeDirectory : nativeDirectory + "/";
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, stem);
+        if (owner <= 0) continue;
+        if (owner == ::getpid() ? OwnTemporaries().count(entry->d_name) != 0
+                                : ProcessIsRunning(owner))
+            continue;
+        const std::string path = prefix + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid())
+            continue;
+        ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
 
 FileReplacement::~FileReplacement() {
     Abandon();
@@ -74,11 +139,15 @@ int FileReplacement::BeginNative(const std::string& nativePath) {
     directory_ = prefix.empty() ? "." : prefix;
     const std::string name = target_.substr(prefix.size());
     if (name.empty()) return EISDIR;
+    // What an earlier replacement of this file left when it was cut off goes
+    // now: this one supersedes it, and it may be as big as the file.
+    RemoveLeftoverTemporaries(directory_, name);
     const int error = CreateTemporary(prefix, name, temporary_, file_);
     if (error != 0) {
         temporary_.clear();
         return error;
     }
+    OwnTemporaries().insert(NameOf(temporary_));
     // The new contents keep the permissions of the old file.
     if (exists) (void)::chmod(temporary_.c_str(), info.st_mode & 07777);
     active_ = true;
@@ -108,6 +177,7 @@ int FileReplacement::Commit(bool& replaced, bool keepOpen) {
         return error;
     }
     active_ = false;
+    OwnTemporaries().erase(NameOf(temporary_));
     replaced = true;
     return FlushDirectory(directory_);
 }
@@ -117,6 +187,7 @@ void FileReplacement::Abandon() {
     active_ = false;
     file_.Close();
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    OwnTemporaries().erase(NameOf(temporary_));
 }
 
 int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes) {

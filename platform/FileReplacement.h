@@ -51,6 +51,14 @@ class FileReplacement {
     bool active_ = false;
 };
 
+// Removes from `nativeDirectory` the hidden new files of replacements that a
+// crash or a kill cut off: names made exactly as Begin makes them,
+// ".<name>.<process>-<n>.neu" (with `name` given, only those of that name),
+// regular files of this user, whose process is gone. A file of a running
+// process stays, and so does one of a replacement this process is making.
+// Begin does this for its target's name in the target's directory.
+void RemoveLeftoverTemporaries(const std::string& nativeDirectory, std::string_view name = {});
+
 // The whole new contents of a file in one go; 0 or the system's error number.
 // An error before the rename leaves the old file untouched and no temporary
 // file behind.

@@ -234,7 +234,10 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeFilter) {
+std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeFilter, int* error) {
+    int ignored = 0;
+    int& failure = error ? *error : ignored;
+    failure = 0;
     const std::size_t cut = NameStart(oemPattern);
     const std::string_view directory = oemPattern.substr(0, cut);
     std::string_view mask = oemPattern.substr(cut);
@@ -243,8 +246,18 @@ std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeF
     std::vector<FoundFile> found;
     const std::string nativeDir = directory.empty() ? std::string(".") : NativePath(directory);
     DIR* dir = ::opendir(nativeDir.c_str());
-    if (dir == nullptr) return found;
-    while (const dirent* entry = ::readdir(dir)) {
+    if (dir == nullptr) {
+        if (errno != ENOENT && errno != ENOTDIR) failure = errno;
+        return found;
+    }
+    for (;;) {
+        // readdir tells the end of the directory from a failure only by errno.
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            failure = errno;
+            break;
+        }
         const std::string nativeName = entry->d_name;
         if (nativeName == "." || nativeName == "..") continue;
         std::string name = OemFromNative(nativeName);

@@ -62,7 +62,11 @@ struct FoundFile {
 // Normal files are always included; directories only when `attributeFilter`
 // has kAttrDirectory, hidden entries (names starting with '.') only with
 // kAttrHidden. "." and ".." are never listed.
-std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeFilter);
+// `error` (when given) gets 0, or the system's error number when the directory
+// is there but could not be read: the list is then not to be trusted. A
+// directory that is not there (or is a file) simply has no matches.
+std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeFilter,
+                                 int* error = nullptr);
 
 // Where a file came from: two loads with the same identity read the same bytes.
 struct FileIdentity {

@@ -52,9 +52,9 @@ bool EqualFold(std::string_view a, std::string_view b) {
 // The matches sorted by their bytes (std::string compares bytes as unsigned),
 // keeping the kDirectorySlots names that sort first. Every name gets a slot, the
 // last one included, whatever order the directory hands the names out in.
-std::vector<DirEntry> ReadListing(std::string_view pattern, uint8_t attributeFilter) {
+std::vector<DirEntry> ReadListing(std::string_view pattern, uint8_t attributeFilter, int& error) {
     std::vector<DirEntry> list;
-    for (FoundFile& found : FindFiles(pattern, attributeFilter)) {
+    for (FoundFile& found : FindFiles(pattern, attributeFilter, &error)) {
         list.push_back(DirEntry{std::move(found.name), found.attributes});
     }
     auto byName = [](const DirEntry& a, const DirEntry& b) { return a.Name < b.Name; };
@@ -187,9 +187,11 @@ int PreselectedSlot(std::string_view name) {
 
 // After a caller's key handler ran (it may have deleted a file): reads the
 // directory again and, when it changed, redraws with the highlight on the same
-// name, or on the same slot when that name is gone. False when nothing is left.
-bool RefreshListing(std::string_view pattern, uint8_t attributeFilter) {
-    std::vector<DirEntry> fresh = ReadListing(pattern, attributeFilter);
+// name, or on the same slot when that name is gone. False when nothing is left
+// or the directory could not be read (`error` then says why).
+bool RefreshListing(std::string_view pattern, uint8_t attributeFilter, int& error) {
+    std::vector<DirEntry> fresh = ReadListing(pattern, attributeFilter, error);
+    if (error != 0) return false;
     if (fresh == DirectoryList) return true;
     const std::string highlighted = DirectoryList[Picker.current - 1].Name;
     DirectoryList = std::move(fresh);
@@ -208,19 +210,25 @@ bool RefreshListing(std::string_view pattern, uint8_t attributeFilter) {
 
 }  // namespace
 
-void ShowDirectory(std::string_view pattern, uint8_t attributeFilter) {
+int ShowDirectory(std::string_view pattern, uint8_t attributeFilter) {
     const ListingGuard guard;
     SetNormalColors();
-    DirectoryList = ReadListing(pattern, attributeFilter);
+    int error = 0;
+    DirectoryList = ReadListing(pattern, attributeFilter, error);
     DrawPage(0);
+    return error;
 }
 
 std::string PickFile(std::string_view pattern, std::string_view preselected,
-                     uint8_t attributeFilter, const DirKeyHandler& handler) {
+                     uint8_t attributeFilter, const DirKeyHandler& handler, int* listingError) {
     const ListingGuard guard;
+    int ignored = 0;
+    int& error = listingError ? *listingError : ignored;
     SetNormalColors();
-    DirectoryList = ReadListing(pattern, attributeFilter);
-    if (DirectoryList.empty()) return {};
+    DirectoryList = ReadListing(pattern, attributeFilter, error);
+    // A list the directory could not give whole is not offered: a missing name
+    // would look like a file that is not there.
+    if (error != 0 || DirectoryList.empty()) return {};
 
     Picker = PickerState{};
     DrawPage(0);
@@ -263,7 +271,7 @@ std::string PickFile(std::string_view pattern, std::string_view preselected,
                     const DirEntry current = DirectoryList[Picker.current - 1];
                     handler(scan, patternText, current);
                     SetNormalColors();
-                    if (!RefreshListing(pattern, attributeFilter)) return {};
+                    if (!RefreshListing(pattern, attributeFilter, error)) return {};
                 }
                 break;
         }

@@ -25,12 +25,17 @@ using DirKeyHandler =
 inline constexpr int kDirectorySlots = 2048;
 
 // Lists the matches of `pattern` from the first one on (rows 2 to 24).
-void ShowDirectory(std::string_view pattern, uint8_t attributeFilter);
+// Returns 0, or the system's error number when the directory could not be
+// read (what could be read is listed).
+int ShowDirectory(std::string_view pattern, uint8_t attributeFilter);
 // Lets the operator pick one of the matches of `pattern`; `preselected` is
 // highlighted first when it is listed (found without regard to case). Returns
 // the whole exact name, also when the screen shows it shortened (a name too
 // long for its column keeps its beginning and end around a '~') or with '?'
 // for characters it cannot show; empty when the operator pressed Esc or nothing
-// matched (any more).
+// matched (any more). A directory that cannot be read offers nothing to pick:
+// the result is empty at once and `listingError` (when given) gets the
+// system's error number, otherwise 0.
 std::string PickFile(std::string_view pattern, std::string_view preselected,
-                     uint8_t attributeFilter, const DirKeyHandler& handler);
+                     uint8_t attributeFilter, const DirKeyHandler& handler,
+                     int* listingError = nullptr);

@@ -5,9 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
+#include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "tests/kit/TempDir.h"
 
@@ -119,4 +123,53 @@ TEST(FileSystem, ByteFilesReportErrorsInsteadOfFailingSilently) {
     EXPECT_NO_THROW(CheckInOut(0));
     dir.Write("d/x", "");
     EXPECT_NE(file.Open("d", ByteFile::Mode::Read), 0);
+}
+
+// What a killed station left of a replacement goes when the same file is
+// replaced again, or the whole directory is swept, and only when the process
+// that made it is gone; nothing else in the directory is touched.
+TEST(FileSystem, LeftoversOfCutOffReplacementsGoOnceTheirProcessIsGone) {
+    TempDir dir;
+    const std::string gone = std::to_string(GoneProcess());
+    const std::string own = std::to_string(::getpid());
+    const std::vector<std::string> kept = {
+        ".DATA.TXT.1-2.neu",             // process 1 runs
+        ".DATA.TXT." + gone + "-x.neu",  // not a name a replacement makes
+        ".DATA.TXT." + gone + ".neu",    // no counter
+        "DATA.TXT." + gone + "-1.neu",   // not hidden
+        ".DATA.TXT." + gone + "-4.neu",  // a symbolic link
+        ".LISTE." + gone + "-5.neu",     // another file's: kept until swept
+    };
+    for (const std::string& name : kept)
+        if (name != kept[4]) dir.Write(name, "x");
+    ASSERT_EQ(::symlink("elsewhere", (dir.path() + "/" + kept[4]).c_str()), 0);
+    dir.Write(".DATA.TXT." + gone + "-3.neu", "half");
+    dir.Write(".DATA.TXT." + own + "-999.neu", "half");  // an earlier process of this number
+    const auto names = [&] {
+        std::vector<std::string> all;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            all.push_back(entry.path().filename().string());
+        std::sort(all.begin(), all.end());
+        return all;
+    };
+
+    FileReplacement running;  // this process's own replacement, under way
+    ASSERT_EQ(running.Begin("DATA.TXT"), 0);
+    ASSERT_EQ(ReplaceFileWhole("DATA.TXT", "new"), 0);
+    std::vector<std::string> expected = kept;
+    expected.push_back("DATA.TXT");
+    std::vector<std::string> now = names();
+    const auto runningFile = std::find_if(now.begin(), now.end(), [&](const std::string& name) {
+        return name.starts_with(".DATA.TXT." + own + "-") &&
+               name != ".DATA.TXT." + own + "-999.neu";
+    });
+    ASSERT_NE(runningFile, now.end());
+    expected.push_back(*runningFile);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(now, expected);
+
+    RemoveLeftoverTemporaries(dir.path());  // every name: the other file's goes too
+    expected.erase(std::find(expected.begin(), expected.end(), kept[5]));
+    EXPECT_EQ(names(), expected);
+    EXPECT_EQ(dir.Read("DATA.TXT"), "new");
 }

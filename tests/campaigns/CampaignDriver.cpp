@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -60,7 +61,7 @@ const std::string kExportFile = "EXPORT.DAT";
 
 // Texts the station shows when something could not be read or written.
 const std::vector<std::string> kFailureTexts = {"Ein-/Ausgabefehler", "Kann Datei nicht",
-                                                "Kann Definitionsdatei"};
+                                                "Kann Verzeichnis nicht", "Kann Definitionsdatei"};
 
 std::string ReadFile(const std::string& path, bool* exists = nullptr) {
     std::ifstream in(path, std::ios::binary);
@@ -88,6 +89,19 @@ std::vector<std::string> TemporaryFiles(const std::string& directory) {
     std::vector<std::string> found;
     for (const std::string& name : ListDirectory(directory)) {
         if (name.size() > 5 && name[0] == '.' && name.ends_with(".neu")) found.push_back(name);
+    }
+    return found;
+}
+
+// Those whose process has ended: a start must have removed them.
+std::vector<std::string> OrphanedTemporaryFiles(const std::string& directory) {
+    std::vector<std::string> found;
+    for (const std::string& name : TemporaryFiles(directory)) {
+        const std::size_t dash = name.rfind('-');
+        const std::size_t dot = name.rfind('.', dash);
+        if (dash == std::string::npos || dot == std::string::npos) continue;
+        const pid_t owner = std::atoi(name.c_str() + dot + 1);
+        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) found.push_back(name);
     }
     return found;
 }
@@ -354,7 +368,11 @@ class Station {
 // is there it keeps it (N), then it goes from the layout screen to entry.
 bool StartToLayout(Station& station, bool dataPresent) {
     if (dataPresent) {
-        if (!station.WaitText("Daten löschen (Esc/N/Entf) ?")) return false;
+        // A start that fails says so in a box instead: no need to wait long.
+        if (station.Await([](const VtScreen& s) {
+                return s.Contains("Daten löschen (Esc/N/Entf) ?");
+            }) != Station::Outcome::Ready)
+            return false;
         station.Send("n");
     }
     return station.WaitText("F9Modus");
@@ -422,7 +440,7 @@ int RunScript(const Options& options, std::istream& script) {
 
 struct Figures {
     int kills = 0, killsAtStart = 0, steps = 0, commitsChecked = 0, restarts = 0;
-    int leftTemporaries = 0, leftJournalTemporaries = 0, exportsChecked = 0, layoutsChecked = 0;
+    int leftTemporaries = 0, leftSurvivingTemporaries = 0, exportsChecked = 0, layoutsChecked = 0;
     std::map<std::string, int> stepsByKind;
     std::vector<std::string> failures;
 };
@@ -584,7 +602,22 @@ class Day {
         const bool asOld = exportFile ? exists && exported == *exportFile : !exists;
         const bool asNew = afterExport_ ? exists && SameRecords(exported, *afterExport_) : !exists;
         if (!asOld && !asNew) {
-            Fail(when + ": " + kExportFile + " is half written or lost");
+            std::string detail = exists ? std::to_string(exported.size()) + " bytes" : "absent";
+            detail += ", old " + (exportFile ? std::to_string(exportFile->size()) : "absent");
+            detail += ", new " + (afterExport_ ? std::to_string(afterExport_->size()) : "absent");
+            if (exists && afterExport_) {
+                for (std::size_t at = 0; at < exported.size(); at += kLength) {
+                    const std::string got = exported.substr(at, kLength);
+                    const std::string want =
+                        at < afterExport_->size() ? afterExport_->substr(at, kLength) : "";
+                    if (!Matches(got, want)) {
+                        detail += "; record " + std::to_string(at / kLength + 1) + " is " +
+                                  Printable(got) + ", new " + Printable(want);
+                        break;
+                    }
+                }
+            }
+            Fail(when + ": " + kExportFile + " is half written or lost (" + detail + ")");
             exportFile = exported;
         }
         if (asNew && !asOld) exportFile = exported;
@@ -653,6 +686,19 @@ class Day {
         return 0;
     }
 
+    // The last record on file that is not empty, where End goes: a keyed one,
+    // or one that holds only what the station filled in. Switching Dup/Skip
+    // on fills the batch field the cursor stands in, also in the fresh record
+    // behind the last one, and leaving that record stores it.
+    int LastOnFile() const {
+        const std::string file = ReadFile(kRecordJournal());
+        int last = LastKeyed();
+        for (int i = 1; static_cast<std::size_t>(i) * kLength <= file.size(); ++i)
+            if (!IsEmptyRecord(file.substr(static_cast<std::size_t>(i - 1) * kLength, kLength)))
+                last = std::max(last, i);
+        return last;
+    }
+
     std::string KeyOf(int number) const {
         return journal.places[static_cast<std::size_t>(number - 1)].substr(kKeyPos, 8);
     }
@@ -705,7 +751,7 @@ class Day {
     }
 
     bool Append() {
-        const int last = LastKeyed();
+        const int last = LastOnFile();
         // Waiting for a screen that is already there would prove nothing: a
         // failing move would then catch the keys of the record.
         const VtScreen& now = station_->Screen();
@@ -784,6 +830,9 @@ class Day {
         afterExport_ = ExportOf(ReadFile(kRecordJournal()));
         Keys(kF2, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
+        // Leaving the entry screen stored the record on it, which may hold
+        // what Dup/Skip filled in.
+        afterExport_ = ExportOf(ReadFile(kRecordJournal()));
         Keys(kF8 + "\r", false);
         if (!Await([](const VtScreen& s) { return s.Contains("Dateiname"); })) return false;
         Keys(kExportFile + "\r");
@@ -795,8 +844,12 @@ class Day {
         Keys(kF3, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
         // The list of the data directory; "E" moves to the only file whose
-        // name starts with it, the export, and Enter takes it.
-        Keys("\r" + kF8 + "E\r");
+        // name starts with it, the export, and Enter takes it. Picked only once
+        // the list is there: a directory that cannot be listed is told, and
+        // keys typed ahead would answer that message.
+        Keys("\r", false);
+        if (!Await([](const VtScreen& s) { return s.Contains(kExportFile); })) return false;
+        Keys(kF8 + "E\r");
         const auto back = [](const VtScreen& s) {
             return s.Contains("F7Ins Satz") && RecordNumberOnScreen(s) == 1;
         };
@@ -826,9 +879,16 @@ class Day {
         std::string keys;
         for (int i = 0; i < count; ++i) {
             const std::string& r = journal.places[static_cast<std::size_t>(i)];
-            std::string amount = r.substr(kAmountPos, 6);
-            amount.erase(0, amount.find_first_not_of(' '));
-            keys += r.substr(0, kAmountPos) + amount + (amount.size() < 6 ? "\r" : "");
+            // A field is keyed as an operator would: its digits, and Enter
+            // when they do not fill it. A batch may be empty (keyed with
+            // Dup/Skip on and nothing to copy) or blank (a moved record).
+            const auto typed = [&](int at, int length) {
+                std::string digits =
+                    r.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(length));
+                std::erase_if(digits, [](char c) { return c == ' ' || c == '\0'; });
+                return digits + (static_cast<int>(digits.size()) < length ? "\r" : "");
+            };
+            keys += r.substr(0, kBatchPos) + typed(kBatchPos, 3) + typed(kAmountPos, 6);
         }
         Keys(keys, false);
         if (!Await([&](const VtScreen& s) { return RecordNumberOnScreen(s) == count + 1; }))
@@ -839,7 +899,8 @@ class Day {
         return Await([](const VtScreen& s) { return s.Contains("F7Ins Satz"); });
     }
 
-    // Loads the layout file again in the layout screen: the layout journal is
+    // Loads the layout file again in the layout screen, picked from the list of
+    // definition files (CAMP.DEF is the only one): the layout journal is
     // rewritten.
     bool Layout() {
         Keys(kF9, false);
@@ -849,9 +910,11 @@ class Day {
         if (!Await([](const VtScreen& s) { return s.Contains("F8Neu"); })) return false;
         Keys(kF3, false);
         if (!Await([](const VtScreen& s) { return s.Contains("Verzeichnis"); })) return false;
-        Keys(kLayoutFile + "\r\r", false);
+        Keys("\r", false);
+        if (!Await([](const VtScreen& s) { return s.Contains(kLayoutFile); })) return false;
+        Keys("C\r");  // a kill falls into the rewriting of the journal
         if (!Await([](const VtScreen& s) { return s.Contains("F8Neu"); })) return false;
-        Keys(kF9);
+        Keys(kF9, false);
         return Await([](const VtScreen& s) { return s.Contains("F7Ins Satz"); });
     }
 
@@ -946,13 +1009,11 @@ int RunKillCampaign(const Options& options) {
                      station.Screen().Text());
             break;
         }
-        // The journal's unfinished files are gone at the start; others are
-        // hidden and left alone.
-        for (const std::string& name : TemporaryFiles(".")) {
-            if (name.starts_with(".KELBRIN4.CR")) {
-                ++figures.leftJournalTemporaries;
-                day.Fail("an unfinished journal file survived the start: " + name);
-            }
+        // The unfinished files of the killed station are gone at the start:
+        // the journal's, the export's and the layout file's alike.
+        for (const std::string& name : OrphanedTemporaryFiles(".")) {
+            ++figures.leftSurvivingTemporaries;
+            day.Fail("an unfinished new file survived the start: " + name);
         }
         // The files as the start-up found them: every committed record there.
         day.CheckOpenStep("after the restart");
@@ -962,6 +1023,7 @@ int RunKillCampaign(const Options& options) {
             const Day::Kind kind = day.PickKind();
             const auto t0 = Clock::now();
             const Day::Result result = day.Run(station, kind, std::nullopt);
+            if (options.verbose) std::cout << "  step " << Day::Name(kind) << "\n";
             const double took =
                 std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
             double& span = spans[Day::Name(kind)];
@@ -992,7 +1054,7 @@ int RunKillCampaign(const Options& options) {
     PrintFigures(figures);
     std::cout << "records on file at the end " << day.journal.KeyedCount()
               << ", hidden new files left by kills " << figures.leftTemporaries
-              << ", journal ones surviving a start " << figures.leftJournalTemporaries << "\n";
+              << ", surviving a start " << figures.leftSurvivingTemporaries << "\n";
     std::cout << "failures found " << figures.failures.size() << "\n";
     return figures.failures.empty() ? 0 : 1;
 }
@@ -1130,9 +1192,8 @@ RunReport RunShortDay(const Options& options, Figures& figures, const Snapshot& 
         if (!ToEntry(station)) {
             day.Fail("the station does not start again; screen:\n" + station.Screen().Text());
         } else {
-            for (const std::string& name : TemporaryFiles("."))
-                if (name.starts_with(".KELBRIN4.CR"))
-                    day.Fail("an unfinished journal file survived the start: " + name);
+            for (const std::string& name : OrphanedTemporaryFiles("."))
+                day.Fail("an unfinished new file survived the start: " + name);
             day.CheckOpenStep("after a start without failures");
             bool told = false;
             EndStation(station, told);

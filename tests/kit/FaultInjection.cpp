@@ -1,5 +1,6 @@
 #include "tests/kit/FaultInjection.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -129,6 +130,26 @@ int open64(const char* path, int flags, ...) {
     if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::Open, path)) return -1;
     static auto next = Next<int (*)(const char*, int, ...)>("open64");
     return next(path, flags, mode);
+}
+
+DIR* opendir(const char* path) {
+    if (armed.load(std::memory_order_relaxed) && ShouldFail(FaultyCall::List, path)) return nullptr;
+    static auto next = Next<DIR* (*)(const char*)>("opendir");
+    return next(path);
+}
+
+// A failing read of a directory returns no entry and sets errno, as the end of
+// the directory does without setting it.
+struct dirent* readdir(DIR* dir) {
+    if (DescriptorShouldFail(FaultyCall::List, ::dirfd(dir))) return nullptr;
+    static auto next = Next<struct dirent* (*)(DIR*)>("readdir");
+    return next(dir);
+}
+
+struct dirent64* readdir64(DIR* dir) {
+    if (DescriptorShouldFail(FaultyCall::List, ::dirfd(dir))) return nullptr;
+    static auto next = Next<struct dirent64* (*)(DIR*)>("readdir64");
+    return next(dir);
 }
 
 }  // extern "C"

@@ -11,6 +11,7 @@ enum class FaultyCall {
     Flush,   // fsync and fdatasync
     Rename,  // rename and renameat (the target's path counts)
     Open,    // open and open64
+    List,    // opendir and readdir: listing a directory
 };
 
 // From now on the `nth` such call (counted from 1) on a path containing

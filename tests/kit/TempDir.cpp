@@ -1,5 +1,6 @@
 #include "tests/kit/TempDir.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -43,4 +44,11 @@ std::string TempDir::Read(const std::string& relative) const {
 
 bool TempDir::Exists(const std::string& relative) const {
     return fs::exists(fs::path(path_) / relative);
+}
+
+int GoneProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
 }

@@ -20,3 +20,7 @@ class TempDir {
     std::string path_;
     std::string previous_;
 };
+
+// The number of a process that has ended: it names no running process (until
+// the system hands it out again, which takes a long while).
+int GoneProcess();

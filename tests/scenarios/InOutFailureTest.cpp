@@ -171,3 +171,66 @@ TEST(InOutFailure, ARecordTheDiskRefusesStaysOnTheScreenWhenTheOperatorLeaves) {
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
     EXPECT_EQ(dir.Read("KELBRIN4.CR2").substr(9, 2), "wx");
 }
+
+TEST(InOutFailure, ALayoutJournalThatCannotBeReadEndsTheStartAndStaysAsItWas) {
+    TempDir dir;
+    {
+        StationHarness station;
+        station.Type("a4\re+2\r");
+        station.Key(VkF1);
+        station.Type("n");
+        ASSERT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    }
+    const std::string layout = dir.Read("KELBRIN4.CR1");
+    FaultGuard guard;
+    InjectFault(FaultyCall::Open, "KELBRIN4.CR1", EIO);
+    StationHarness station;
+    station.Type("n");
+    station.Type("b+3\r");  // a new layout must not reach the journal
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(InjectedFailures(), 1);
+    EXPECT_EQ(station.host().ExitCode(), 1);
+    ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+    EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 5:", 0), 0u);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR1"), layout);
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR2"));  // nothing made either
+}
+
+// A data directory that cannot be opened or read: the operator is told, a
+// load offers nothing and ends, a save still takes a name; the station goes on.
+TEST(InOutFailure, ADirectoryThatCannotBeListedIsToldAndTheDialogEnds) {
+    FaultGuard guard;
+    TempDir dir;
+    dir.Write("daten/alt.dat", "abcd\r\n");
+    StationHarness station;
+    station.Type("a4\re+2\r");
+    station.Key(VkF9);
+    station.Type("abcd");
+    const auto told = [&] {
+        EXPECT_EQ(InjectedFailures(), 1);
+        EXPECT_EQ(station.Text(25, 12, 32), "Kann Verzeichnis nicht lesen !!!");
+    };
+    for (const int call : {1, 2}) {  // opening the directory, then reading it
+        station.Add(script::Call([call] { InjectFault(FaultyCall::List, "daten", EIO, call); }));
+        station.Key(VkF3);
+        station.Type("daten\r");
+        station.Add(script::Call(told));
+        station.Type("x");  // any key: back on the entry screen, nothing loaded
+        station.Add(script::Call([] {
+            EXPECT_EQ(Mode, ModeEntry);
+            EXPECT_EQ(SubMode, SubMain);
+        }));
+    }
+    station.Add(script::Call([] { InjectFault(FaultyCall::List, "daten", EIO); }));
+    station.Key(VkF2);
+    station.Type("daten\r");
+    station.Add(script::Call(told));
+    station.Type("x");
+    station.Add(script::Call([&] { EXPECT_EQ(station.Text(1, 1, 11), "Dateiname: "); }));
+    station.Type("neu\r");
+    station.Key(VkF8);  // ASCII
+    station.Add(script::Idle());
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2").substr(0, 6), "abcd\r\n");
+    EXPECT_EQ(dir.Read("daten/neu"), "abcd\r\n");
+}

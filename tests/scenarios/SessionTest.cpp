@@ -18,14 +18,18 @@ ScriptEvent Del() {
 
 TEST(Session, FirstStartInAnEmptyDirectoryAndLeavingAtOnce) {
     TempDir dir;
-    // What a crash in the middle of replacing a journal file left behind goes;
-    // the operator's own files stay.
-    dir.Write(".KELBRIN4.CR2.4711-3.neu", "half");
-    dir.Write(".KUNDEN.DEF.4711-4.neu", "half");
+    // What a crash in the middle of replacing a file left behind goes: a
+    // journal file's always, another file's when the process that made it is
+    // gone. The operator's own files stay.
+    const std::string gone = std::to_string(GoneProcess());
+    dir.Write(".KELBRIN4.CR2.1-3.neu", "half");
+    dir.Write(".KUNDEN.DEF." + gone + "-4.neu", "half");
+    dir.Write(".KUNDEN.DEF.1-4.neu", "being written");
     StationHarness station;
     station.Add(script::Call([&] {
-        EXPECT_FALSE(dir.Exists(".KELBRIN4.CR2.4711-3.neu"));
-        EXPECT_TRUE(dir.Exists(".KUNDEN.DEF.4711-4.neu"));
+        EXPECT_FALSE(dir.Exists(".KELBRIN4.CR2.1-3.neu"));
+        EXPECT_FALSE(dir.Exists(".KUNDEN.DEF." + gone + "-4.neu"));
+        EXPECT_TRUE(dir.Exists(".KUNDEN.DEF.1-4.neu"));
         EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));
         EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
     }));
