@@ -15,6 +15,7 @@
 #include "files/Journal.h"
 #include "platform/CodePage.h"
 #include "tests/kit/ConsoleHarness.h"
+#include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/RecordFiles.h"
 #include "tests/kit/StationHarness.h"
@@ -195,6 +196,11 @@ TEST_F(RecordActions, DupFromThePreviousRecordInEntryAndVerifyMode) {
     DupField(0);
     DupField(3);
     EXPECT_EQ(Bytes(WorkRecord), "bb  11");
+    // What Dup stores first is flushed like any record: a failing flush is told.
+    InjectFault(FaultyCall::Flush, kRecordJournal, EIO);
+    EXPECT_TRUE(console.Run([] { DupField(2); }));
+    EXPECT_EQ(InjectedFailures(), 1);
+    ClearFaults();
 
     // Verify mode: the field goes into the verify input, the stored record
     // stays, and the fetched field is not kept for Korrektur.

@@ -352,6 +352,12 @@ TEST_F(DefinitionMode, TablesAndAddressColumnsExcludeEachOther) {
     station.Type("torte\r");
     // Each of these keys redraws the screen, which puts the cursor behind the
     // last field again: Home brings it back to field 1.
+    station.Add(script::Call([&] {
+        int x = 0, y = 0;
+        station.Cursor(x, y);
+        EXPECT_EQ(x, 13);
+        EXPECT_EQ(y, 2);
+    }));
     station.Key(VkHome);
     station.Add(script::Call([&] {
         EXPECT_TRUE(HasTable(1));

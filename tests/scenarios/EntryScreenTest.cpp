@@ -250,3 +250,36 @@ TEST_F(EntryScreen, UpAndDownOpenTheChoiceListOfATableField) {
     Key(VkEscape);
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
 }
+
+TEST_F(EntryScreen, InsOpensAGapTabGoesBackFieldByFieldAndF1AsksOnTheStatusLine) {
+    station.Type(kForm);
+    Key(VkF9);
+    station.Type("abcd12\rxyz");  // record 1, then into record 2
+    Key(VkLeft);
+    Key(VkLeft);
+    Key(VkInsert);
+    Check([&] { EXPECT_EQ(station.Text(1, 2, 4), "x yz"); });
+    // Tab inside a field goes to its start; at the start, to the field before
+    // (before the first: the last field of the record before).
+    station.Type("\t");
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        EXPECT_EQ(CursorPos(), 1);
+    });
+    station.Type("\t");
+    Check([&] {
+        EXPECT_EQ(CurrentRecordNumber, 1);
+        EXPECT_EQ(CursorPos(), 5);
+    });
+    station.Type("\t");
+    Check([&] { EXPECT_EQ(CursorPos(), 1); });
+    Key(VkF1);
+    Check([&] {
+        int x = 0, y = 0;
+        station.Cursor(x, y);
+        EXPECT_EQ(y, 1);
+        EXPECT_EQ(x, 71);  // behind the question
+    });
+    Key(VkEscape);
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+}
