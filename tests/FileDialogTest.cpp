@@ -64,6 +64,7 @@ TEST_F(Dialog, DataSaveLooksIntoATypedDirectoryAndKeepsTheNameBare) {
     Expect(1, "Dateiname: ");
     console.Type("out\r");
     Expect(1, "Bitte wählen Sie den Konvertierungs-Modus (F6/F7/F8/F9): ");
+    Expect(25, " ESCAbbruch  F6EBCDIC (ÄÖÜß=#@$*)  F7EBCDIC (ÄÖÜäöüß=DIN)  F8ASCII  F9ASCII-TAB ");
     console.Add(script::Key(VkF8));
     EXPECT_EQ(Ask(ModeEntry, SubSaveData, DataDirectory), Absolute("sub/out"));
     EXPECT_EQ(ConversionMode, ConversionAscii);

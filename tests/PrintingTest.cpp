@@ -138,16 +138,18 @@ TEST_F(Printing, WithoutAPrinterFileTheSpoolerGetsTheListing) {
     EXPECT_EQ(dir.Read("spooled"), kHeading + "ab\r\ncd\r\n\x0C");
     EXPECT_EQ(Message(), std::string(24, ' '));
 
-    // A spooler that fails, and none at all.
-    for (const bool present : {true, false}) {
-        if (present)
-            fakeSpooler("exit 1");
+    // A spooler that fails at once, one that takes everything and then fails,
+    // and none at all.
+    for (const std::string spooler : {"exit 1", "/bin/cat > /dev/null; exit 3", ""}) {
+        if (!spooler.empty())
+            fakeSpooler(spooler);
         else
             std::filesystem::remove(bin + "/lp");
         console.Add(script::Idle());
         console.Add(script::Call([&] { EXPECT_EQ(Message(), "Drucker nicht bereit !!!"); }));
         console.Add(script::Char(U' '));
-        EXPECT_TRUE(console.Run(PrintData)) << present;
+        EXPECT_TRUE(console.Run(PrintData)) << spooler;
+        EXPECT_EQ(console.host().Remaining(), 0u) << spooler;  // the message waited for its key
     }
     std::signal(SIGPIPE, previous);
 }
