@@ -89,16 +89,18 @@ class DefinitionFiles : public ::testing::Test {
     }
     // The message a read showed in the middle of the screen, empty when none.
     std::string ReadShowing(const std::string& name) {
-        console.Add(script::Char('x'));
+        console.Add(script::Char('x'));  // for a message, if one comes
         console.Run([&] { ReadDefinitionFile(name); });
+        console.host().DropRemaining();
         return console.Text(25, 12, 32);
     }
     // Saves through the dialog under `name` (the directory as offered); the
     // message it showed, empty when none.
     std::string SaveShowing(const std::string& name) {
         console.Type("\r" + name + "\r");
-        console.Add(script::Char('x'));
+        console.Add(script::Char('x'));  // for a message, if one comes
         console.Run([] { WriteDefinitionFile(""); });
+        console.host().DropRemaining();
         return Trimmed(console.Text(25, 12, 32));
     }
     // The names in the working directory, sorted.

@@ -154,4 +154,5 @@ TEST_F(Browser, OtherKeysGoToTheHandlerAndTheListFollowsTheDisk) {
     EXPECT_EQ(Pick("*.DEF", "", handler), "");
     EXPECT_EQ(Pick("*.DEF"), "");  // nothing matched: no key is read
     EXPECT_EQ(console.host().Remaining(), 1u);
+    console.host().DropRemaining();
 }

@@ -105,6 +105,7 @@ TEST_F(Editors, LengthZeroWaitsForAConversionKey) {
     console.Type("q");
     Line(0);
     EXPECT_EQ(console.host().Remaining(), 1u);
+    console.host().DropRemaining();
 }
 
 TEST_F(Editors, NumberEditorResults) {

@@ -1,5 +1,7 @@
 #include "tests/kit/ConsoleHarness.h"
 
+#include <gtest/gtest.h>
+
 #include "console/WinCrt.h"
 #include "platform/CodePage.h"
 
@@ -19,6 +21,9 @@ ConsoleHarness::ConsoleHarness() {
 }
 
 ConsoleHarness::~ConsoleHarness() {
+    // A script event never used is a step the code under test skipped: a key
+    // it never waited for, or a check that never ran.
+    EXPECT_EQ(host_.Remaining(), 0u) << "script events left unused";
     UnbindConsole();
     ResetConsoleScreen();
     ResetKeyboard();

@@ -87,6 +87,8 @@ class ScriptedWindowSystem : public WindowSystem {
     void Add(ScriptEvent event);
     void Add(const std::vector<ScriptEvent>& events);
     std::size_t Remaining() const { return events_.size() - next_; }
+    // Gives up the events not used yet (a key added in case a message came).
+    void DropRemaining() { next_ = events_.size(); }
 
     // WindowSystem
     void Pump() override;
