@@ -156,6 +156,10 @@ TEST_F(DataFiles, EbcdicNationalCharactersAndEndMarks) {
     EXPECT_EQ(Records(), "ÄÄ "_oem + "\r\n");
     Load("in.dat", ConversionEbcdicDin);
     EXPECT_EQ(Records(), "## \r\n");
+    // An end mark of one place holds the line feed alone.
+    UseLayout({{'A', 2}, {'E', 1}});
+    Records("ab\0"s);
+    EXPECT_EQ(Save("l.dat", ConversionAscii), "ab\n");
 }
 
 TEST_F(DataFiles, EbcdicTablesForEveryByte) {

@@ -207,11 +207,15 @@ TEST_F(DefinitionFiles, WritingThenReadingReproducesTheLayout) {
 
 TEST_F(DefinitionFiles, KeysSavedWithoutProgramKeysLeaveTheKeysInMemory) {
     PutField(1, 'A', 4);
+    dir.Write("Tab/t", "a\n");
+    console.Run([] { LoadTable("t", 1); });
+    TableAssignments[1].Name = "t";
     SaveWithProgramKeys = false;
     SetProgramKey(0, "a.def");
     dir.Write("plain.def", Current({{1, 1, 4, 'A'}}));
     ReadShowing("plain.def");
     EXPECT_EQ(ProgramKeyTexts[0], "a.def");
+    EXPECT_FALSE(HasTable(1));  // the layout read brings no table
 }
 
 TEST_F(DefinitionFiles, OldFormatGivesEqualPositionsAndAnEmptyScreen) {
