@@ -131,7 +131,7 @@ TEST_F(Editors, NumberEditorResults) {
     console.Type("12345678901\r");
     EXPECT_EQ(Number().value, 123456789);
     EXPECT_EQ(console.Text(10, 1, 10), "123456789 ");  // echoed as far as taken
-    console.Type("+-+-7x.\r");  // each sign once, other characters ignored
+    console.Type("+-+-7x.\r");                         // each sign once, other characters ignored
     n = Number();
     EXPECT_EQ(n.value, -7);
     EXPECT_TRUE(n.plus);
