@@ -29,19 +29,7 @@ out=$(for ((r = 0; r < runs; ++r)); do "$bench" "$work" "$records"; done |
     awk '{ key = $1 " " $2; if (!(key in best) || $3 < best[key]) best[key] = $3 }
          END { for (m = 0; m < 4; ++m) for (k = 0; k < 2; ++k) {
                    op = k ? "import" : "export"; print op, m, best[op " " m] } }')
-now() { date +%s.%N; }
-best_of() {  # command...: the shortest of three runs, in seconds
-    local best="" start s
-    for ((r = 0; r < runs; ++r)); do
-        rm -f "$work/copy"
-        start=$(now)
-        "$@"
-        s=$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')
-        if [[ -z $best ]] || awk -v s="$s" -v b="$best" 'BEGIN {exit !(s < b)}'; then best=$s; fi
-    done
-    rm -f "$work/copy"
-    echo "$best"
-}
+source "$(dirname "$0")/best_of.sh"
 copy() { cat "$work/KELBRIN4.CR2" > "$work/copy"; }
 copy_sync() { copy; sync; }
 cat_s=$(best_of copy)

@@ -33,19 +33,7 @@ sync
 # Best of three runs each: the figures are for the code, not for whatever
 # else the machine happens to do at the moment.
 runs=3
-now() { date +%s.%N; }
-best_of() {  # command...: the shortest of three runs, in seconds
-    local best="" start s
-    for ((r = 0; r < runs; ++r)); do
-        rm -f "$work/copy"
-        start=$(now)
-        "$@"
-        s=$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')
-        if [[ -z $best ]] || awk -v s="$s" -v b="$best" 'BEGIN {exit !(s < b)}'; then best=$s; fi
-    done
-    rm -f "$work/copy"
-    echo "$best"
-}
+source "$(dirname "$0")/best_of.sh"
 copy() { cat "$work/dir/KELBRIN4.CR2" > "$work/copy"; }
 copy_sync() { copy; sync; }
 check() {  # exit code 1: the records that fail their check digit
