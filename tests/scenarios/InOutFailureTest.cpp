@@ -69,13 +69,18 @@ TEST(InOutFailure, AFailedJournalWriteIsShownAndWrittenAtTheNextChange) {
             EXPECT_EQ(StrayFiles(dir), 0);
         }));
         station.Type("b+3\r");  // the station still takes keys; this change writes all
-        station.Add(script::Call([&] { EXPECT_EQ(JournalFieldCount(dir), 3); }));
+        station.Add(script::Call([&] {
+            EXPECT_EQ(JournalFieldCount(dir), 3);
+            InjectFault(c.call, "KELBRIN4.CR1", c.error);
+        }));
+        station.Type("c+2\r");  // after a good write the same failure is told again
+        station.Add(script::Call([&] { EXPECT_EQ(station.host().MessageBoxes().size(), 2u); }));
         station.Key(VkF1);
         station.Type("n");
         EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
         EXPECT_EQ(station.host().ExitCode(), 0);
-        EXPECT_EQ(station.host().MessageBoxes().size(), 1u);
-        EXPECT_EQ(JournalFieldCount(dir), 3);
+        EXPECT_EQ(station.host().MessageBoxes().size(), 2u);
+        EXPECT_EQ(JournalFieldCount(dir), 4);
     }
 }
 
