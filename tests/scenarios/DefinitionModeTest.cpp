@@ -122,14 +122,18 @@ TEST_F(DefinitionMode, WithNoFieldsF9AndF4DoNothingAndALetterAsksForTheLength) {
 
 TEST_F(DefinitionMode, SplittingRetypingAndJoining) {
     station.Type("n10\r");
-    station.Key(VkHome);
+    station.Key(VkUp, ShiftKey);  // to the first position
     Keys({VkRight, VkRight, VkRight});
     station.Type("a");  // splits 3 + 7
     station.Key(VkHome);
     station.Type("r");  // retypes field 1; the cursor goes on to field 2
     station.Type("-");  // joins field 2 to field 1
+    station.Type("s+2\r");
+    station.Key(VkHome);
+    station.Type("\r");  // Enter: on to the next field, whose type letter changes it
+    station.Type("z");
     Run();
-    EXPECT_EQ(JournalFields(dir), (Fields{"R:1:1:10"}));
+    EXPECT_EQ(JournalFields(dir), (Fields{"R:1:1:10", "Z:11:11:2"}));
     EXPECT_EQ(station.Text(1, 2, 10), "R---------");
 }
 
@@ -326,6 +330,8 @@ TEST_F(DefinitionMode, AConditionOnAFieldThatDoesNotExistIsDropped) {
     Run();
     EXPECT_EQ(station.host().Beeps(), 1);
     EXPECT_EQ(FieldExtras[1].ConditionField, 0);
+    EXPECT_EQ(FieldExtras[1].ConditionFrom, 1);  // no condition keeps no range either
+    EXPECT_EQ(FieldExtras[1].ConditionTo, 0);
     EXPECT_EQ(dir.Read("KELBRIN4.CR1").find("ExtFld01"), std::string::npos);
 }
 
