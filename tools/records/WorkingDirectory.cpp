@@ -29,6 +29,24 @@ std::string Because(int error) {
     return " (" + InOutErrorText(error) + ")";
 }
 
+bool SharedOption(std::string_view argument, bool& options, void (*help)(), bool& answered) {
+    answered = false;
+    if (!options) return false;
+    if (argument == "--") {
+        options = false;
+        return true;
+    }
+    if (argument == "--help" || argument == "-h") {
+        help();
+    } else if (argument == "--version") {
+        std::puts("Kelbrin 4.9");
+    } else {
+        return false;
+    }
+    answered = true;
+    return true;
+}
+
 bool EnterWorkingDirectory(const char* program, const std::string& directory) {
     if (::chdir(directory.c_str()) == 0) return true;
     Say(program, "Kann Verzeichnis " + directory + " nicht öffnen !!!" + Because(errno));

@@ -5,6 +5,7 @@
 // led by the program's name.
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "platform/ByteFile.h"
 
@@ -16,6 +17,12 @@ void StartToolSession();
 void Say(const char* program, const std::string& text);
 // " (Ein-/Ausgabefehler 2: Datei nicht gefunden.)": the reason for a message.
 std::string Because(int error);
+
+// The options both tools take: "--" (what follows are names), --help or -h
+// (`help` prints the help) and --version. True when `argument` was one of them,
+// while options are still read; `answered` then says whether the tool has
+// given its answer and ends with success.
+bool SharedOption(std::string_view argument, bool& options, void (*help)(), bool& answered);
 
 // Makes `directory` the current directory; false, after saying why, when it
 // cannot be entered.

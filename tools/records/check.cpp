@@ -259,17 +259,10 @@ int main(int argc, char** argv) {
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (options && argument == "--") {
-            options = false;
+        bool answered = false;
+        if (SharedOption(argument, options, PrintHelp, answered)) {
+            if (answered) return 0;
             continue;
-        }
-        if (options && (argument == "--help" || argument == "-h")) {
-            PrintHelp();
-            return 0;
-        }
-        if (options && argument == "--version") {
-            std::puts("Kelbrin 4.9");
-            return 0;
         }
         if (options && argument.size() > 1 && argument[0] == '-') {
             Say(kProgram,

@@ -147,17 +147,10 @@ int main(int argc, char** argv) {
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (options && argument == "--") {
-            options = false;
+        bool answered = false;
+        if (SharedOption(argument, options, PrintHelp, answered)) {
+            if (answered) return kWritten;
             continue;
-        }
-        if (options && (argument == "--help" || argument == "-h")) {
-            PrintHelp();
-            return kWritten;
-        }
-        if (options && argument == "--version") {
-            std::puts("Kelbrin 4.9");
-            return kWritten;
         }
         if (options && (argument == "--mode" || argument.starts_with("--mode="))) {
             std::string_view name;
