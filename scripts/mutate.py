@@ -9,10 +9,21 @@ place, the build dir rebuilt (only what the change touches), the whole test
 suite run; then the file is put back, whatever happens. A fault that does not
 compile is not counted; another place is drawn instead.
 
+Some changes are no fault at all: the optimising compiler turns the changed
+file into the very same machine code (a store overwritten before it is read,
+a bit shifted out, a test it can prove always true). Before building, the
+changed file is compiled alone with the build's own command and compared with
+the unchanged file's code; when they are equal the change is reported as
+"same code" and another place is drawn, since no test can tell them apart.
+Lines that only reserve memory ahead are not changed either: that touches
+speed, which the benchmarks measure, not behaviour.
+
 Usage: scripts/mutate.py [--sample N] [--seed S] [--build DIR] [--log FILE]
 """
 import argparse
+import json
 import os
+import shlex
 import random
 import re
 import signal
@@ -31,6 +42,8 @@ def candidates(line):
     """Every fault this line can take, as (kind, new line)."""
     code = line.split("//")[0]
     stripped = code.strip()
+    if re.search(r"\.(reserve|shrink_to_fit)\(", code):
+        return []  # only speed
     if not stripped or stripped.startswith(("#", "*", "/*", "namespace", "using", "template",
                                             "static_assert", "case ", "default:")):
         return []
@@ -81,6 +94,45 @@ def all_places():
     return places
 
 
+class ObjectCode:
+    """The machine code one source file compiles to, by the build's own command
+    (compile_commands.json) without debug information, which would record
+    nothing but positions."""
+
+    def __init__(self, build):
+        self.entries = {}
+        self.originals = {}
+        database = os.path.join(build, "compile_commands.json")
+        if os.path.exists(database):
+            with open(database) as source:
+                for entry in json.load(source):
+                    self.entries.setdefault(os.path.realpath(entry["file"]), entry)
+        self.scratch = os.path.join(build, "mutate-scratch.o")
+
+    def compile(self, full):
+        """The object file's bytes, or None when the file does not compile (or
+        the build does not know it)."""
+        entry = self.entries.get(os.path.realpath(full))
+        if entry is None:
+            return None
+        words = entry.get("arguments") or shlex.split(entry["command"])
+        if "-o" in words:
+            at = words.index("-o")
+            words = words[:at] + words[at + 2:]
+        words = words + ["-g0", "-o", self.scratch]
+        done = subprocess.run(words, cwd=entry["directory"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        if done.returncode != 0:
+            return None
+        with open(self.scratch, "rb") as source:
+            return source.read()
+
+    def unchanged(self, full):
+        if full not in self.originals:
+            self.originals[full] = self.compile(full)
+        return self.originals[full]
+
+
 def run(command, timeout):
     """The finished command, or None when it ran over `timeout` seconds: then
     it is ended with everything it started (a fault may make a test loop)."""
@@ -126,7 +178,11 @@ def main():
     places = all_places()
     random.Random(args.seed).shuffle(places)
     caught, survived = 0, []
-    planted = 0
+    planted, same = 0, 0
+    objects = ObjectCode(build)
+    if not objects.entries:
+        say("(no compile_commands.json: configure with -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "
+            "to skip changes that compile to the same code)")
     for path, number, kind, new in places:
         if planted == args.sample:
             break
@@ -138,9 +194,23 @@ def main():
         if new == "" and kind == "statement":
             new = "\n"
         lines[number - 1] = new if new.endswith("\n") else new + "\n"
+        where = "%s:%d %s: %s -> %s" % (path, number, kind, old.strip(),
+                                       lines[number - 1].strip() or "(dropped)")
+        reference = objects.unchanged(full)
+        stamp = os.stat(full)
+        rebuilt = False
         try:
             with open(full, "w", encoding="utf-8") as target:
                 target.write("".join(lines))
+            if reference is not None:
+                changed = objects.compile(full)
+                if changed is None:
+                    continue  # does not compile
+                if changed == reference:
+                    same += 1
+                    say("same     %s" % where)
+                    continue
+            rebuilt = True
             built = run("cmake --build %s -j%d" % (build, args.jobs), 1800)
             if built is None or built.returncode != 0:
                 continue  # does not compile: not a fault the tests have to find
@@ -148,8 +218,6 @@ def main():
             # The whole suite takes seconds; far longer means a test loops.
             tested = run("cd %s && ctest -j%d --stop-on-failure" % (build, args.jobs),
                          args.test_timeout)
-            where = "%s:%d %s: %s -> %s" % (path, number, kind, old.strip(),
-                                           lines[number - 1].strip() or "(dropped)")
             if tested is None or tested.returncode != 0:
                 caught += 1
                 failed = [name for name, status in
@@ -162,10 +230,14 @@ def main():
         finally:
             with open(full, "w", encoding="utf-8") as target:
                 target.write(original)
-            os.utime(full)
+            if not rebuilt:
+                # Never built changed: keep the old time, so nothing rebuilds.
+                os.utime(full, ns=(stamp.st_atime_ns, stamp.st_mtime_ns))
+            else:
+                os.utime(full)
     run("cmake --build %s -j%d" % (build, args.jobs), 1800)
-    say("planted %d, caught %d (%.0f %%), survived %d" %
-        (planted, caught, 100.0 * caught / max(planted, 1), len(survived)))
+    say("planted %d, caught %d (%.0f %%), survived %d; %d more changes gave the same code" %
+        (planted, caught, 100.0 * caught / max(planted, 1), len(survived), same))
     return 0
 
 
