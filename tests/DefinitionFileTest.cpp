@@ -357,6 +357,7 @@ TEST_F(DefinitionFiles, DamagedFilesAreRefusedAndChangeNothing) {
         {"zeilen.def", whole + wide + std::string(100, ' '), notDefinition},
         {"extra.def", whole + "ExtFld01" + std::string(12, '\0'), notDefinition},
         {"alt.def", old, notDefinition},
+        {"altzahl.def", std::string("FeldDefs\0", 9), notDefinition},
         // A screen of no width, yet a position to convert.
         {"schmal.def", Current({{1, 81, 4, 'A'}}) + noWidth, notDefinition},
         // Layouts that could not be used.

@@ -13,7 +13,10 @@
 #include "core/Prompts.h"
 #include "core/ScreenLayout.h"
 #include "core/Session.h"
+#include "files/DefinitionFile.h"
+#include "files/Journal.h"
 #include "files/Tables.h"
+#include "tests/kit/Layouts.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 
@@ -137,6 +140,37 @@ TEST_F(DefinitionMode, SplittingRetypingAndJoining) {
     EXPECT_EQ(station.Text(1, 2, 10), "R---------");
 }
 
+// Every cursor key of the layout screen, at the edges too: fields A (1-5) and
+// N (6-8), and position 9 behind the last field.
+TEST_F(DefinitionMode, CursorKeysWalkTheLayout) {
+    station.Type("a5\r");
+    station.Type("n8\r");  // up to position 8
+    const struct {
+        uint16_t key;
+        ShiftState shift;
+        int position;
+    } walk[] = {
+        {VkLeft, 0, 8},         {VkLeft, ShiftKey, 1}, {VkLeft, 0, 1},      {VkRight, 0, 2},
+        {VkRight, ShiftKey, 9}, {VkRight, 0, 9},       {VkHome, 0, 1},      {VkDown, 0, 6},
+        {VkDown, 0, 9},         {VkDown, 0, 9},        {VkUp, 0, 6},        {VkUp, 0, 1},
+        {VkUp, 0, 1},           {VkDown, ShiftKey, 9}, {VkUp, ShiftKey, 1}, {VkReturn, 0, 6},
+        {VkReturn, 0, 9},       {VkReturn, 0, 9},      {VkTab, 0, 6},       {VkTab, 0, 1},
+        {VkTab, 0, 1},          {VkEnd, 0, 9},         {VkPrior, 0, 1},     {VkNext, 0, 9},
+    };
+    int step = 0;
+    for (const auto& [key, shift, position] : walk) {
+        station.Key(key, shift);
+        station.Add(script::Call([&, position, step] {
+            int x = 0, y = 0;
+            station.Cursor(x, y);
+            EXPECT_EQ(x + 80 * (y - 2), position) << "step " << step;
+        }));
+        ++step;
+    }
+    Run();
+    EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1:5", "N:6:6:3"}));
+}
+
 TEST_F(DefinitionMode, GrowingShrinkingAndRemoving) {
     station.Type("a5\r");
     station.Type("b+5\r");
@@ -177,9 +211,23 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     station.Key(VkPrior);
     station.Key(VkEnd);
     station.Type("Z");    // column 80: the cursor stays
-    station.Key(VkBack);  // Z is emptied again... on column 79
+    station.Key(VkBack);  // after Z the cursor wrapped to row 3, column 1: nothing
+    // Row 5: Del empties a cell and steps on, Left and Right step, Backspace
+    // steps back and empties.
+    Keys({VkDown, VkDown, VkHome});
+    station.Type("abc");
+    Keys({VkHome, VkDelete});
+    station.Type("k");
+    Keys({VkLeft, VkLeft, VkLeft});
+    station.Type("j");
+    station.Key(VkRight);
+    station.Type("m");
+    station.Key(VkBack);
     station.Key(VkEscape);
     Run();
+    EXPECT_EQ(LayoutCell(1, 5), 'j');
+    EXPECT_EQ(LayoutCell(2, 5), 'k');
+    EXPECT_EQ(LayoutCell(3, 5), EmptyCell);
     EXPECT_EQ(station.Text(1, 2, 8), "A..Hallo");
     EXPECT_EQ(LayoutCell(4, 2), 'H');
     EXPECT_EQ(LayoutCell(1, 2), EmptyCell);
@@ -481,4 +529,116 @@ TEST(LayoutJournal, SurvivesBeingKilledAtAnyMoment) {
         const std::size_t count = Get16(bytes, 8);
         EXPECT_EQ(bytes.size(), 5084u + 15 * count) << "round " << round;
     }
+}
+
+// Positioning at random, checked against the rule an operator sees: the field
+// moves by the key's delta, a neighbour it would overlap moves by the same
+// delta (and so on down the row of touching fields), and when any of them
+// would leave the screen nothing moves at all. Record positions never change,
+// the screen shows every field where it now stands and nothing where it stood,
+// and the layout journal holds the positions after Esc.
+TEST_F(DefinitionMode, RandomPositioningPushesNeighboursAndNeverLosesAField) {
+    std::mt19937 random(20261209);
+    auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    // Eight fields in bunches, some touching, some apart, the last near the end.
+    UseLayout({{'A', 5}, {'N', 3}, {'A', 12}, {'N', 1}, {'A', 7}, {'N', 30}, {'A', 2}, {'N', 4}});
+    const int starts[] = {1, 6, 100, 112, 500, 507, 1700, 1836};
+    for (int n = 1; n <= FieldCount; ++n)
+        FieldTable[n].ScreenPos = static_cast<int16_t>(starts[n - 1]);
+    WriteDefinitionFile(kLayoutJournal);
+    const std::vector<FieldDef> original(FieldTable.begin() + 1,
+                                         FieldTable.begin() + 1 + FieldCount);
+
+    struct Move {
+        uint16_t key;
+        int (*delta)(int s, int length);
+    };
+    static const Move moves[] = {
+        {VkLeft, [](int, int) { return -1; }},
+        {VkRight, [](int, int) { return 1; }},
+        {VkUp, [](int, int) { return -80; }},
+        {VkDown, [](int, int) { return 80; }},
+        {VkHome, [](int s, int) { return 1 - ((s - 1) % 80 + 1); }},
+        {VkEnd, [](int s, int length) { return 80 - ((s + length - 2) % 80 + 1); }},
+        {VkReturn, [](int s, int) { return 81 - ((s - 1) % 80 + 1); }},
+        {VkPrior, [](int s, int) { return -((s - 1) / 80) * 80; }},
+        {VkNext, [](int s, int) { return (22 - (s - 1) / 80) * 80; }},
+    };
+
+    std::vector<int> expected;
+    auto positions = [] {
+        std::vector<int> at;
+        for (int n = 1; n <= FieldCount; ++n) at.push_back(FieldTable[n].ScreenPos);
+        return at;
+    };
+    // What the key must do to field n (1-based), worked out before it is pressed.
+    auto foresee = [&](int n, const Move& move) {
+        std::vector<int> at = positions();
+        const int count = static_cast<int>(at.size());
+        const int delta = move.delta(at[n - 1], FieldTable[n].Length);
+        std::vector<int> moved = at;
+        moved[n - 1] += delta;
+        for (int m = n + 1; m <= count && moved[m - 2] + FieldTable[m - 1].Length > at[m - 1]; ++m)
+            moved[m - 1] += delta;
+        for (int m = n - 1; m >= 1 && moved[m - 1] + FieldTable[m].Length > moved[m]; --m)
+            moved[m - 1] += delta;
+        for (int m = 1; m <= count; ++m) {
+            if (moved[m - 1] < 1 || moved[m - 1] + FieldTable[m].Length - 1 > MaxRecordLength)
+                return at;  // refused: nothing moves
+        }
+        return moved;
+    };
+    auto screenShowsTheFields = [&] {
+        int marked = 0;
+        for (int y = 2; y <= 24; ++y) {
+            for (int x = 1; x <= 80; ++x) marked += station.Text(x, y, 1) != "░";
+        }
+        int cells = 0;
+        for (int n = 1; n <= FieldCount; ++n) {
+            const int p = FieldTable[n].ScreenPos;
+            cells += FieldTable[n].Length;
+            EXPECT_EQ(station.Text((p - 1) % 80 + 1, (p - 1) / 80 + 2, 1),
+                      std::string(1, static_cast<char>(FieldTable[n].Type)))
+                << "field " << n;
+        }
+        EXPECT_EQ(marked, cells);
+    };
+
+    for (int round = 0; round < 40; ++round) {
+        const int n = pick(1, 8);
+        station.Key(VkHome);
+        for (int k = 1; k < n; ++k) station.Key(VkDown);
+        station.Key(VkF4);
+        for (int step = 0; step < 12; ++step) {
+            const Move& move = moves[pick(0, 8)];
+            station.Add(script::Call([&, n, move] { expected = foresee(n, move); }));
+            station.Key(move.key);
+            station.Add(script::Call([&, n, round, step] {
+                ASSERT_EQ(positions(), expected) << "round " << round << ", step " << step;
+                int x = 0, y = 0;
+                station.Cursor(x, y);
+                const int p = FieldTable[n].ScreenPos;
+                EXPECT_EQ(x + 80 * (y - 2), p) << "the cursor stands on the field's start";
+            }));
+        }
+        station.Key(VkEscape);
+        station.Add(script::Call([&] {
+            screenShowsTheFields();
+            Fields journal;
+            for (int m = 1; m <= FieldCount; ++m) {
+                const FieldDef& f = FieldTable[m];
+                const FieldDef& before = original[m - 1];
+                EXPECT_EQ(f.RecordPos, before.RecordPos);
+                EXPECT_EQ(f.Length, before.Length);
+                journal.push_back(std::string(1, static_cast<char>(f.Type)) + ":" +
+                                  std::to_string(f.RecordPos) + ":" + std::to_string(f.ScreenPos) +
+                                  ":" + std::to_string(f.Length));
+            }
+            EXPECT_EQ(JournalFields(dir), journal);
+        }));
+    }
+    Run();
+    EXPECT_NE(positions(), std::vector<int>(starts, starts + 8));
 }

@@ -99,6 +99,43 @@ TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
     EXPECT_EQ(Records().size(), 27u);
 }
 
+// F6 takes a field over from the record before, Del and Backspace take
+// characters out of a field, F7 puts an empty record before the one on the
+// screen, having stored that first.
+TEST_F(EntryScreen, DupDeleteBackspaceAndInsertARecord) {
+    station.Type(kForm);
+    Key(VkF9);
+    station.Type("abcd12\r");
+    Key(VkF6);
+    Check([&] {
+        EXPECT_EQ(station.Text(1, 2, 4), "abcd");
+        EXPECT_EQ(CursorPos(), 5);  // on to the next field
+    });
+    station.Type("7\r");
+    Check([&] {
+        EXPECT_EQ(Records(), "abcd 12\r\nabcd  7\r\n");
+        EXPECT_EQ(CurrentRecordNumber, 3);
+    });
+    Key(VkHome);
+    Key(VkDelete);
+    Check([&] { EXPECT_EQ(station.Text(1, 2, 4), "bcd."); });
+    Key(VkRight);
+    Key(VkRight);
+    Key(VkBack);
+    Check([&] {
+        EXPECT_EQ(station.Text(1, 2, 4), "bd..");
+        EXPECT_EQ(CursorPos(), 2);
+    });
+    Key(VkF7);
+    Check([&] {
+        const std::string empty("\0\0\0\0\0\0\0\r\n", 9);  // as Home left record 3
+        EXPECT_EQ(Records(), empty + "bd   12\r\nabcd  7\r\n" + empty);
+        EXPECT_EQ(CurrentRecordNumber, 1);
+        EXPECT_EQ(station.Text(1, 2, 7), ".......");
+    });
+    station.Start();
+}
+
 TEST_F(EntryScreen, VerifyingCatchesAMistakeAndKorrekturTakesItOver) {
     station.Type(kForm);
     Key(VkF9);

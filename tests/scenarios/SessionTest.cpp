@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
 #include "core/Session.h"
@@ -32,6 +36,9 @@ TEST(Session, FirstStartInAnEmptyDirectoryAndLeavingAtOnce) {
         EXPECT_TRUE(dir.Exists(".KUNDEN.DEF.1-4.neu"));
         EXPECT_TRUE(dir.Exists("KELBRIN4.CR2"));
         EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
+        // The station holds the directory: not even a reader gets in.
+        int lock = -1;
+        EXPECT_EQ(LockWorkingDirectory(".", true, lock), EWOULDBLOCK);
     }));
     station.Key(VkF1);
     station.Type("n");
@@ -95,4 +102,24 @@ TEST(Session, ALayoutSurvivesARestart) {
         EXPECT_EQ(FieldCount, 0);
         EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
     }
+}
+
+// A second station in a directory where one works is turned away before it
+// touches a file.
+TEST(Session, ASecondStationInTheSameDirectoryIsTurnedAway) {
+    TempDir dir;
+    int first = -1;
+    ASSERT_EQ(LockWorkingDirectory(".", false, first), 0);
+    StationHarness station;
+    station.Add(script::Call([&] {
+        std::string screen;
+        for (int y = 1; y <= 25; ++y) screen += station.Text(1, y, 80);
+        EXPECT_NE(screen.find("In diesem Verzeichnis arbeitet schon eine andere"),
+                  std::string::npos);
+    }));
+    station.Type(" ");
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(station.host().ExitCode(), 1);
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR2"));
+    ::close(first);
 }
