@@ -278,6 +278,7 @@ TEST(SplitHouseNumber, NumberLetterAndWhatStandsBefore) {
         {"Hauptstr", 0, 'R', "Hauptst"},  // a last letter is taken even without a number
         {"B3 4", 4, ' ', "B3"},
         {"10a", 10, 'A', ""},  // nothing before the number
+        {" 7", 7, ' ', ""},    // nor before the blank
         {"Weg 2147483647", 2147483647, ' ', "Weg"},
         {"Weg 2147483648", 0, ' ', "Weg"},   // too many digits for a number
         {"Str. \x84", 0, ' ', "Str. \x84"},  // an umlaut is no house-number letter

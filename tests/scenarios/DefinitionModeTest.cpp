@@ -188,6 +188,34 @@ TEST_F(DefinitionMode, GrowingShrinkingAndRemoving) {
     EXPECT_EQ(station.Text(1, 2, 12), "A...░░░░░░░░");
 }
 
+// F8 asks first: N keeps everything, Del clears fields, text, program keys
+// and both journals.
+TEST_F(DefinitionMode, F8ClearsTheWholeLayoutOnlyOnDel) {
+    station.Type("a5\r");
+    station.Key(VkF6);
+    station.Type("Text");
+    station.Key(VkEscape);
+    station.Add(script::Call([] { SetProgramKey(3, "vier.DEF"); }));
+    station.Key(VkF8);
+    station.Add(
+        script::Call([&] { EXPECT_EQ(station.Text(1, 1, 30), "Möchten Sie alle (noch nicht g"); }));
+    station.Type("n");
+    station.Add(script::Call([&] {
+        EXPECT_EQ(JournalFields(dir), (Fields{"A:1:1:5"}));
+        EXPECT_EQ(ProgramKeyTexts[3], "vier.DEF");
+    }));
+    station.Key(VkF8);
+    station.Key(VkDelete);
+    Run();
+    EXPECT_EQ(FieldCount, 0);
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
+    EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "");
+    EXPECT_EQ(LayoutCell(6, 2), EmptyCell);
+    EXPECT_EQ(ProgramKeyTexts[3], "");
+    EXPECT_EQ(station.Text(1, 2, 10), "░░░░░░░░░░");
+    EXPECT_EQ(station.Text(1, 1, 7), "Len    ");
+}
+
 TEST_F(DefinitionMode, BackspaceWithNoFieldsStillWritesTheJournal) {
     station.Key(VkBack);
     Run();
@@ -433,9 +461,17 @@ TEST_F(DefinitionMode, TablesAndAddressColumnsExcludeEachOther) {
     station.Type("7");  // a field still has a column: the address data stays
     station.Add(script::Call([] { EXPECT_TRUE(HasTable(0)); }));
     station.Type("8");  // every column removed, the address data released
+    station.Add(script::Call([] { EXPECT_FALSE(HasTable(0)); }));
+    station.Type("9");  // loaded again, for no field yet
+    station.Add(script::Call([] { EXPECT_TRUE(HasTable(0)); }));
+    station.Key(VkHome);
+    station.Type("3");
+    station.Key(VkHome);
+    station.Add(script::Call([] { EXPECT_EQ(FieldExtras[1].AddressColumn, 3); }));
+    station.Type("0");  // this field's column only
     Run();
     EXPECT_EQ(FieldExtras[1].AddressColumn, 0);
-    EXPECT_FALSE(HasTable(0));
+    EXPECT_TRUE(HasTable(0));
 }
 
 TEST_F(DefinitionMode, TheTypeOverview) {
@@ -488,6 +524,13 @@ TEST_F(DefinitionMode, SaveLoadAndProgramKeys) {
     station.Add(script::Alt('1'));  // program key 1 := the highlighted file
     station.Key(VkEscape);
     station.Add(script::Alt('1'));  // loads it
+    station.Add(script::Call([] { SetProgramKey(1, "zweite.DEF"); }));
+    station.Key(VkF12);  // the next key's layout
+    station.Add(script::Call([&] {
+        EXPECT_EQ(CurrentProgramKey, 1);
+        EXPECT_EQ(JournalFields(dir), (Fields{"N:1:1:3", "A:4:4:2"}));
+    }));
+    station.Key(VkF12);  // round to the first again
     Run();
     EXPECT_TRUE(dir.Exists("ERSTE.DEF") || dir.Exists("erste.DEF"));
     EXPECT_EQ(ProgramKeyTexts[0], "erste.DEF");

@@ -133,6 +133,16 @@ TEST_F(EntryScreen, DupDeleteBackspaceAndInsertARecord) {
         EXPECT_EQ(CurrentRecordNumber, 1);
         EXPECT_EQ(station.Text(1, 2, 7), ".......");
     });
+    // Shift+Down and Shift+Right go to the record's end, passing the end
+    // mark backwards: the cursor rests on the number, the record stays.
+    Key(VkDown, ShiftKey);
+    Check([&] { EXPECT_EQ(CursorPos(), 7); });
+    Key(VkHome);
+    Key(VkRight, ShiftKey);
+    Check([&] {
+        EXPECT_EQ(CursorPos(), 7);
+        EXPECT_EQ(CurrentRecordNumber, 1);
+    });
     station.Start();
 }
 
