@@ -265,6 +265,10 @@ TEST_F(FieldModel, LayoutMarksFrameTheFieldsAndCanBeReset) {
     EXPECT_EQ(LayoutCell(2, 4), EmptyCellFieldAbove);
     EXPECT_EQ(LayoutCell(3, 4), EmptyCellFieldsBoth);
     EXPECT_EQ(LayoutCell(4, 4), EmptyCell);
+    PutField(2, 'A', 1);
+    FieldTable[2].ScreenPos = 242;  // row 5, column 2: (2, 4) lies between two fields
+    MarkFieldFrames();
+    EXPECT_EQ(LayoutCell(2, 4), EmptyCellFieldsBoth);
     // A field on row 2 marks nothing on the status row, one on row 24 nothing on 25.
     PutField(2, 'A', 1);
     FieldTable[2].ScreenPos = 1840;

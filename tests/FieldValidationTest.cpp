@@ -85,6 +85,7 @@ TEST_F(FieldValidation, CheckDigitsByModulus10And11) {
         {'C', "  5", false},     {'H', "  0", false},  // no digit before the check digit
         {'C', "10000009", true},                       // weights run 2..7 and start again
         {'C', "1 07", true},                           // a blank still counts in the distance
+        {'H', "12L", true},      {'H', "12K", false},  // a negative last digit: L = -3
     };
     for (const auto& [type, keyed, passes] : cases) {
         Layout({type}, keyed);

@@ -116,6 +116,7 @@ TEST_F(RecordTools, CheckListsEveryFailedCheck) {
     records[4] = std::string(good.size(), '\0');  // 5: empty
     records[5].replace(8, 8, "Ber     ");         // 6: only the start of two entries
     records[6].replace(33, 10, "Neudorf   ");     // 7: not at that postal code
+    records[7].replace(28, 15, std::string("99999\0\0\0\0\0\0\0\0\0\0", 15));  // 8: no town there
     std::string bytes;
     for (const std::string& record : records) bytes += record;  // 8: the counter's 8
     bytes += "1236";                                            // 9: cut off
@@ -131,6 +132,7 @@ TEST_F(RecordTools, CheckListsEveryFailedCheck) {
               "im Bereich 10 bis 20): \"7\"\n"
               "Satz 6, Feld 4 (A Alpha Standard): nicht in der Tabelle orte: \"Ber     \"\n"
               "Satz 7, Feld 7 (A Alpha Standard): nicht in den Adressdaten: \"Neudorf   \"\n"
+              "Satz 8, Feld 7 (A Alpha Standard): nicht in den Adressdaten: \"          \"\n"
               "Satz 8, Feld 8 (T Num Satz-Zähler): Satzzähler zu groß: \"8\"\n"
               "Satz 9: unvollständig, nur 4 von 44 Zeichen\n"
               "Satz 9, Feld 8 (T Num Satz-Zähler): Satzzähler zu groß: \"9\"\n"
