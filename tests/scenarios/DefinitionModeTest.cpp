@@ -416,6 +416,12 @@ TEST_F(DefinitionMode, AnEmptyRangeAnswerRemovesTheRange) {
     station.Key(VkHome);
     station.Key(VkF5);
     station.Type("5\r9\r");
+    // Esc, even after F8 asked for a condition, changes nothing.
+    Keys({VkF5, VkF8, VkEscape});
+    station.Add(script::Call([&] {
+        EXPECT_FALSE(FieldConditionOn);
+        EXPECT_EQ(Get32(dir.Read("KELBRIN4.CR1"), 10 + 11), 9);
+    }));
     station.Key(VkF5);
     station.Type("\r");
     Run();

@@ -8,6 +8,7 @@
 #include "core/FieldModel.h"
 #include "core/ProgramKeys.h"
 #include "core/Session.h"
+#include "files/DefinitionFile.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 
@@ -143,6 +144,14 @@ TEST_F(EntryScreen, DupDeleteBackspaceAndInsertARecord) {
         EXPECT_EQ(CursorPos(), 7);
         EXPECT_EQ(CurrentRecordNumber, 1);
     });
+    Key(VkUp, ShiftKey);
+    Check([&] { EXPECT_EQ(CursorPos(), 1); });
+    Key(VkRight, ShiftKey);
+    Key(VkRight);  // behind the number: over the end mark into the next record
+    Check([&] {
+        EXPECT_EQ(CursorPos(), 1);
+        EXPECT_EQ(CurrentRecordNumber, 2);
+    });
     station.Start();
 }
 
@@ -223,6 +232,35 @@ TEST_F(EntryScreen, AProgramKeyToALayoutWithoutFieldsLeadsToDefinitionMode) {
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
     // What was keyed before the switch was stored first.
     EXPECT_EQ(Records().substr(0, 2), "ab");
+}
+
+// F12 in entry mode: to the same layout on an untouched record, which stays
+// where it is; then, with something keyed, to a layout without fields.
+TEST_F(EntryScreen, F12SwitchesLayoutsAndStoresWhatWasKeyedFirst) {
+    dir.Write("LEER.DEF", std::string("FeldDef2") + std::string(2, '\0') +
+                              std::string(2000, '\xDB') + std::string(3072 + 2, '\0'));
+    station.Type(kForm);
+    Check([&] {
+        WriteDefinitionFile("FORM.DEF");
+        SetProgramKey(1, "FORM.DEF");
+        SetProgramKey(2, "LEER.DEF");
+        CurrentProgramKey = 0;
+    });
+    Key(VkF9);
+    station.Type("abcd12\r");
+    Key(VkF12);
+    Check([&] {
+        EXPECT_EQ(Mode, ModeEntry);
+        EXPECT_EQ(CurrentProgramKey, 1);
+        EXPECT_EQ(CurrentRecordNumber, 2);
+        EXPECT_EQ(station.Text(1, 2, 9), ".........");
+    });
+    station.Type("ef");
+    Key(VkF12);
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    EXPECT_EQ(Mode, ModeDefinition);
+    EXPECT_EQ(CurrentProgramKey, 2);
+    EXPECT_EQ(Records(), "abcd 12\r\nef  " + std::string("\0\0\0\r\n", 5));
 }
 
 TEST(ProgramKeys, F12StepsToTheNextKeyWithALayoutAndWrapsAround) {

@@ -10,6 +10,7 @@
 
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
+#include "core/InOutFailure.h"
 #include "core/Session.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/StationHarness.h"
@@ -41,6 +42,24 @@ struct FaultGuard {
 };
 
 }  // namespace
+
+// What the operator reads for the failures a station meets.
+TEST(InOutFailure, EachLikelyErrorIsNamed) {
+    const std::vector<std::pair<int, std::string>> reasons = {
+        {ENOSPC, "kein Platz mehr auf dem Datenträger"},
+        {EACCES, "Zugriff verweigert"},
+        {EPERM, "Zugriff verweigert"},
+        {EROFS, "Datenträger ist schreibgeschützt"},
+        {ENOENT, "Datei nicht gefunden"},
+        {EIO, "Lese- oder Schreibfehler des Datenträgers"},
+        {EDQUOT, "Speicherkontingent erschöpft"},
+        {EBADF, "Ein-/Ausgabefehler"},
+    };
+    for (const auto& [code, reason] : reasons) {
+        EXPECT_EQ(InOutErrorText(code),
+                  "Ein-/Ausgabefehler " + std::to_string(code) + ": " + reason + ".");
+    }
+}
 
 TEST(InOutFailure, AFailedJournalWriteIsShownAndWrittenAtTheNextChange) {
     const struct {
