@@ -135,9 +135,11 @@ TEST_F(DefinitionMode, SplittingRetypingAndJoining) {
     station.Key(VkHome);
     station.Type("\r");  // Enter: on to the next field, whose type letter changes it
     station.Type("z");
+    station.Key(VkHome);
+    station.Type("+");  // the key for type T
     Run();
-    EXPECT_EQ(JournalFields(dir), (Fields{"R:1:1:10", "Z:11:11:2"}));
-    EXPECT_EQ(station.Text(1, 2, 10), "R---------");
+    EXPECT_EQ(JournalFields(dir), (Fields{"T:1:1:10", "Z:11:11:2"}));
+    EXPECT_EQ(station.Text(1, 2, 10), "T---------");
 }
 
 // Every cursor key of the layout screen, at the edges too: fields A (1-5) and
@@ -251,8 +253,15 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     station.Key(VkRight);
     station.Type("m");
     station.Key(VkBack);
+    // Enter on row 24 goes to its last cell, where typing stays; Tab does nothing.
+    Keys({VkNext, VkReturn});
+    station.Type("E");
+    station.Key(VkTab);
+    station.Type("F");
     station.Key(VkEscape);
     Run();
+    EXPECT_EQ(LayoutCell(80, 24), 'F');
+    EXPECT_EQ(LayoutCell(79, 24), EmptyCell);
     EXPECT_EQ(LayoutCell(1, 5), 'j');
     EXPECT_EQ(LayoutCell(2, 5), 'k');
     EXPECT_EQ(LayoutCell(3, 5), EmptyCell);
@@ -451,6 +460,14 @@ TEST_F(DefinitionMode, TablesAndAddressColumnsExcludeEachOther) {
         EXPECT_TRUE(HasTable(1));
         EXPECT_EQ(station.Text(20, 1, 30), "Feld 1 (1-10) [Tab:orte] Alpha");
     }));
+    station.Type("t\r");  // no name: the table goes
+    station.Add(script::Call([&] {
+        EXPECT_FALSE(HasTable(1));
+        EXPECT_EQ(TableAssignments[1].Name, "");
+    }));
+    station.Key(VkHome);
+    station.Type("torte\r");
+    station.Key(VkHome);
     station.Type("1");  // the table goes, column 1 comes
     station.Key(VkHome);
     station.Add(script::Call([&] {

@@ -104,6 +104,24 @@ TEST(Session, ALayoutSurvivesARestart) {
     }
 }
 
+// An empty layout journal (written by something else) is said so and left
+// as it is; the records beside it are offered as usual.
+TEST(Session, AnEmptyLayoutJournalIsToldAndKept) {
+    TempDir dir;
+    dir.Write("KELBRIN4.CR1", "");
+    StationHarness station;
+    station.Add(script::Call([&] {
+        std::string screen;
+        for (int y = 1; y <= 25; ++y) screen += station.Text(1, y, 80);
+        EXPECT_NE(screen.find("Kann Datei nicht lesen !!!"), std::string::npos);
+    }));
+    station.Type(" ");
+    station.Type("n");  // keep what is there
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+    EXPECT_EQ(FieldCount, 0);
+    EXPECT_EQ(dir.Read("KELBRIN4.CR1"), "");
+}
+
 // A second station in a directory where one works is turned away before it
 // touches a file.
 TEST(Session, ASecondStationInTheSameDirectoryIsTurnedAway) {
