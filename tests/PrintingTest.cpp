@@ -18,6 +18,7 @@
 #include "files/Journal.h"
 #include "files/Printing.h"
 #include "tests/kit/ConsoleHarness.h"
+#include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/RecordFiles.h"
 #include "tests/kit/StationHarness.h"
@@ -112,6 +113,24 @@ TEST_F(Printing, EscStopsAfterTheCurrentRecordAndTheFormFeedStillGoesOut) {
     EXPECT_EQ(dir.Read("listing.prn"), kHeading + "r01\r\nr02\r\nr03\r\n\x0C");
 }
 
+// A listing file that cannot be written fails with its reason (the station
+// shows it) and the one before stays, with nothing half-written beside it.
+TEST_F(Printing, AFailingListingFileLeavesTheOldOne) {
+    Open({{'A', 2}}, "abcd");
+    dir.Write("listing.prn", "alt");
+    InjectFault(FaultyCall::Write, "listing.prn", ENOSPC, 0);
+    try {
+        console.Run(PrintData);
+        ADD_FAILURE() << "the failure was not reported";
+    } catch (const InOutError& error) {
+        EXPECT_EQ(error.code, ENOSPC);
+    }
+    ClearFaults();
+    EXPECT_EQ(dir.Read("listing.prn"), "alt");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".listing"), std::string::npos);
+}
+
 TEST_F(Printing, WithoutFieldsNothingIsPrinted) {
     Open({}, "abc");
     ASSERT_TRUE(console.Run(PrintData));
@@ -151,6 +170,14 @@ TEST_F(Printing, WithoutAPrinterFileTheSpoolerGetsTheListing) {
         EXPECT_TRUE(console.Run(PrintData)) << spooler;
         EXPECT_EQ(console.host().Remaining(), 0u) << spooler;  // the message waited for its key
     }
+    // A listing longer than the pipe holds, to a spooler that has gone: the
+    // write itself fails.
+    Open({{'A', 2}}, std::string(100000, 'x'));
+    fakeSpooler("exit 1");
+    console.Add(script::Idle());
+    console.Add(script::Call([&] { EXPECT_EQ(Message(), "Drucker nicht bereit !!!"); }));
+    console.Add(script::Char(U' '));
+    EXPECT_TRUE(console.Run(PrintData));
     std::signal(SIGPIPE, previous);
 }
 
