@@ -310,6 +310,10 @@ TEST_F(FieldModel, LongRandomEditingKeepsTheInvariants) {
 
 TEST(FieldTypes, TableAndKinds) {
     FillFieldTypeTable();
+    // The address columns by number; a number out of range names nothing.
+    std::string columns;
+    for (int column = 0; column <= 7; ++column) columns += AddressColumnName(column) + "|";
+    EXPECT_EQ(columns, "|Str.|Hausnr.|PLZ|Ort|Ortszus.|Ortsteil||");
     EXPECT_EQ(TypeOf('B').Name,
               "\x9A"
               "bergehen (Bypass)");

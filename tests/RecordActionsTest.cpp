@@ -80,6 +80,10 @@ TEST_F(RecordActions, SearchPromptAndRecordNumbers) {
     std::string prompt;
     auto seePrompt = script::Call([&] {
         prompt = console.Text(1, 1, 30);
+        int x = 0, y = 0;  // the cursor waits behind the prompt
+        console.host().CursorCell(x, y);
+        EXPECT_EQ(y, 1);
+        EXPECT_EQ(x, static_cast<int>(prompt.find(": ")) + 3);
         EXPECT_EQ(console.Cell(15, 25).color, SearchKind == SearchByContent ? kOrange : kRed);
         EXPECT_EQ(console.Cell(34, 25).color, SearchKind == SearchByContent ? kRed : kOrange);
     });

@@ -193,7 +193,10 @@ TEST_F(DefinitionMode, GrowingShrinkingAndRemoving) {
 // F8 asks first: N keeps everything, Del clears fields, text, program keys
 // and both journals.
 TEST_F(DefinitionMode, F8ClearsTheWholeLayoutOnlyOnDel) {
+    dir.Write("Tab/orte", "Berlin\n");
     station.Type("a5\r");
+    station.Key(VkHome);
+    station.Type("torte\r");
     station.Key(VkF6);
     station.Type("Text");
     station.Key(VkEscape);
@@ -214,6 +217,7 @@ TEST_F(DefinitionMode, F8ClearsTheWholeLayoutOnlyOnDel) {
     EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "");
     EXPECT_EQ(LayoutCell(6, 2), EmptyCell);
     EXPECT_EQ(ProgramKeyTexts[3], "");
+    EXPECT_FALSE(HasTable(1));  // a new field 1 starts without the old table
     EXPECT_EQ(station.Text(1, 2, 10), "░░░░░░░░░░");
     EXPECT_EQ(station.Text(1, 1, 7), "Len    ");
 }
@@ -244,7 +248,11 @@ TEST_F(DefinitionMode, TheTextEditorKeepsOffTheFields) {
     station.Key(VkBack);  // after Z the cursor wrapped to row 3, column 1: nothing
     // Row 5: Del empties a cell and steps on, Left and Right step, Backspace
     // steps back and empties.
-    Keys({VkDown, VkDown, VkHome});
+    // The empty cell under the cursor shows a blank, and its filler again
+    // once the cursor has moved on.
+    Keys({VkDown, VkDown, VkHome, VkRight});
+    station.Add(script::Call([&] { EXPECT_EQ(station.Text(1, 5, 2), "░ "); }));
+    station.Key(VkHome);
     station.Type("abc");
     Keys({VkHome, VkDelete});
     station.Type("k");
