@@ -196,6 +196,14 @@ TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
     EXPECT_EQ(Slots().substr(0, 4), "wxyz");
 }
 
+TEST_F(RecordJournal, TheFirstFieldsSignIsOverpunchedToo) {
+    UseLayout({{'N', 3}, {'E', 2}});
+    LoadRecord(false);
+    Key("-5");
+    ASSERT_TRUE(CommitRecord(true));
+    EXPECT_EQ(Slots(), "  N\r\n|");
+}
+
 TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
     Append({"aaaa11", "bbbb22"});
     for (FaultyCall call : {FaultyCall::Write, FaultyCall::Flush}) {
