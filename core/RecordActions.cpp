@@ -349,7 +349,5 @@ ClearAnswer ClearAllPrompt() {
 }
 
 bool EndPrompt() {
-    const ClearAnswer answer = ClearAllPrompt();
-    ShowLegend(LegendFor());
-    return answer != ClearAnswer::Cancelled;
+    return ClearAllPrompt() != ClearAnswer::Cancelled;
 }

@@ -254,6 +254,8 @@ TEST_F(RecordActions, KorrekturAndSatzScanInVerifyMode) {
 
     // Satz-Scan throws the verify input of the record away.
     std::copy_n("zzzzzz", 6, VerifyRecord.begin());
+    ASSERT_TRUE(console.Run([] { DrawAllEntryFields(1); }));
+    ASSERT_EQ(console.Text(1, 2, 6), "zzzzzz");
     ASSERT_TRUE(console.Run(SatzScan));
     EXPECT_EQ(Bytes(VerifyRecord), "qqqq12");
     EXPECT_EQ(console.Text(1, 2, 6), "qqqq12");
