@@ -251,6 +251,17 @@ TEST_F(DefinitionFiles, WideScreensAreConvertedToEightyColumns) {
     EXPECT_EQ(FieldTable[1].ScreenPos, 81);
     EXPECT_EQ(FieldTable[2].ScreenPos, 86);
 
+    // A 26th line is passed over whole: the field extensions behind it count.
+    std::string tall = "ExtScr01";
+    Put16(tall, 132);
+    Put16(tall, 26);
+    tall += std::string(25 * 52 + 132, ' ');
+    const std::string extras = "ExtFld01" + std::string("\x03", 1) + std::string(23, '\0');
+    dir.Write("hoch.def", file + tall + extras);
+    ReadShowing("hoch.def");
+    ASSERT_EQ(FieldCount, 2);
+    EXPECT_EQ(FieldExtras[1].AddressColumn, 3);
+
     // One column short of 80: cell 80 is line 2, column 1 as well.
     std::string narrow = "ExtScr01";
     Put16(narrow, 79);
@@ -365,6 +376,7 @@ TEST_F(DefinitionFiles, DamagedFilesAreRefusedAndChangeNothing) {
         {"minus.def", Current({{1, 1, -5, 'A'}}), notDefinition},
         {"luecke.def", Current({{1, 1, 4, 'A'}, {6, 10, 4, 'A'}}), notDefinition},
         {"bild0.def", Current({{1, 0, 4, 'A'}}), notDefinition},
+        {"rand.def", Current({{1, 1838, 5, 'A'}}), notDefinition},  // past the screen's end
         {"ueber.def", Current({{1, 1, 4, 'A'}, {5, 3, 4, 'A'}}), notDefinition},
         {"typ.def", Current({{1, 1, 4, 'a'}}), notDefinition},
         {"adresse.def",
