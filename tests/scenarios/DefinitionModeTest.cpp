@@ -551,11 +551,12 @@ TEST_F(DefinitionMode, SaveLoadAndProgramKeys) {
     station.Type("\rzweite\r");
     station.Key(VkF3);
     station.Type("\r");             // the browser, on the last file saved
+    station.Add(script::Alt('2'));  // program key 2 := that file
     station.Key(VkHome);            // the first file
     station.Add(script::Alt('1'));  // program key 1 := the highlighted file
     station.Key(VkEscape);
     station.Add(script::Alt('1'));  // loads it
-    station.Add(script::Call([] { SetProgramKey(1, "zweite.DEF"); }));
+    station.Add(script::Call([] { EXPECT_EQ(ProgramKeyTexts[1], "zweite.DEF"); }));
     station.Key(VkF12);  // the next key's layout
     station.Add(script::Call([&] {
         EXPECT_EQ(CurrentProgramKey, 1);
