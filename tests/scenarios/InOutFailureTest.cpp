@@ -132,6 +132,25 @@ TEST(InOutFailure, LeavingWithAnUnwrittenLayoutNeedsASecondWordWhenTheDiskStaysF
     EXPECT_EQ(JournalFieldCount(dir), 1);
 }
 
+// A layout the disk refused and the operator then cleared with F8 Del is
+// nothing left to write: leaving needs no second word.
+TEST(InOutFailure, AClearedLayoutLeavesNothingUnwritten) {
+    FaultGuard guard;
+    TempDir dir;
+    StationHarness station;
+    station.Type("n10\r");
+    station.Add(script::Call([&] { InjectFault(FaultyCall::Write, "KELBRIN4.CR1", ENOSPC, 0); }));
+    station.Type("a+5\r");
+    station.Key(VkF8);
+    station.Key(VkDelete);
+    station.Key(VkF1);
+    station.Type("n");
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(station.host().ExitCode(), 0);
+    EXPECT_EQ(station.host().MessageBoxes().size(), 1u);  // the first failure only
+    EXPECT_FALSE(dir.Exists("KELBRIN4.CR1"));
+}
+
 TEST(InOutFailure, StopWritesTheUnwrittenLayoutOnceThereIsRoom) {
     FaultGuard guard;
     TempDir dir;
