@@ -103,13 +103,19 @@ TEST(InOutFailure, AFailedJournalWriteIsShownAndWrittenAtTheNextChange) {
     }
 }
 
+// One field journaled, then a full disk for every layout write from the
+// second field on.
+void LayOutUntilTheDiskIsFull(StationHarness& station) {
+    station.Type("n10\r");
+    station.Add(script::Call([] { InjectFault(FaultyCall::Write, "KELBRIN4.CR1", ENOSPC, 0); }));
+    station.Type("a+5\r");
+}
+
 TEST(InOutFailure, LeavingWithAnUnwrittenLayoutNeedsASecondWordWhenTheDiskStaysFull) {
     FaultGuard guard;
     TempDir dir;
     StationHarness station;
-    station.Type("n10\r");
-    station.Add(script::Call([&] { InjectFault(FaultyCall::Write, "KELBRIN4.CR1", ENOSPC, 0); }));
-    station.Type("a+5\r");
+    LayOutUntilTheDiskIsFull(station);
     station.Type("b+3\r");  // fails the same way again: a beep, not a second box
     station.Add(script::Call([&] {
         EXPECT_EQ(station.host().MessageBoxes().size(), 1u);
@@ -138,9 +144,7 @@ TEST(InOutFailure, AClearedLayoutLeavesNothingUnwritten) {
     FaultGuard guard;
     TempDir dir;
     StationHarness station;
-    station.Type("n10\r");
-    station.Add(script::Call([&] { InjectFault(FaultyCall::Write, "KELBRIN4.CR1", ENOSPC, 0); }));
-    station.Type("a+5\r");
+    LayOutUntilTheDiskIsFull(station);
     station.Key(VkF8);
     station.Key(VkDelete);
     station.Key(VkF1);
