@@ -259,6 +259,14 @@ TEST_F(RecordActions, KorrekturAndSatzScanInVerifyMode) {
     ASSERT_TRUE(console.Run(SatzScan));
     EXPECT_EQ(Bytes(VerifyRecord), "qqqq12");
     EXPECT_EQ(console.Text(1, 2, 6), "qqqq12");
+
+    // Esc at the search prompt in the middle of a field: the field is armed
+    // again, so the next character re-keys it from its start.
+    PlaceCursorAtRecordPos(3);
+    RunSearch({script::Key(VkEscape), script::Type("k")[0]});
+    EXPECT_EQ(CursorPos(), 1);
+    EXPECT_EQ(Bytes(VerifyRecord), std::string(4, '\0') + "12");
+    EXPECT_EQ(Bytes(DupRecord).substr(0, 4), "qqqq");
 }
 
 TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
