@@ -133,7 +133,6 @@ CodeTable BuildSaveTable(const CodeTable& load, bool din) {
         const uint8_t c = load[static_cast<std::size_t>(b)];
         if (c != 0) t[c] = static_cast<uint8_t>(b);
     }
-    t[0] = 0;
     if (din) {
         t[0xF8] = t[0x81];  // ° as ü: the overpunched 0 of the other variant
     } else {

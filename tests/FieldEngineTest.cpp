@@ -262,4 +262,9 @@ TEST_F(FieldEngine, SettlingPassesRunsOfSkippedFieldsButAtMost20Records) {
     SettleCursor(state, false);
     EXPECT_EQ(CurrentRecordNumber, 21);
     EXPECT_EQ(dir.Read(kRecordJournal).size(), 20u * 3);
+    // Backwards from there it ends 20 records before, on record 1.
+    state = SettleState{2, 21, false};
+    SettleCursor(state, false);
+    EXPECT_EQ(CurrentRecordNumber, 1);
+    EXPECT_EQ(CursorRecordPos(), 2);
 }

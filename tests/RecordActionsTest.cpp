@@ -224,6 +224,20 @@ TEST_F(RecordActions, DupFromThePreviousRecordInEntryAndVerifyMode) {
                                                "11",
                                                6));
     EXPECT_EQ(Bytes(DupRecord).substr(0, 4), std::string(4, '\0'));
+
+    // Entry mode with Dup/Skip on: an auto-dup field is filled from the
+    // previous record as the cursor lands on it, shown, and passed.
+    Mode = ModeEntry;
+    UseLayout({{'A', 4}, {'U', 2}, {'A', 1}});
+    dir.Write(kRecordJournal, "aaaa11x");
+    GoTo(2);
+    Put(WorkRecord, "bbbb");
+    DupSkipOn = true;
+    PlaceCursorAtRecordPos(5);
+    ASSERT_TRUE(console.Run([] { FieldEnter(2, true); }));
+    EXPECT_EQ(Bytes(WorkRecord), std::string("bbbb11\0", 7));
+    EXPECT_EQ(console.Text(5, 2, 2), "11");
+    EXPECT_EQ(CursorPos(), 7);
 }
 
 TEST_F(RecordActions, KorrekturAndSatzScanInVerifyMode) {

@@ -125,6 +125,13 @@ TEST_F(RecordJournal, StoringAndWalkingThroughTheRecords) {
     DeleteRecord();
     FieldCount = 2;
     EXPECT_EQ(Slots(), "aaaa11|bbbb22|cccc33|eeee44|-|");
+
+    // A record of one character is a record like any other.
+    UseLayout({{'A', 1}});
+    dir.Write(kRecordJournal, "xy");
+    GoTo(2);
+    EXPECT_EQ(Work(), "y");
+    EXPECT_EQ(CurrentRecordNumber, 2);
 }
 
 TEST_F(RecordJournal, InsertingAndDeletingMoveTheLaterRecords) {

@@ -380,6 +380,10 @@ TEST_F(DefinitionMode, RangesDigitSetsAndConditions) {
     station.Key(VkF5);  // on the last field, an Alpha one: nothing
     station.Key(VkHome);
     station.Key(VkF5);
+    station.Add(script::Call([&] {  // the range legend with its option keys
+        EXPECT_EQ(station.Text(1, 25, 11), " ESCAbbruch");
+        EXPECT_EQ(station.Text(52, 25, 9), "F7Ziffern");
+    }));
     station.Type("5\r99\r");
     station.Add(
         script::Call([&] { EXPECT_EQ(station.Text(20, 1, 24), "Feld 1 (1-4) [5...99] Nu"); }));
@@ -462,6 +466,7 @@ TEST_F(DefinitionMode, TablesAndAddressColumnsExcludeEachOther) {
         station.Cursor(x, y);
         EXPECT_EQ(x, 13);
         EXPECT_EQ(y, 2);
+        EXPECT_NE(dir.Read("KELBRIN4.CR1").find("orte"), std::string::npos);
     }));
     station.Key(VkHome);
     station.Add(script::Call([&] {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -47,6 +48,17 @@ std::vector<std::string> LinesAfterHeader(const std::string& text) {
     return lines;
 }
 
+// Whether the station still holds the file open: it writes a line for each
+// record, so a handle left behind each time would run out after a day's work.
+bool HoldsStatisticsOpen() {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error).filename() == "KELBRIN4.STA")
+            return true;
+    }
+    return false;
+}
+
 struct FaultGuard {
     ~FaultGuard() { ClearFaults(); }
 };
@@ -70,6 +82,7 @@ TEST(Statistics, EachStoredRecordGetsItsLineInEntryAndVerifyMode) {
     station.Key(VkF8);            // Korrektur stores the record
     station.Type("wy\r5");        // keyed again, and on into record 3
     station.Type("a");
+    station.Add(script::Call([] { EXPECT_FALSE(HoldsStatisticsOpen()); }));
     station.Add(script::Stop());  // stores in entry mode what was keyed in verify mode
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
     ASSERT_EQ(dir.Read("KELBRIN4.CR2").substr(0, 18), "abcd 12\r\nwy    5\r\n");
