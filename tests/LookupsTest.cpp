@@ -82,6 +82,8 @@ const std::string kAddresses =
     "Ringstr\t5\n"
     "Schulweg\t2-20\n"
     "Altdorf\t01069\t\n"
+    "Bach\t1-9\n"
+    "Bachstr\t1-9\n"
     "Bahnhofstr\n"
     "Berg\t20095\tP\n"
     "Gartenweg\n"
@@ -259,6 +261,11 @@ TEST_F(Lookups, AddressDataCompletesTownPostalCodeAndStreet) {
             EXPECT_EQ(text(1), s.street.starts_with("Haupt") ? "Hauptstr." : s.street);
         }
     }
+
+    // The street as keyed wins over an earlier one it merely begins with.
+    record("Bachstr", "5", "01069", "Altdorf");
+    EXPECT_EQ(Run(town), true);
+    EXPECT_EQ(text(1), "Bachstr");
 
     // Neither town nor postal code: nothing to look up.
     record("Hauptstr.", "13", "", "");

@@ -701,6 +701,7 @@ TEST_F(DefinitionMode, RandomPositioningPushesNeighboursAndNeverLosesAField) {
                 station.Cursor(x, y);
                 const int p = FieldTable[n].ScreenPos;
                 EXPECT_EQ(x + 80 * (y - 2), p) << "the cursor stands on the field's start";
+                screenShowsTheFields();  // and leaves no trace where it stood
             }));
         }
         station.Key(VkEscape);

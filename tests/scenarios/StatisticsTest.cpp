@@ -68,6 +68,8 @@ struct FaultGuard {
 TEST(Statistics, EachStoredRecordGetsItsLineInEntryAndVerifyMode) {
     TempDir dir;
     StationHarness station;
+    // A signal in the middle of the first write: it is written again.
+    InjectFault(FaultyCall::Write, "KELBRIN4.STA", EINTR);
     station.Type(kForm);
     station.Key(VkF9);
     station.Type("abcd12\r");
@@ -85,6 +87,8 @@ TEST(Statistics, EachStoredRecordGetsItsLineInEntryAndVerifyMode) {
     station.Add(script::Call([] { EXPECT_FALSE(HoldsStatisticsOpen()); }));
     station.Add(script::Stop());  // stores in entry mode what was keyed in verify mode
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(InjectedFailures(), 1);
+    ClearFaults();
     ASSERT_EQ(dir.Read("KELBRIN4.CR2").substr(0, 18), "abcd 12\r\nwy    5\r\n");
 
     const std::string who = Login() + "\t";
