@@ -66,6 +66,7 @@ struct FaultGuard {
 }  // namespace
 
 TEST(Statistics, EachStoredRecordGetsItsLineInEntryAndVerifyMode) {
+    FaultGuard guard;
     TempDir dir;
     StationHarness station;
     // A signal in the middle of the first write: it is written again.
@@ -88,7 +89,6 @@ TEST(Statistics, EachStoredRecordGetsItsLineInEntryAndVerifyMode) {
     station.Add(script::Stop());  // stores in entry mode what was keyed in verify mode
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
     EXPECT_EQ(InjectedFailures(), 1);
-    ClearFaults();
     ASSERT_EQ(dir.Read("KELBRIN4.CR2").substr(0, 18), "abcd 12\r\nwy    5\r\n");
 
     const std::string who = Login() + "\t";
