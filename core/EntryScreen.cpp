@@ -1,14 +1,18 @@
 #include "core/EntryScreen.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "console/WinCrt.h"
 #include "core/DefinitionScreen.h"
 #include "core/FieldEngine.h"
 #include "core/FieldModel.h"
 #include "core/FieldValidation.h"
+#include "core/InOutFailure.h"
 #include "core/Lookups.h"
 #include "core/ProgramKeys.h"
+#include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/ScreenLayout.h"
 #include "core/Session.h"
@@ -16,8 +20,9 @@
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Statistics.h"
+#include "platform/CodePage.h"
 
-int32_t ResumeOffset = 0;
+int64_t ResumeOffset = 0;
 bool MismatchBeepArmed = true;
 bool RekeyPending = false;
 
@@ -40,11 +45,13 @@ void GoToFieldStart(int n) {
     PlaceCursorAtRecordPos(StartOf(n));
 }
 
-// Every move to another record stores the record on the screen first; when
-// that is refused (a verify mismatch, or a disk that failed), the operator
-// stays where he was.
-bool CommitForMove() {
-    return CommitRecord(true);
+// Between the blocks of a long walk over the records: window events get
+// through (Stop ends the station there, the operator's record stored at its
+// place), and Esc stops the walk. Any other key waits for its turn.
+bool WalkGoesOn() {
+    if (!PollKey() || KeyQueue.KeyChar != kKeyEscape) return true;
+    ReadKey();
+    return false;
 }
 
 // Before the first field: the previous record, if there is one, with the
@@ -53,17 +60,38 @@ void ToPreviousRecordsLastField() {
     OpenPreviousRecord(StartOf(FieldCount));
 }
 
+// Program keys switch between layouts of one record length, whose records
+// share the record file. One of another length would read every record
+// wrongly and write its own records between them: it is refused while records
+// are on file (or the one on the screen is about to be), and nothing changes.
+bool LayoutFitsRecords(int index) {
+    int length = 0;
+    if (PeekDefinitionFile(ProgramKeyTexts[index], length) != LayoutRead::Taken) return true;
+    if (length <= 0 || length == RecordLength()) return true;
+    if (RecordFileFitNow().size == 0 && !CurrentRecordState().keyed) return true;
+    ShowMessage(
+        Utf8ToOem("Der Satzaufbau " + OemToUtf8(ProgramKeyTexts[index]) + " hat " +
+                  std::to_string(length) + " Zeichen, die Sätze " + std::to_string(RecordLength()) +
+                  " !!! Programmtasten wechseln nur zwischen Satzaufbauten gleicher "
+                  "Satzlänge."),
+        true);
+    return false;
+}
+
 void SwitchLayout(int index) {
-    BackupRecord = WorkRecord;
-    LoadRecord(true);
-    const bool unchanged = !RecordsDiffer(WorkRecord, BackupRecord);
-    if (!unchanged) {
-        // What the operator keyed wins over what the file holds. When it
-        // cannot be stored the layout stays, and so does the record.
-        WorkRecord = BackupRecord;
-        if (!CommitRecord(true)) return;
+    const int p = CursorRecordPos();
+    if (!LayoutFitsRecords(index)) {
+        RedrawEntryScreen(p);
+        return;
     }
-    ResumeOffset = static_cast<int32_t>(RecordFile.Position());
+    // What the operator keyed wins over what the file holds. When it cannot
+    // be stored the layout stays, and so does the record.
+    const OperatorRecordState before = CurrentRecordState();
+    if (!CommitRecord(true)) return;
+    const bool unchanged =
+        CurrentRecordState().onFile == before.onFile && !before.keyed &&
+        std::equal(before.stored.begin(), before.stored.end(), CurrentRecordState().stored.begin());
+    ResumeOffset = RecordFile.Position();
     ReadDefinitionFile(ProgramKeyTexts[index]);
     CurrentProgramKey = index;
     if (FieldCount == 0) {
@@ -103,8 +131,12 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             Search();
             break;
         case ScanF6:
-            if (n > FieldCount) break;
+            if (n > FieldCount) {
+                Beep();
+                break;
+            }
             DupField(n);
+            if (startMode == ModeEntry) NoteRecordKeyed();
             DrawEntryField(n);
             GoToNextFieldStart(n);
             break;
@@ -112,15 +144,19 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             if (startMode == ModeVerify) {
                 SatzScan();
             } else {
-                InsertRecord();
+                InsertRecord(WalkGoesOn);
                 DrawAllEntryFields(p);
             }
             break;
         case ScanF8:
             if (startMode == ModeVerify) {
-                if (n <= FieldCount) Korrektur(n);
+                if (n <= FieldCount) {
+                    Korrektur(n);
+                } else {
+                    Beep();
+                }
             } else {
-                DeleteRecord();
+                DeleteRecord(WalkGoesOn);
                 DrawAllEntryFields(p);
             }
             break;
@@ -133,15 +169,10 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             break;
         }
         case ScanHome:
-            if (!CommitForMove()) break;
-            FirstRecord(true);
-            DrawAllEntryFields(1);
+            MoveToRecord(RecordMove::First, 1);
             break;
         case ScanEnd:
-            if (!CommitForMove()) break;
-            LastRecord(true);
-            DrawAllEntryFields(length);
-            settle.passBackwards = true;
+            if (MoveToRecord(RecordMove::Last, length, WalkGoesOn)) settle.passBackwards = true;
             break;
         case ScanPgUp:
             OpenPreviousRecord(p);
@@ -234,18 +265,40 @@ void HandleCharacter(uint8_t c) {
         default:
             break;
     }
-    if (n > FieldCount) return;
+    // A character after a move the disk refused goes where that move would
+    // have taken it; past the last field (the record is keyed to its end) it
+    // goes into the next record. When the move fails again the operator has
+    // been told, and the character is not keyed.
+    if (!MakePendingMove()) return;
+    if (CursorField() > FieldCount && !OpenNextRecord(1)) return;
     KeyCharacter(c);
     if (CursorRecordPos() > length) OpenNextRecord(1);
 }
 
-void SetUpScreen() {
-    CheckInOut(RecordFile.Seek(ResumeOffset < 0 ? 0 : ResumeOffset));
-    LoadRecord(true);
+// Opens the screen on the record it was left on. False when that cannot be
+// done: records that do not fit the layout (told, nothing read), or a record
+// that cannot be read (the failure shown): the station then goes back to the
+// layout screen instead of trying again and again.
+bool SetUpScreen() {
+    const RecordFileFit fit = RecordFileFitNow();
+    if (fit.kind == RecordFileFit::Kind::OtherLength || fit.kind == RecordFileFit::Kind::NotWhole) {
+        ShowMessage(Utf8ToOem(RecordFileFitText(fit)), true);
+        Mode = ModeDefinition;
+        return false;
+    }
+    try {
+        OpenRecordAt(ResumeOffset, true);
+    } catch (const InOutError& error) {
+        ReportInOutError(error.code);
+        Mode = ModeDefinition;
+        return false;
+    }
     RedrawEntryScreen(1);
     MismatchBeepArmed = true;
     RekeyPending = false;
     settle = SettleState{};
+    DropPendingMove();
+    return true;
 }
 
 }  // namespace
@@ -281,19 +334,38 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
         // checks of its own: the cursor counts as settled where it stands.
         settle.previousField = CursorField();
         settle.previousRecord = CurrentRecordNumber;
-    } else {
-        SetUpScreen();
+        settle.previousOpening = RecordOpenings();
+    } else if (!SetUpScreen()) {
+        return;
     }
     layoutSwitched = false;
     const PastedKeys pasted(oneKey);  // pasted text was not typed: not counted
     for (;;) {
-        currentField = SettleCursor(settle, showStatus);
-        if (RekeyPending) ArmRekey(currentField);
-        const MappedKey key = ReadMappedKey();
-        if (key.character == 0) {
-            HandleExtendedKey(key.scanCode, startMode);
-        } else {
-            HandleCharacter(key.character);
+        try {
+            currentField = SettleCursor(settle, showStatus);
+            if (RekeyPending) ArmRekey(currentField);
+            const MappedKey key = ReadMappedKey();
+            const bool character = key.character != 0 && key.character != kKeyEnter &&
+                                   key.character != kKeyTab && key.character != kKeyBackspace &&
+                                   key.character != kKeyEscape;
+            if (!character) DropPendingMove();
+            if (key.character == 0) {
+                HandleExtendedKey(key.scanCode, startMode);
+            } else {
+                HandleCharacter(key.character);
+            }
+        } catch (const InOutError& error) {
+            // A record could not be read (or written): the operation is given
+            // up and the operator is still on his own record, which the record
+            // store never leaves before the next one was read. He is told, and
+            // the screen shows that record again.
+            ReportInOutError(error.code);
+            RedrawEntryScreen(CursorRecordPos());
+            settle.previousField = CursorField();
+            settle.previousRecord = CurrentRecordNumber;
+            settle.previousOpening = RecordOpenings();
+            if (oneKey) return;
+            continue;
         }
         if (layoutSwitched) return;
         if (Mode != startMode || SubMode != SubMain) {
@@ -307,7 +379,8 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
             VerifyRecord = WorkRecord;
             const int32_t nextMode = Mode;
             Mode = ModeEntry;
-            const bool stored = CommitRecord(true);
+            // Everything cleared (F1, Entf): there is no record left to store.
+            const bool stored = RecordLength() <= 0 || CommitRecord(true);
             Mode = nextMode;
             if (!stored) {
                 // The disk refused the record (the operator has seen why).
@@ -320,7 +393,7 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
                 settle.previousField = currentField;
                 continue;
             }
-            ResumeOffset = static_cast<int32_t>(RecordFile.Position());
+            ResumeOffset = RecordFile.Position();
             return;
         }
         if (oneKey) return;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 // File position of the record that was current when the screen was last left.
-extern int32_t ResumeOffset;
+extern int64_t ResumeOffset;
 extern bool MismatchBeepArmed;
 extern bool RekeyPending;
 

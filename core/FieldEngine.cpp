@@ -17,6 +17,25 @@
 
 namespace {
 
+// The operator changed the keyed buffer: in entry mode that is the record
+// itself, which from now on is a record even where the file holds none.
+void Keyed() {
+    if (&KeyedRecord() == &WorkRecord) NoteRecordKeyed();
+}
+
+// A move to another record that the disk refused: the next character key
+// makes it before it is keyed, so that what is typed lands where it would
+// have landed without the failure.
+struct PendingMove {
+    bool set = false;
+    RecordMove move = RecordMove::Next;
+    int cursorPos = 1;
+} pendingMove;
+
+}  // namespace
+
+namespace {
+
 // The screen has 23 rows of 80 cells for fields.
 constexpr int kFieldCells = 23 * 80;
 
@@ -85,6 +104,7 @@ void ToggleSign(int n) {
         const int p = CursorRecordPos();
         if (p < FieldLast(field)) PlaceCursorAtRecordPos(p + 1);
     }
+    Keyed();
     DrawEntryField(n);
 }
 
@@ -101,7 +121,7 @@ void SkipBackward(int n) {
     // On the first record there is nowhere to go back to: the field is passed
     // forwards instead, so that the operator never keys into a field that is
     // to be passed over (Home onto a record that starts with a counter).
-    if (RecordFile.Position() < RecordLength()) {
+    if (CurrentRecordNumber <= 1) {
         GoToNextFieldStart(n);
         return;
     }
@@ -215,6 +235,7 @@ void KeyCharacter(uint8_t key) {
     const std::size_t at = static_cast<std::size_t>(p - 1);
     RecordBuffer& record = KeyedRecord();
     record[at] = key;
+    Keyed();
     CountKeystroke();
     if (Mode == ModeVerify && key != WorkRecord[at]) {
         if (MismatchBeepArmed) Beep();
@@ -226,13 +247,24 @@ void KeyCharacter(uint8_t key) {
 
 void InsertBlankAtCursor() {
     const int p = CursorRecordPos();
+    // Past the last field there is nothing to make room in.
+    if (!IsField(FieldAtRecordPos(p))) {
+        Beep();
+        return;
+    }
     InsertCharInField(p, ' ', KeyedRecord());
+    Keyed();
     DrawEntryField(FieldAtRecordPos(p));
 }
 
 void DeleteAtCursor() {
     const int p = CursorRecordPos();
+    if (!IsField(FieldAtRecordPos(p))) {
+        Beep();
+        return;
+    }
     DeleteCharInField(p, KeyedRecord());
+    Keyed();
     DrawEntryField(FieldAtRecordPos(p));
 }
 
@@ -245,24 +277,72 @@ void BackspaceAtCursor() {
 
 void ClearFieldAtCursor() {
     const int n = CursorField();
-    if (!IsField(n)) return;
+    if (!IsField(n)) {
+        Beep();
+        return;
+    }
     const std::span<uint8_t> bytes = FieldBytes(FieldTable[n], KeyedRecord());
     std::fill(bytes.begin(), bytes.end(), 0);
+    Keyed();
     DrawEntryField(n);
     PlaceCursorAtRecordPos(FieldTable[n].RecordPos);
 }
 
-bool OpenNextRecord(int cursorPos) {
-    if (!CommitRecord(true)) return false;
-    NextRecord(true);
+bool MoveToRecord(RecordMove move, int cursorPos, const std::function<bool()>& keepGoing) {
+    pendingMove = PendingMove{};
+    if (!CommitRecord(true)) {
+        if (LastCommitOutcome() == CommitOutcome::NotWritten)
+            pendingMove = PendingMove{true, move, cursorPos};
+        return false;
+    }
+    try {
+        switch (move) {
+            case RecordMove::Next:
+                NextRecord(true);
+                break;
+            case RecordMove::Previous:
+                if (!PreviousRecord(true)) return false;
+                break;
+            case RecordMove::First:
+                FirstRecord(true);
+                break;
+            case RecordMove::Last: {
+                bool stopped = false;
+                LastRecord(true, [&] {
+                    stopped = keepGoing && !keepGoing();
+                    return !stopped;
+                });
+                // Stopped on the way: the operator stays where he was.
+                if (stopped) return false;
+                break;
+            }
+        }
+    } catch (const InOutError&) {
+        // The record to go to could not be read: the operator stays on his
+        // own, and the next character tries the move again.
+        pendingMove = PendingMove{true, move, cursorPos};
+        throw;
+    }
     DrawAllEntryFields(cursorPos);
     return true;
 }
 
+bool MakePendingMove() {
+    if (!pendingMove.set) return true;
+    const PendingMove move = pendingMove;
+    return MoveToRecord(move.move, move.cursorPos);
+}
+
+void DropPendingMove() {
+    pendingMove = PendingMove{};
+}
+
+bool OpenNextRecord(int cursorPos) {
+    return MoveToRecord(RecordMove::Next, cursorPos);
+}
+
 bool OpenPreviousRecord(int cursorPos) {
-    if (!CommitRecord(true) || !PreviousRecord(true)) return false;
-    DrawAllEntryFields(cursorPos);
-    return true;
+    return MoveToRecord(RecordMove::Previous, cursorPos);
 }
 
 void GoToNextFieldStart(int n) {
@@ -293,12 +373,18 @@ void ArmRekey(int n) {
 }
 
 int SettleCursor(SettleState& state, bool showStatus) {
-    const int32_t began = CurrentRecordNumber;
+    const int64_t began = CurrentRecordNumber;
+    // A chain of skipped fields ends after 20 records; where the new record
+    // behind the last is opened anew in its place, it ends after going round
+    // it twice (a record of nothing but skipped fields).
+    const int64_t rounds = 2 * (static_cast<int64_t>(FieldCount) + 1);
+    int64_t inPlace = 0;
     for (;;) {
         int current = CursorField();
-        const int32_t record = CurrentRecordNumber;
+        const int64_t record = CurrentRecordNumber;
+        const int64_t opening = RecordOpenings();
         const bool fieldChanged = current != state.previousField;
-        const bool recordChanged = record != state.previousRecord;
+        const bool recordChanged = opening != state.previousOpening;
         const bool changed = fieldChanged || recordChanged;
         if (changed) MismatchBeepArmed = true;
         if (fieldChanged && !recordChanged) {
@@ -315,16 +401,24 @@ int SettleCursor(SettleState& state, bool showStatus) {
                        changed || state.forceChanged);
             state.forceChanged = false;
         }
+        // A record opened anew in the same place counts as one reached going
+        // forward.
         const bool forward =
             !state.passBackwards &&
             (recordChanged ? record >= state.previousRecord : current >= state.previousField);
         state.passBackwards = false;
         state.previousRecord = record;
+        state.previousOpening = opening;
         if (!changed) return current;
+        if (recordChanged && record == began && ++inPlace > rounds) return current;
         FieldEnter(current, forward);
         if (Mode == ModeVerify) RekeyPending = true;
-        const int64_t moved = static_cast<int64_t>(CurrentRecordNumber) - began;
-        if (moved > 19 || moved < -19) return current;
+        const int64_t moved = CurrentRecordNumber - began;
+        if (moved > 19 || moved < -19) {
+            if (showStatus)
+                ShowStatus("Pos", CursorRecordPos(), CurrentRecordNumber, CursorField(), true);
+            return current;
+        }
         state.previousField = current;
     }
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "core/FieldModel.h"
@@ -83,22 +84,34 @@ void DeleteAtCursor();
 void BackspaceAtCursor();
 void ClearFieldAtCursor();
 
+enum class RecordMove { Next, Previous, First, Last };
 // Leaving a record: it is committed with flush and, only when it was stored,
-// the next (or previous) record is opened, all fields drawn and the cursor put
-// on record position `cursorPos`. False when the record was not stored or
-// there is no previous record; the cursor and the record then stay.
+// the record `move` names is opened, all fields drawn and the cursor put on
+// record position `cursorPos`. False when the record was not stored, there is
+// no previous record, or `keepGoing` stopped the walk to the last one; the
+// cursor and the record then stay. Behind the last record, where the new
+// record was not keyed into, Next opens that same place anew. When the disk
+// refused the record, the move is kept for MakePendingMove.
+bool MoveToRecord(RecordMove move, int cursorPos, const std::function<bool()>& keepGoing = {});
 bool OpenNextRecord(int cursorPos);
 bool OpenPreviousRecord(int cursorPos);
+// Makes the move the disk refused last (true when there is none, or it was
+// made now): a character key typed after the refusal lands where it would
+// have landed without it. Any other key drops the move (DropPendingMove).
+bool MakePendingMove();
+void DropPendingMove();
 // To the start of the field after field n; past the last field into the next
 // record at position 1. (Enter, Down, a skip forward.)
 void GoToNextFieldStart(int n);
 
 // What the record loop remembers between two keys: the field and the record
-// number the cursor was on, and whether the next status refresh must show the
+// (its number, and which opening of a record it was) the cursor was on, and
+// whether the next status refresh must show the
 // whole line even when neither changed.
 struct SettleState {
     int previousField = 0;
-    int32_t previousRecord = 0;
+    int64_t previousRecord = 0;
+    int64_t previousOpening = -1;  // RecordOpenings() then; -1: none yet
     bool forceChanged = false;
     // The cursor was sent to the record's last position (End, Shift+Right,
     // Shift+Down): fields to be passed over there are passed backwards, so

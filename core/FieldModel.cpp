@@ -17,7 +17,7 @@ RecordBuffer VerifyRecord{};
 RecordBuffer DupRecord{};
 RecordBuffer ScratchRecord{};
 RecordBuffer BackupRecord{};
-int32_t CurrentRecordNumber = 0;
+int64_t CurrentRecordNumber = 0;
 
 FieldEditHooks FieldHooks;
 

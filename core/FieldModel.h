@@ -60,7 +60,7 @@ extern RecordBuffer VerifyRecord;   // what the operator keys in verify mode
 extern RecordBuffer DupRecord;      // the previous record; saved verify input
 extern RecordBuffer ScratchRecord;  // the unformatted record while the formatted one is written
 extern RecordBuffer BackupRecord;   // the record before a program key switches the layout
-extern int32_t CurrentRecordNumber;
+extern int64_t CurrentRecordNumber;
 
 // Everything of this model back to an empty layout (session start).
 void ResetFieldModel();

@@ -144,8 +144,9 @@ bool SearchContent(const std::string& term, int cursorPos, int32_t cursorX, int3
     }
 
     if (hitOffset >= 0) {
-        CheckInOut(RecordFile.Seek(hitOffset));
-        LoadRecord(true);  // in verify mode also into the VerifyRecord
+        // The operator's record stays while the hit is read again.
+        guard.Restore();
+        OpenRecordAt(hitOffset, true);  // in verify mode also into the VerifyRecord
         DrawAllEntryFields(hitPos);
     } else {
         // Nothing found (or stopped): the operator's record as it was.
@@ -170,8 +171,7 @@ bool SearchRecordNumber(const std::string& term, int cursorPos) {
     // Leaving the record stores it first: jumping away without that would
     // throw away what was keyed into it. A refused commit keeps the operator.
     if (!CommitRecord(true)) return false;
-    CheckInOut(RecordFile.Seek(offset));
-    LoadRecord(true);
+    OpenRecordAt(offset, true);
     DrawAllEntryFields(cursorPos);
     return true;
 }
@@ -189,8 +189,7 @@ struct SearchPromptScope {
 OperatorRecordGuard::OperatorRecordGuard(int32_t cursorX, int32_t cursorY)
     : work_(WorkRecord),
       verify_(VerifyRecord),
-      recordNumber_(CurrentRecordNumber),
-      position_(RecordFile.Position()),
+      record_(CurrentRecordState()),
       cursorX_(cursorX),
       cursorY_(cursorY),
       outermost_(heldRecord == nullptr) {
@@ -206,9 +205,8 @@ OperatorRecordGuard::~OperatorRecordGuard() {
 void OperatorRecordGuard::Restore() const {
     WorkRecord = work_;
     VerifyRecord = verify_;
-    CurrentRecordNumber = recordNumber_;
     MoveCursor(cursorX_, cursorY_);
-    CheckInOut(RecordFile.Seek(position_));
+    RestoreRecordState(record_);
 }
 
 bool CommitOperatorRecord() {
@@ -227,12 +225,12 @@ bool CommitOperatorRecord() {
 
 void ShowDupSkip() {
     DrawSwitchItem(22, " F4", "Dup/Skip ", DupSkipOn);
-    FieldEnter(CursorField(), true);
 }
 
 void ToggleDupSkip() {
     DupSkipOn = !DupSkipOn;
     ShowDupSkip();
+    FieldEnter(CursorField(), true);
 }
 
 void DupField(int n) {
@@ -273,6 +271,7 @@ void Korrektur(int n) {
         CopyField(field, VerifyRecord, WorkRecord);
     }
     CountKorrektur();
+    NoteRecordKeyed();  // the stored record takes over what was keyed
     CommitRecord(true);
     DrawEntryField(n);
     ArmRekey(n);

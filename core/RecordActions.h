@@ -6,14 +6,17 @@
 #include <string>
 
 #include "core/FieldModel.h"
+#include "files/Journal.h"
 
 extern bool DupSkipOn;
 extern std::string LastSearchTerm;  // code page 850
 enum SearchKindValue { SearchByRecordNumber = 0, SearchByContent = 1 };
 extern int SearchKind;
 
-// Draws the Dup/Skip indicator on the legend line in its current state, then
-// applies automatic Dup and Skip to the field under the cursor.
+// Draws the Dup/Skip indicator on the legend line in its current state. Only
+// switching it (F4) applies automatic Dup and Skip at once: a legend drawn
+// again (after a choice list, a question, a search) must not move the cursor
+// on, which could store the record before the screen's own step had finished.
 void ShowDupSkip();
 // F4: switches Dup/Skip and shows it; switching it on at once skips or fills
 // the field the cursor stands in.
@@ -59,8 +62,7 @@ class OperatorRecordGuard {
     friend bool CommitOperatorRecord();
     RecordBuffer work_;
     RecordBuffer verify_;
-    int32_t recordNumber_;
-    int64_t position_;
+    OperatorRecordState record_;
     int32_t cursorX_;
     int32_t cursorY_;
     bool outermost_;

@@ -77,7 +77,7 @@ void SetStatusColors() {
     SetBackColor(kSilver);
 }
 
-int ShowStatus(std::string_view title, int number, int recordNumber, int field, bool full) {
+int ShowStatus(std::string_view title, int number, int64_t recordNumber, int field, bool full) {
     SetStatusColors();
     const CursorKeeper cursor;
     int result = 0;

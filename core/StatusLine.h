@@ -36,7 +36,7 @@ inline const std::string LegendSearch =
 // record number, field with its positions, range, table or address column,
 // type and mode word; the result is then the column just after the title.
 // Without it only the number (columns 5 to 8) is refreshed.
-int ShowStatus(std::string_view title, int number, int recordNumber, int field, bool full);
+int ShowStatus(std::string_view title, int number, int64_t recordNumber, int field, bool full);
 void ShowLegend(std::string_view legend);
 // The legend of the current mode and activity.
 const std::string& LegendFor();

@@ -199,11 +199,6 @@ void Remember(const std::string& path) {
     DataFileName = path.substr(cut);
 }
 
-bool IsEmptyBytes(const RecordBuffer& record, std::size_t count) {
-    return std::all_of(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(count),
-                       [](uint8_t b) { return b == 0 || b == kLf || b == kCr; });
-}
-
 // What an export needs to know of the layout, worked out once: looking at
 // every field's type for every record cost more than the copying.
 struct ExportPlan {
@@ -279,7 +274,7 @@ int WriteFixed(RecordBuffer& record, std::size_t count, int mode, const ExportPl
 
 int ExportRecord(RecordBuffer& record, std::size_t count, int mode, ExportPlan& plan,
                  BlockWriter& out) {
-    if (IsEmptyBytes(record, count)) return 0;
+    if (IsEmptyBytes(record.data(), count)) return 0;
     BlanksForZeros(record.data(), static_cast<std::size_t>(RecordLength()));
     if (mode == ConversionAsciiTab) return WriteLine(record, plan, out);
     return WriteFixed(record, count, mode, plan, out);
@@ -292,6 +287,9 @@ int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool let
     if (length == 0) return 0;
     int64_t size = 0;
     CheckInOut(records.Size(size));
+    // Whole records only: an incomplete one at the end (a write cut off) was
+    // never stored, and is not read as a record.
+    size = size / static_cast<int64_t>(length) * static_cast<int64_t>(length);
     BlockWriter writer(out);
     std::vector<uint8_t> block(length * kBlockRecords);
     std::size_t done = 0;
@@ -301,8 +299,10 @@ int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool let
     ExportPlan plan;
     for (int64_t at = 0; at < size;) {
         std::size_t got = 0;
+        const auto want = static_cast<std::size_t>(
+            std::min<int64_t>(static_cast<int64_t>(block.size()), size - at));
         CheckInOut(records.Seek(at));
-        CheckInOut(records.Read(block.data(), block.size(), got));
+        CheckInOut(records.Read(block.data(), want, got));
         if (got == 0) break;
         for (std::size_t from = 0; from < got; from += length) {
             const std::size_t count = std::min(length, got - from);
@@ -444,8 +444,7 @@ void SaveDataTo(const std::string& path) {
     // KELBRIN4.CR2 would leave the station writing its records to a file that
     // is gone, and one in place of KELBRIN4.CR1 would lose the layout.
     const std::string native = NativePath(path);
-    if (LeadsToJournalFile(native, kRecordJournal) || LeadsToJournalFile(native, kLayoutJournal) ||
-        LeadsToJournalFile(native, kStatisticsFile)) {
+    if (LeadsToStationFile(native)) {
         ShowMessage("Kann Datei nicht schreiben !!!", true);
         return;
     }

@@ -427,11 +427,10 @@ void WriteDefinitionFile(std::string_view name) {
         if (path.empty()) return;
         DefinitionFileName = FileNameOf(path);
     }
-    // KELBRIN4.CR2 holds the records: a layout saved over it would destroy
-    // them. KELBRIN4.CR1 must hold the current layout, written only by the
-    // journal itself.
-    if (LeadsToJournalFile(NativePath(path), kRecordJournal) ||
-        (asked && LeadsToJournalFile(NativePath(path), kLayoutJournal))) {
+    // KELBRIN4.CR2 holds the records and KELBRIN4.LEN their length: a layout
+    // saved over either would destroy them. KELBRIN4.CR1 must hold the current
+    // layout, written only by the journal itself.
+    if (LeadsToStationFile(NativePath(path), asked)) {
         ShowMessage("Kann Datei nicht schreiben !!!", true);
         return;
     }
@@ -476,6 +475,17 @@ LayoutRead ReadAndInterpret(const std::string& path, Reading& reading) {
 }
 
 }  // namespace
+
+LayoutRead PeekDefinitionFile(std::string_view path, int& recordLength) {
+    recordLength = 0;
+    Reading reading;
+    const LayoutRead result = ReadAndInterpret(std::string(path), reading);
+    if (result == LayoutRead::Taken && reading.count > 0) {
+        const FieldDef& last = reading.fields[static_cast<std::size_t>(reading.count)];
+        recordLength = last.RecordPos + last.Length - 1;
+    }
+    return result;
+}
 
 void ReadDefinitionFile(std::string_view name) {
     std::string path(name);

@@ -31,4 +31,8 @@ LayoutRead ReadLayoutQuietly(
     std::string_view path, bool withTables,
     const std::function<void(int, const std::string&, TableLoad)>& tableFailed);
 
+// The record length of the layout in the definition file `path` (0 without
+// fields), found without taking it: what reading it would come to.
+LayoutRead PeekDefinitionFile(std::string_view path, int& recordLength);
+
 void ResetDefinitionFiles();

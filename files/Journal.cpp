@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
+#include "core/FieldEngine.h"
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
 #include "core/FieldValidation.h"
@@ -35,6 +37,34 @@ ByteFile RecordFile;
 namespace {
 
 int lockDescriptor = -1;
+
+// What the store knows of the operator's record besides the buffers.
+OperatorRecordState current;
+CommitOutcome lastCommit = CommitOutcome::Stored;
+
+// The record length KELBRIN4.CR2 was written with; 0 while it is not known
+// (an empty record file takes any). `lengthRecorded` says whether
+// KELBRIN4.LEN holds it.
+int storedLength = 0;
+bool lengthRecorded = false;
+
+// The record length in KELBRIN4.LEN: decimal digits, a line end; 0 when the
+// file is not there, cannot be read or holds anything else.
+int ReadLengthFile() {
+    ByteFile file;
+    if (file.Open(kRecordLengthFile, ByteFile::Mode::Read) != 0) return 0;
+    char text[16] = {};
+    std::size_t got = 0;
+    if (file.Read(text, sizeof text - 1, got) != 0) return 0;
+    int length = 0;
+    std::size_t i = 0;
+    for (; i < got && text[i] >= '0' && text[i] <= '9' && length <= MaxRecordLength; ++i)
+        length = length * 10 + (text[i] - '0');
+    for (; i < got; ++i) {
+        if (text[i] != '\n' && text[i] != '\r') return 0;
+    }
+    return length >= 1 && length <= MaxRecordLength ? length : 0;
+}
 
 // The layout journal is behind memory (its last write failed).
 bool layoutUnwritten = false;
@@ -75,15 +105,17 @@ bool TakeJournalLock() {
 }
 
 // A crash while a file was being replaced leaves its hidden new file behind.
-// Nobody else works in this directory (the lock says so), so a journal file's
-// belongs to no running write and goes. The working directory also takes the
-// station's exports and definition files: their new files go once the process
-// that made them is gone (another station may be writing into this directory).
+// Nobody else works in this directory (the lock says so), so one of a journal
+// file or of the record length belongs to no running write and goes. The
+// working directory also takes the station's exports and definition files:
+// their new files go once the process that made them is gone (another station
+// may be writing into this directory).
 void RemoveUnfinishedFiles() {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
         const std::string name = entry.path().filename().string();
-        if (WildcardMatch(".KELBRIN4.CR?.*.neu", name))
+        if (WildcardMatch(".KELBRIN4.CR?.*.neu", name) ||
+            WildcardMatch(".KELBRIN4.LEN.*.neu", name))
             std::filesystem::remove(entry.path(), error);
     }
     RemoveLeftoverTemporaries(".");
@@ -170,6 +202,13 @@ bool LeadsToJournalFile(const std::string& nativePath, const char* journal) {
            SameFile(there, here);
 }
 
+bool LeadsToStationFile(const std::string& nativePath, bool layoutJournal) {
+    return LeadsToJournalFile(nativePath, kRecordJournal) ||
+           LeadsToJournalFile(nativePath, kRecordLengthFile) ||
+           LeadsToJournalFile(nativePath, kStatisticsFile) ||
+           (layoutJournal && LeadsToJournalFile(nativePath, kLayoutJournal));
+}
+
 void OpenJournal() {
     layoutUnwritten = false;
     reportedLayoutError = 0;
@@ -206,6 +245,18 @@ void OpenJournal() {
             UseDefinitionBytes(layout);
         present = true;
     }
+    // With which length the records were written; an empty record file takes
+    // whichever the first record has.
+    int64_t size = 0;
+    CheckInOut(RecordFile.Size(size));
+    ResetRecordStore();
+    storedLength = size > 0 ? ReadLengthFile() : 0;
+    lengthRecorded = storedLength != 0;
+    // Records that do not fit the layout are said so now; the station then
+    // keys nothing under it (the question below can clear everything).
+    const RecordFileFit fit = RecordFileFitNow();
+    if (fit.layout > 0 && fit.kind != RecordFileFit::Kind::Fits)
+        ShowMessage(Utf8ToOem(RecordFileFitText(fit)), true);
     if (present) {
         ShowMessage("Es sind schon Daten vorhanden", false);
         ClearAllPrompt();
@@ -216,7 +267,10 @@ void CloseJournal() {
     int64_t size = 0;
     CheckInOut(RecordFile.Size(size));
     CheckInOut(RecordFile.Close());
-    if (size == 0) EraseFile(kRecordJournal);
+    if (size == 0) {
+        EraseFile(kRecordJournal);
+        EraseFile(kRecordLengthFile);
+    }
 }
 
 void JournalDefinition() {
@@ -240,14 +294,128 @@ int64_t RecordFileSize() {
     return size;
 }
 
-// Reads `length` bytes at `position` of the record file into `record` (the
-// rest of it cleared); false when they are not all there.
+// Before any record goes into the record file: KELBRIN4.LEN must say with
+// which length. It changes only while the record file is empty, so a crash
+// between the two never leaves records of one length named with another.
+int RecordTheLength() {
+    const int length = RecordLength();
+    if (lengthRecorded && storedLength == length) return 0;
+    // Records of another length must never be joined by these: the screens
+    // refuse that before, and this is the last word.
+    int64_t size = 0;
+    if (storedLength != 0 && storedLength != length && (RecordFile.Size(size) != 0 || size > 0))
+        return EINVAL;
+    const int error = ReplaceFileWhole(kRecordLengthFile, std::to_string(length) + "\n");
+    if (error != 0) return error;
+    storedLength = length;
+    lengthRecorded = true;
+    return 0;
+}
+
+// The store forgets what it knew of the record file: an empty one, or one that
+// was just made anew.
+void ForgetStoredLength() {
+    storedLength = 0;
+    lengthRecorded = false;
+}
+
+// The index of the last byte of `bytes` that is not 0, LF or CR (-1 when there
+// is none), found backwards in words: the empty records a long walk passes
+// over are nearly all zeros.
+int64_t LastContentByte(const uint8_t* bytes, int64_t count) {
+    int64_t i = count;
+    while (i > 0 && (i & 7) != 0) {
+        const uint8_t b = bytes[--i];
+        if (b != 0 && b != 10 && b != 13) return i;
+    }
+    while (i >= 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes + i - 8, 8);
+        if (word != 0) {
+            for (int64_t k = i - 1; k >= i - 8; --k) {
+                const uint8_t b = bytes[k];
+                if (b != 0 && b != 10 && b != 13) return k;
+            }
+        }
+        i -= 8;
+    }
+    return -1;
+}
+
+// The place (0-based) of the last record of `length` bytes that is not empty,
+// among the whole records of the record file; -1 when there is none, -2 when
+// `keepGoing` stopped the walk. Read backwards in blocks of whole records,
+// holes in the file passed over.
+int64_t LastFilledSlot(int length, const std::function<bool()>& keepGoing) {
+    const int64_t end = RecordFileSize() / length * length;
+    if (end == 0) return -1;
+    // The stretches of data, in file order; a file without holes is one.
+    std::vector<std::pair<int64_t, int64_t>> stretches;
+    for (int64_t from = 0; from < end;) {
+        int64_t start = 0, stop = 0;
+        const int error = RecordFile.FindData(from, start, stop);
+        if (error == ENXIO) break;
+        CheckInOut(error);
+        if (start >= end) break;
+        stretches.emplace_back(start, std::min(stop, end));
+        if (stop <= from) break;
+        from = stop;
+    }
+    constexpr int64_t kBlockBytes = 1 << 20;
+    const int64_t block = std::max<int64_t>(kBlockBytes / length, 1) * length;
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(block));
+    for (auto stretch = stretches.rbegin(); stretch != stretches.rend(); ++stretch) {
+        // Whole records around the stretch: one that starts in a hole still
+        // counts with its bytes in the data.
+        const int64_t first = stretch->first / length * length;
+        for (int64_t to = (stretch->second + length - 1) / length * length; to > first;) {
+            const int64_t from = std::max(first, to - block);
+            std::size_t got = 0;
+            CheckInOut(
+                RecordFile.ReadAt(from, bytes.data(), static_cast<std::size_t>(to - from), got));
+            const int64_t at = LastContentByte(bytes.data(), static_cast<int64_t>(got));
+            if (at >= 0) return (from + at) / length;
+            to = from;
+            if (keepGoing && !keepGoing()) return -2;
+        }
+    }
+    return -1;
+}
+
+// Reads the record at `position` without changing anything: into `record`
+// (the rest of it cleared), true when a whole record is there.
 bool ReadRecordAt(int64_t position, int length, RecordBuffer& record) {
     record.fill(0);
-    CheckInOut(RecordFile.Seek(position));
+    if (position < 0 || position > RecordFileSize() - length) return false;
     std::size_t got = 0;
-    CheckInOut(RecordFile.Read(record.data(), static_cast<std::size_t>(length), got));
-    return got == static_cast<std::size_t>(length);
+    CheckInOut(RecordFile.ReadAt(position, record.data(), static_cast<std::size_t>(length), got));
+    if (got == static_cast<std::size_t>(length)) return true;
+    record.fill(0);
+    return false;
+}
+
+// The record at `position` becomes the operator's: read first, and only when
+// that worked do the buffers, the position and the record number change.
+bool Open(int64_t position, bool refresh) {
+    const int length = RecordLength();
+    RecordBuffer record{};
+    const bool whole = ReadRecordAt(position, length, record);
+    CheckInOut(RecordFile.Seek(position));
+    WorkRecord = record;
+    if (!whole) {
+        VerifyRecord.fill(0);
+    } else if (Mode == ModeVerify) {
+        VerifyRecord = WorkRecord;
+    }
+    if (position != current.position || current.openings == 0) ++current.openings;
+    current.position = position;
+    current.number = position / length + 1;
+    current.keyed = false;
+    current.onFile = whole && !IsEmptyBytes(record.data(), static_cast<std::size_t>(length));
+    current.stored = record;
+    CurrentRecordNumber = current.number;
+    if (refresh && Mode == ModeVerify) ValidateAll(false);
+    return whole;
 }
 
 // The record as the record file holds it: negative numbers carry the
@@ -266,7 +434,7 @@ RecordBuffer StoredImage(const RecordBuffer& record) {
 // What a record becomes when it is stored as record number `number`: the
 // checks fill in end markers and record counters. For records that only
 // move (insert, delete); they were checked when they were keyed.
-RecordBuffer ImageAtNumber(int32_t number) {
+RecordBuffer ImageAtNumber(int64_t number) {
     CurrentRecordNumber = number;
     // The checks of every field, from the last to the first, as a commit runs
     // them, but without lookups (they belong to the record being keyed, not
@@ -277,6 +445,21 @@ RecordBuffer ImageAtNumber(int32_t number) {
     return StoredImage(WorkRecord);
 }
 
+// A place that holds no record: nothing but the end markers, which an empty
+// record has as well. No record counter: a counter alone would make a record
+// that nobody keyed.
+RecordBuffer EmptyPlaceImage() {
+    RecordBuffer image{};
+    for (int n = 1; n <= FieldCount; ++n) {
+        const FieldDef& field = FieldTable[n];
+        if (!HasFlag(field.Type, EndMarker)) continue;
+        const std::span<uint8_t> bytes = FieldBytes(field, image);
+        if (bytes.size() > 1) bytes[bytes.size() - 2] = 13;
+        if (!bytes.empty()) bytes.back() = 10;
+    }
+    return image;
+}
+
 // Copies the bytes from `from` up to `to` of the record file as they are.
 int CopyRecordBytes(int64_t from, int64_t to, FileReplacement& out) {
     std::vector<char> block(1 << 16);
@@ -284,8 +467,7 @@ int CopyRecordBytes(int64_t from, int64_t to, FileReplacement& out) {
         const auto want = static_cast<std::size_t>(
             std::min<int64_t>(to - done, static_cast<int64_t>(block.size())));
         std::size_t got = 0;
-        int error = RecordFile.Seek(done);
-        if (error == 0) error = RecordFile.Read(block.data(), want, got);
+        int error = RecordFile.ReadAt(done, block.data(), want, got);
         if (error == 0 && got != want) error = EIO;  // the file is shorter than it was
         if (error == 0) error = out.Write(block.data(), got);
         if (error != 0) return error;
@@ -298,11 +480,16 @@ int WriteImage(FileReplacement& out, const RecordBuffer& image) {
     return out.Write(image.data(), static_cast<std::size_t>(RecordLength()));
 }
 
+// Thrown out of a rewrite that the operator stopped.
+constexpr int kWalkStopped = -1;
+
 // Moves the records in the places `from` up to `to` (not included) of the
 // record file into `out`, each checked again as record number `firstNumber`,
 // `firstNumber` + 1, ...: read and written in large blocks, since a move runs
-// over every record behind the current one.
-int MoveRecords(int64_t from, int64_t to, int64_t firstNumber, FileReplacement& out) {
+// over every record behind the current one. The first record moved is put
+// into `firstImage`.
+int MoveRecords(int64_t from, int64_t to, int64_t firstNumber, FileReplacement& out,
+                RecordBuffer& firstImage, const std::function<bool()>& keepGoing) {
     const auto length = static_cast<std::size_t>(RecordLength());
     constexpr int64_t kBlockRecords = 512;
     std::vector<uint8_t> in(length * kBlockRecords);
@@ -312,8 +499,7 @@ int MoveRecords(int64_t from, int64_t to, int64_t firstNumber, FileReplacement& 
         const int64_t count = std::min(kBlockRecords, to - slot);
         const std::size_t want = length * static_cast<std::size_t>(count);
         std::size_t got = 0;
-        int error = RecordFile.Seek(slot * static_cast<int64_t>(length));
-        if (error == 0) error = RecordFile.Read(in.data(), want, got);
+        int error = RecordFile.ReadAt(slot * static_cast<int64_t>(length), in.data(), want, got);
         if (error == 0 && got != want) error = EIO;  // the file is shorter than it was
         if (error != 0) return error;
         moved.clear();
@@ -321,13 +507,14 @@ int MoveRecords(int64_t from, int64_t to, int64_t firstNumber, FileReplacement& 
             WorkRecord.fill(0);
             std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(length * i), length,
                         WorkRecord.begin());
-            const RecordBuffer image =
-                ImageAtNumber(static_cast<int32_t>(firstNumber + (slot - from) + i));
+            const RecordBuffer image = ImageAtNumber(firstNumber + (slot - from) + i);
+            if (slot == from && i == 0) firstImage = image;
             moved.insert(moved.end(), image.begin(), image.begin() + length);
         }
         error = out.Write(moved.data(), moved.size());
         if (error != 0) return error;
         slot += count;
+        if (keepGoing && !keepGoing()) return kWalkStopped;
     }
     return 0;
 }
@@ -338,8 +525,10 @@ int MoveRecords(int64_t from, int64_t to, int64_t firstNumber, FileReplacement& 
 // error number; the record file is then as it was.
 template <typename Fill>
 int RewriteRecordFile(Fill fill) {
+    int error = RecordTheLength();
+    if (error != 0) return error;
     FileReplacement replacement;
-    int error = replacement.Begin(kRecordJournal);
+    error = replacement.Begin(kRecordJournal);
     if (error == 0) error = fill(replacement);
     if (error != 0) return error;  // the replacement gives itself up
     bool replaced = false;
@@ -351,52 +540,116 @@ int RewriteRecordFile(Fill fill) {
     return error;
 }
 
+// After a rewrite the place `position` holds `image`: it is the operator's
+// record as if it had been read, without reading it again.
+void TakeRewrittenRecord(int64_t position, const RecordBuffer& image) {
+    const int length = RecordLength();
+    CheckInOut(RecordFile.Seek(position));
+    WorkRecord.fill(0);
+    std::copy_n(image.begin(), length, WorkRecord.begin());
+    if (Mode == ModeVerify) VerifyRecord = WorkRecord;
+    current.position = position;
+    current.number = position / length + 1;
+    current.keyed = false;
+    current.onFile = !IsEmptyBytes(image.data(), static_cast<std::size_t>(length));
+    current.stored = WorkRecord;
+    CurrentRecordNumber = current.number;
+    if (Mode == ModeVerify) ValidateAll(false);
+}
+
+// The operator's record while a rewrite uses the buffers for the records it
+// moves; put back when the rewrite failed, so that nothing of it is lost.
+struct RecordKeptAside {
+    RecordBuffer work = WorkRecord;
+    RecordBuffer verify = VerifyRecord;
+    OperatorRecordState state = current;
+    void PutBack() const {
+        WorkRecord = work;
+        VerifyRecord = verify;
+        RestoreRecordState(state);
+    }
+};
+
 }  // namespace
 
+bool IsEmptyBytes(const uint8_t* bytes, std::size_t count) {
+    return LastContentByte(bytes, static_cast<int64_t>(count)) < 0;
+}
+
 bool IsEmptyRecord(const RecordBuffer& record) {
-    const int length = RecordLength();
-    for (int i = 0; i < length; ++i) {
-        const uint8_t byte = record[static_cast<std::size_t>(i)];
-        if (byte != 0 && byte != 10 && byte != 13) return false;
-    }
-    return true;
+    return IsEmptyBytes(record.data(), static_cast<std::size_t>(std::max(RecordLength(), 0)));
+}
+
+void ResetRecordStore() {
+    current = OperatorRecordState{};
+    lastCommit = CommitOutcome::Stored;
+    ForgetStoredLength();
+}
+
+OperatorRecordState CurrentRecordState() {
+    return current;
+}
+
+void RestoreRecordState(const OperatorRecordState& state) {
+    current = state;
+    CurrentRecordNumber = state.number;
+    CheckInOut(RecordFile.Seek(state.position));
+}
+
+void NoteRecordKeyed() {
+    current.keyed = true;
+}
+
+int64_t RecordOpenings() {
+    return current.openings;
+}
+
+CommitOutcome LastCommitOutcome() {
+    return lastCommit;
 }
 
 bool LoadRecord(bool refresh) {
-    const int length = RecordLength();
-    if (length <= 0) return false;
-    const int64_t position = RecordFile.Position();
-    bool whole = position >= 0 && position <= RecordFileSize() - length;
-    if (whole) whole = ReadRecordAt(position, length, WorkRecord);
-    CheckInOut(RecordFile.Seek(position));
-    if (!whole) {
-        WorkRecord.fill(0);
-        VerifyRecord.fill(0);
-    } else if (Mode == ModeVerify) {
-        VerifyRecord = WorkRecord;
-    }
-    CurrentRecordNumber = static_cast<int32_t>(position / length + 1);
-    if (refresh && Mode == ModeVerify) ValidateAll(false);
-    return whole;
+    if (RecordLength() <= 0) return false;
+    return Open(RecordFile.Position(), refresh);
+}
+
+bool OpenRecordAt(int64_t position, bool refresh) {
+    if (RecordLength() <= 0) return false;
+    return Open(std::max<int64_t>(position, 0), refresh);
 }
 
 bool CommitRecord(bool flush) {
     const int length = RecordLength();
+    lastCommit = CommitOutcome::Refused;
     if (length <= 0 || !RecordFile.IsOpen()) return false;
     if (!ValidateAll(true)) return false;
     const int64_t position = RecordFile.Position();
     const RecordBuffer image = StoredImage(WorkRecord);
-    // Written again in full at every commit, also after a failed flush: a
-    // failed flush may have dropped the written bytes, so flushing again
-    // alone would prove nothing.
-    int error = RecordFile.Seek(position);
-    if (error == 0) error = RecordFile.Write(image.data(), static_cast<std::size_t>(length));
-    if (error == 0 && flush) error = RecordFile.SyncData();
-    RecordFile.Seek(position);
-    if (error != 0) {
-        ReportInOutError(error);
-        return false;
+    const auto count = static_cast<std::size_t>(length);
+    // A record read from the file is written again only when it changed; a
+    // place without a record gets one only when the operator keyed into it.
+    const bool write =
+        current.onFile ? !std::equal(image.begin(), image.begin() + length, current.stored.begin())
+                       : current.keyed;
+    if (write) {
+        // Written again in full at every commit, also after a failed flush: a
+        // failed flush may have dropped the written bytes, so flushing again
+        // alone would prove nothing.
+        int error = RecordTheLength();
+        if (error == 0) error = RecordFile.Seek(position);
+        if (error == 0) error = RecordFile.Write(image.data(), count);
+        if (error == 0 && flush) error = RecordFile.SyncData();
+        RecordFile.Seek(position);
+        if (error != 0) {
+            lastCommit = CommitOutcome::NotWritten;
+            ReportInOutError(error);
+            return false;
+        }
+        current.keyed = false;
+        current.onFile = !IsEmptyBytes(image.data(), count);
+        current.stored = image;
     }
+    lastCommit = CommitOutcome::Stored;
     CountRecordStored(position / length + 1);
     return true;
 }
@@ -406,111 +659,191 @@ bool PreviousRecord(bool refresh) {
     if (length <= 0) return false;
     const int64_t position = RecordFile.Position() - length;
     if (position < 0) return false;
-    CheckInOut(RecordFile.Seek(position));
-    if (LoadRecord(refresh)) return true;
-    CheckInOut(RecordFile.Seek(0));
-    CurrentRecordNumber = 1;
+    if (Open(position, refresh)) return true;
+    // A place before the current one that holds no whole record: only a
+    // record file cut short ends like that. Record 1 is the place to be.
+    Open(0, refresh);
     return false;
 }
 
 bool NextRecord(bool refresh) {
     const int length = RecordLength();
     if (length <= 0) return false;
-    CheckInOut(RecordFile.Seek(RecordFile.Position() + length));
-    return LoadRecord(refresh);
+    const int64_t position = RecordFile.Position();
+    if (position + length > RecordFileSize()) {
+        // The new record behind the last: it was not stored, so there is no
+        // place behind it. It is opened anew, empty.
+        WorkRecord.fill(0);
+        VerifyRecord.fill(0);
+        current.keyed = false;
+        ++current.openings;
+        return false;
+    }
+    return Open(position + length, refresh);
 }
 
 bool FirstRecord(bool refresh) {
     if (RecordLength() <= 0) return false;
-    CheckInOut(RecordFile.Seek(0));
-    return LoadRecord(refresh);
+    return Open(0, refresh);
 }
 
-bool LastRecord(bool refresh) {
+bool LastRecord(bool refresh, const std::function<bool()>& keepGoing) {
     const int length = RecordLength();
     if (length <= 0) return false;
-    const int64_t size = RecordFileSize();
+    const int64_t slot = LastFilledSlot(length, keepGoing);
+    if (slot == -2) return false;
     // An empty record file has no last record: the first place, cleared.
-    CheckInOut(RecordFile.Seek(size < length ? 0 : (size - length) / length * length));
-    bool loaded = LoadRecord(refresh);
-    while (loaded && IsEmptyRecord(WorkRecord)) {
-        if (!PreviousRecord(refresh)) break;
-    }
-    return loaded;
+    return Open(std::max<int64_t>(slot, 0) * length, refresh);
 }
 
-void InsertRecord() {
+void InsertRecord(const std::function<bool()>& keepGoing) {
     const int length = RecordLength();
     if (length <= 0) return;
     // The record on the screen is stored first: moving it back must not
     // throw away what was keyed into it. At the append position an untouched
     // record is no record: there is nothing to insert before.
+    if (!CommitRecord(true)) return;
     const int64_t position = RecordFile.Position();
-    if (position + length <= RecordFileSize() || !IsEmptyRecord(WorkRecord)) {
-        if (!CommitRecord(true)) return;
-    }
     const int64_t size = RecordFileSize();
-    int error = 0;
-    if (position + length <= size) {
-        const int64_t slots = size / length;
-        const int64_t first = position / length;
-        error = RewriteRecordFile([&](FileReplacement& out) {
-            int result = CopyRecordBytes(0, position, out);
-            WorkRecord.fill(0);
-            if (result == 0)
-                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(first + 1)));
-            if (result == 0) result = MoveRecords(first, slots, first + 2, out);
-            return result;
-        });
+    if (position + length > size) return;
+    const RecordKeptAside operatorRecord;
+    const int64_t slots = size / length;
+    const int64_t first = position / length;
+    RecordBuffer atPosition{};
+    const int error = RewriteRecordFile([&](FileReplacement& out) {
+        int result = CopyRecordBytes(0, position, out);
+        // The new place holds no record until the operator keys into it.
+        atPosition = EmptyPlaceImage();
+        if (result == 0) result = WriteImage(out, atPosition);
+        RecordBuffer unused{};
+        if (result == 0) result = MoveRecords(first, slots, first + 2, out, unused, keepGoing);
+        return result;
+    });
+    if (error != 0) {
+        // The record file is as it was, and so is the operator's record.
+        operatorRecord.PutBack();
+        if (error != kWalkStopped) ReportInOutError(error);
+        return;
     }
-    // Back on the operator's record before anything is shown: the error box
-    // lets window events through, Stop among them, which stores that record.
-    CheckInOut(RecordFile.Seek(position));
-    LoadRecord(true);
-    if (error != 0) ReportInOutError(error);
+    TakeRewrittenRecord(position, atPosition);
 }
 
-void DeleteRecord() {
+void DeleteRecord(const std::function<bool()>& keepGoing) {
     const int length = RecordLength();
     if (length <= 0) return;
     const int64_t position = RecordFile.Position();
     const int64_t size = RecordFileSize();
     const int64_t first = position / length;
-    int64_t last = size / length - 1;  // the last record that is not empty
-    for (; last >= 0; --last) {
-        if (ReadRecordAt(last * length, length, WorkRecord) && !IsEmptyRecord(WorkRecord)) break;
-    }
-    int error = 0;
+    const int64_t last = LastFilledSlot(length, keepGoing);  // the last record that is not empty
+    if (last == -2) return;
+    const RecordBuffer empty = EmptyPlaceImage();
     if (first > last) {
-        // Behind the last record there is nothing to move up: only this record
-        // is cleared (where there is one), no other record changes.
-        CheckInOut(RecordFile.Seek(position));
-        WorkRecord.fill(0);
-        VerifyRecord.fill(0);
-        CurrentRecordNumber = static_cast<int32_t>(first + 1);
-        if (position + length <= size) CommitRecord(true);
-    } else {
-        error = RewriteRecordFile([&](FileReplacement& out) {
-            int result = CopyRecordBytes(0, position, out);
-            if (result == 0) result = MoveRecords(first + 1, last + 1, first + 1, out);
-            // The last record's old place: cleared, with what the checks fill in.
-            WorkRecord.fill(0);
-            if (result == 0)
-                result = WriteImage(out, ImageAtNumber(static_cast<int32_t>(last + 1)));
-            // Empty records behind it and a cut-off tail stay as they were.
-            if (result == 0) result = CopyRecordBytes((last + 1) * length, size, out);
-            return result;
-        });
+        // Behind the last record there is nothing to move up: only this place
+        // is cleared, where it holds anything, and no other record changes.
+        RecordBuffer there{};
+        if (ReadRecordAt(position, length, there) &&
+            !std::equal(empty.begin(), empty.begin() + length, there.begin())) {
+            int error = RecordTheLength();
+            if (error == 0)
+                error = RecordFile.Write(empty.data(), static_cast<std::size_t>(length));
+            if (error == 0) error = RecordFile.SyncData();
+            RecordFile.Seek(position);
+            if (error != 0) {
+                ReportInOutError(error);
+                return;
+            }
+        }
+        Open(position, true);
+        return;
     }
-    // Back on the operator's record before anything is shown: the error box
-    // lets window events through, Stop among them, which stores that record.
-    CheckInOut(RecordFile.Seek(position));
-    LoadRecord(true);
-    if (error != 0) ReportInOutError(error);
+    const RecordKeptAside operatorRecord;
+    RecordBuffer atPosition = empty;
+    const int error = RewriteRecordFile([&](FileReplacement& out) {
+        int result = CopyRecordBytes(0, position, out);
+        if (result == 0)
+            result = MoveRecords(first + 1, last + 1, first + 1, out, atPosition, keepGoing);
+        // The last record's old place holds no record now.
+        if (result == 0) result = WriteImage(out, empty);
+        // Empty records behind it and a cut-off tail stay as they were.
+        if (result == 0) result = CopyRecordBytes((last + 1) * length, size, out);
+        return result;
+    });
+    if (error != 0) {
+        operatorRecord.PutBack();
+        if (error != kWalkStopped) ReportInOutError(error);
+        return;
+    }
+    TakeRewrittenRecord(position, atPosition);
 }
 
 int ReplaceRecordFile(const std::function<int(FileReplacement&)>& fill) {
-    return RewriteRecordFile(fill);
+    const int error = RewriteRecordFile(fill);
+    if (error == 0) {
+        // The records are others now: the operator's record is the first
+        // place, not read yet, and nothing of the old one may be written.
+        WorkRecord.fill(0);
+        VerifyRecord.fill(0);
+        current = OperatorRecordState{0, 1, current.openings + 1, false, false, RecordBuffer{}};
+        CurrentRecordNumber = 1;
+        RecordFile.Seek(0);
+    }
+    return error;
+}
+
+namespace {
+
+// Records of `size` bytes, written with `stored` (0: not known), under a
+// layout of `layout`.
+RecordFileFit Classify(int64_t size, int stored, int layout) {
+    RecordFileFit fit;
+    fit.size = size;
+    fit.stored = stored;
+    fit.layout = layout;
+    if (size <= 0) return fit;
+    if (stored == 0) {
+        // A record file of an older station, without KELBRIN4.LEN: a layout
+        // it holds whole records of is taken, and the length is written with
+        // the next record.
+        if (layout <= 0 || size % layout != 0) fit.kind = RecordFileFit::Kind::NotWhole;
+    } else if (stored != layout) {
+        fit.kind = RecordFileFit::Kind::OtherLength;
+    } else if (size % stored != 0) {
+        fit.kind = RecordFileFit::Kind::CutShort;
+    }
+    return fit;
+}
+
+}  // namespace
+
+RecordFileFit CheckRecordFileFit(int64_t size, int layoutLength) {
+    return Classify(size, size > 0 ? ReadLengthFile() : 0, layoutLength);
+}
+
+RecordFileFit RecordFileFitNow() {
+    if (!RecordFile.IsOpen()) return Classify(0, 0, RecordLength());
+    return Classify(RecordFileSize(), storedLength, RecordLength());
+}
+
+std::string RecordFileFitText(const RecordFileFit& fit) {
+    const std::string stored = std::to_string(fit.stored);
+    const std::string layout = std::to_string(fit.layout);
+    switch (fit.kind) {
+        case RecordFileFit::Kind::Fits:
+            return {};
+        case RecordFileFit::Kind::OtherLength:
+            return "Die Sätze in KELBRIN4.CR2 sind " + stored + " Zeichen lang, der Satzaufbau " +
+                   layout + " !!! Sie werden nur mit einem Satzaufbau von " + stored +
+                   " Zeichen bearbeitet: diesen laden, oder die Daten sichern und alles löschen.";
+        case RecordFileFit::Kind::NotWhole:
+            return "KELBRIN4.CR2 (" + std::to_string(fit.size) +
+                   " Zeichen) ist keine ganze Zahl von Sätzen zu " + layout +
+                   " Zeichen !!! Einen passenden Satzaufbau laden, oder alles löschen.";
+        case RecordFileFit::Kind::CutShort:
+            return "Der letzte Satz in KELBRIN4.CR2 ist unvollständig (" +
+                   std::to_string(fit.size % fit.layout) + " von " + layout +
+                   " Zeichen) !!! Er wird nicht gelesen; ein neuer Satz tritt an seine Stelle.";
+    }
+    return {};
 }
 
 void CloseRecordFile() {
@@ -523,4 +856,8 @@ void ClearJournalFiles() {
     reportedLayoutError = 0;
     CheckInOut(RecordFile.Close());
     CheckInOut(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create));
+    // No records: the next ones may have any length.
+    EraseFile(kRecordLengthFile);
+    ForgetStoredLength();
+    current = OperatorRecordState{0, 1, current.openings + 1, false, false, RecordBuffer{}};
 }

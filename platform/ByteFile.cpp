@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -108,6 +109,43 @@ int ByteFile::Read(void* data, std::size_t count, std::size_t& got) {
         got += static_cast<std::size_t>(n);
     }
     position_ += static_cast<int64_t>(got);
+    return 0;
+}
+
+int ByteFile::ReadAt(int64_t position, void* data, std::size_t count, std::size_t& got) const {
+    got = 0;
+    if (fd_ < 0) return EBADF;
+    if (position < 0) return EINVAL;
+    auto* bytes = static_cast<char*>(data);
+    while (got < count) {
+        const ssize_t n =
+            ::pread(fd_, bytes + got, count - got, position + static_cast<int64_t>(got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int ByteFile::FindData(int64_t from, int64_t& start, int64_t& end) const {
+    start = end = from;
+    if (fd_ < 0) return EBADF;
+    int64_t size = 0;
+    if (const int error = Size(size)) return error;
+    if (from >= size) return ENXIO;
+    const off_t data = ::lseek(fd_, from, SEEK_DATA);
+    if (data < 0) {
+        if (errno == ENXIO) return ENXIO;
+        // No holes known here: everything from `from` on counts as data.
+        end = size;
+        return 0;
+    }
+    const off_t hole = ::lseek(fd_, data, SEEK_HOLE);
+    start = data;
+    end = hole < 0 ? size : std::min<int64_t>(hole, size);
     return 0;
 }
 

@@ -48,6 +48,13 @@ class ByteFile {
     // Reads up to `count` bytes; `got` tells how many arrived (0 at the end).
     int Read(void* data, std::size_t count, std::size_t& got);
     int Write(const void* data, std::size_t count);
+    // Reads up to `count` bytes at `position` without moving the file's
+    // position, whatever happens.
+    int ReadAt(int64_t position, void* data, std::size_t count, std::size_t& got) const;
+    // The first stretch of data at or after `from`: it runs from `start` to
+    // `end` (a hole or the file's end follows). ENXIO when only holes follow;
+    // where the file system cannot tell holes, all of the rest is data.
+    int FindData(int64_t from, int64_t& start, int64_t& end) const;
     int Seek(int64_t position);
     int64_t Position() const { return position_; }
     int Size(int64_t& size) const;

@@ -49,6 +49,7 @@ void StartSession() {
     ResetRecordActions();
     ResetLineEditor();
     ResetDataFiles();
+    ResetRecordStore();
     Mode = ModeEntry;
     SubMode = SubMain;
 }
@@ -85,6 +86,7 @@ class DataFiles : public ::testing::Test {
         RecordFile.Close();
         dir.Write(kRecordJournal, bytes);
         ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ResetRecordStore();
     }
     std::string Records() const { return dir.Read(kRecordJournal); }
 
@@ -287,7 +289,8 @@ TEST_F(DataFiles, AFailedLoadLeavesTheRecordsAsTheyWere) {
         EXPECT_EQ(InjectedFailures(), 1);
         ClearFaults();
         EXPECT_EQ(Records(), before);
-        EXPECT_EQ(FilesInDirectory(), 3);  // no new record file left behind
+        // No new record file left behind: the records, their length, the inputs.
+        EXPECT_EQ(FilesInDirectory(), 4);
     }
     EXPECT_EQ(console.host().MessageBoxes().size(), 2u);
     // The record file in use is still the old one.
@@ -413,6 +416,7 @@ TEST(DataFilesStop, StopWhileSavingStoresOnlyTheOperatorsRecord) {
         StartSession();
         UseLayout({{'A', 6}, {'E', 2}});
         ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ResetRecordStore();
         ASSERT_EQ(RecordFile.Seek(4 * 8), 0);
         LoadRecord(false);
         std::copy_n("OPER  ", 6, WorkRecord.begin());  // keyed into record 5

@@ -33,6 +33,7 @@ class FieldEngine : public ::testing::Test {
         ResetRecordActions();
         Mode = ModeEntry;
         EXPECT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create), 0);
+        ResetRecordStore();
     }
     ~FieldEngine() override {
         RecordFile.Close();
@@ -216,6 +217,7 @@ TEST_F(FieldEngine, SkippingOffEitherEndOfTheRecordChangesRecords) {
     Layout({{'B', 1}, {'A', 2}, {'T', 2}});
     for (const std::string keyed : {"ab", "cd"}) {
         Put(WorkRecord, "\0"s + keyed);
+        NoteRecordKeyed();
         PlaceCursorAtRecordPos(4);
         FieldEnter(3, true);
         EXPECT_EQ(CursorRecordPos(), 1);
@@ -231,7 +233,7 @@ TEST_F(FieldEngine, SkippingOffEitherEndOfTheRecordChangesRecords) {
     EXPECT_EQ(CurrentRecordNumber, 2);
     EXPECT_EQ(CursorRecordPos(), 4);
     EXPECT_EQ(console.Text(1, 2, 5), ".cd 2");
-    EXPECT_EQ(dir.Read(kRecordJournal), "\0ab 1\0cd 2\0\0\0 3"s) << "record 3 was committed";
+    EXPECT_EQ(dir.Read(kRecordJournal), "\0ab 1\0cd 2"s) << "untouched, record 3 is no record";
     RecordFile.Seek(0);
     LoadRecord(false);
     PlaceCursorAtRecordPos(1);
@@ -243,7 +245,7 @@ TEST_F(FieldEngine, SkippingOffEitherEndOfTheRecordChangesRecords) {
 TEST_F(FieldEngine, SettlingPassesRunsOfSkippedFieldsButAtMost20Records) {
     Layout({{'A', 2}, {'K', 2}, {'A', 2}});
     DupSkipOn = true;
-    SettleState state{3, 1, false};
+    SettleState state{3, 1, RecordOpenings()};
     PlaceCursorAtRecordPos(3);  // back from field 3 onto the auto-skip field
     EXPECT_EQ(SettleCursor(state, false), 1);
     EXPECT_EQ(CursorRecordPos(), 1);
@@ -255,16 +257,29 @@ TEST_F(FieldEngine, SettlingPassesRunsOfSkippedFieldsButAtMost20Records) {
     EXPECT_TRUE(MismatchBeepArmed);
     EXPECT_EQ(console.Text(1, 2, 2), "ab");
 
-    // A record of nothing but skipped fields: the 20th record move ends it.
+    // Records of nothing but skipped fields: the 20th record move ends the
+    // chain, and records passed over are not written again.
     Layout({{'B', 1}, {'T', 2}});
+    std::string records;
+    for (int i = 1; i <= 30; ++i) records += "\0"s + (i < 10 ? " " : "") + std::to_string(i);
+    dir.Write(kRecordJournal, records);
+    OpenRecordAt(0, false);
     state = SettleState{};
     PlaceCursorAtRecordPos(1);
     SettleCursor(state, false);
     EXPECT_EQ(CurrentRecordNumber, 21);
-    EXPECT_EQ(dir.Read(kRecordJournal).size(), 20u * 3);
+    EXPECT_EQ(dir.Read(kRecordJournal), records);
     // Backwards from there it ends 20 records before, on record 1.
-    state = SettleState{2, 21, false};
+    state = SettleState{2, 21, RecordOpenings()};
     SettleCursor(state, false);
     EXPECT_EQ(CurrentRecordNumber, 1);
     EXPECT_EQ(CursorRecordPos(), 2);
+    // Behind the last record nobody can key into such a record: it is never
+    // stored, and going round it ends.
+    dir.Write(kRecordJournal, "");
+    OpenRecordAt(0, false);
+    state = SettleState{};
+    SettleCursor(state, false);
+    EXPECT_EQ(CurrentRecordNumber, 1);
+    EXPECT_EQ(dir.Read(kRecordJournal), "");
 }

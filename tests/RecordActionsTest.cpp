@@ -28,6 +28,7 @@ void StartSession(int32_t mode) {
     FillFieldTypeTable();
     ResetRecordActions();
     ResetLineEditor();
+    ResetRecordStore();
     Mode = mode;
     SubMode = SubMain;
 }
@@ -54,6 +55,7 @@ class RecordActions : public ::testing::Test {
         UseLayout({{'A', 4}, {'A', 2}});
         dir.Write(kRecordJournal, records);
         ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ResetRecordStore();
     }
     ~RecordActions() override {
         RecordFile.Close();
@@ -186,6 +188,7 @@ TEST_F(RecordActions, DupFromThePreviousRecordInEntryAndVerifyMode) {
     // from record 1; the record stays the operator's, at its place.
     GoTo(2);
     Put(WorkRecord, "bb");
+    NoteRecordKeyed();
     PlaceCursorAtRecordPos(5);
     DupField(2);
     EXPECT_EQ(dir.Read(kRecordJournal), std::string("aaaa11bb  \0\0", 12));
@@ -295,8 +298,10 @@ TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
         StartSession(ModeEntry);
         UseLayout({{'A', 6}, {'E', 2}});
         ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ResetRecordStore();
         GoTo(5);
         Put(WorkRecord, "OPER");  // keyed into record 5
+        NoteRecordKeyed();
         PlaceCursorAtRecordPos(3);
         Search();
     });

@@ -86,6 +86,7 @@ void Send(int fd, char phase, char op, int slot, const std::string& text) {
         RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) != 0) {
         ::_exit(2);
     }
+    ResetRecordStore();
     std::mt19937 random(seed);
     for (;;) {
         int64_t size = 0;
@@ -99,6 +100,7 @@ void Send(int fd, char phase, char op, int slot, const std::string& text) {
             if (!IsEmptyRecord(WorkRecord)) NextRecord(false);
             Send(fd, 'B', 'a', static_cast<int>(RecordFile.Position() / kLength), text);
             std::memcpy(WorkRecord.data(), text, kLength);
+            NoteRecordKeyed();
             if (!CommitRecord(true)) ::_exit(4);
         } else {
             const int slot = static_cast<int>(random() % static_cast<unsigned>(slots));
@@ -108,6 +110,7 @@ void Send(int fd, char phase, char op, int slot, const std::string& text) {
             Send(fd, 'B', op, slot, text);
             if (op == 'e') {
                 std::memcpy(WorkRecord.data(), text, kLength);
+                NoteRecordKeyed();
                 if (!CommitRecord(true)) ::_exit(4);
             } else if (op == 'i') {
                 InsertRecord();

@@ -24,6 +24,7 @@ class RecordJournal : public ::testing::Test {
         Mode = ModeEntry;
         UseLayout({{'A', 4}, {'A', 2}});
         EXPECT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create), 0);
+        ResetRecordStore();
     }
     ~RecordJournal() override {
         ClearFaults();
@@ -35,6 +36,7 @@ class RecordJournal : public ::testing::Test {
     static void Key(const std::string& text) {
         WorkRecord.fill(0);
         std::copy(text.begin(), text.end(), WorkRecord.begin());
+        NoteRecordKeyed();
     }
     static std::string Work() {
         return std::string(WorkRecord.begin(), WorkRecord.begin() + RecordLength());
@@ -168,7 +170,7 @@ TEST_F(RecordJournal, InsertingAndDeletingMoveTheLaterRecords) {
     Key("ffff66");
     InsertRecord();
     EXPECT_EQ(Slots(), "BBBB22|-|-|-|-|ffff66|");
-    EXPECT_EQ(FilesInDirectory(), 1);
+    EXPECT_EQ(FilesInDirectory(), 2);  // the records and their length: no new file left
 }
 
 TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
@@ -180,14 +182,21 @@ TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
     EXPECT_EQ(Work(), "abcd  1 -12\r\n");
     EXPECT_EQ(Slots(), "abcd  1  1K\r\n|");
 
-    // Moved records are numbered anew; a cleared record still gets its
-    // counter and end mark.
+    // Moved records are numbered anew. The inserted place holds no record,
+    // not even a counter, until the operator keys into it; then it gets its
+    // counter like any record keyed.
     InsertRecord();
-    const std::string cleared = std::string(4, '\0') + "  1" + std::string(4, '\0') + "\r\n";
-    EXPECT_EQ(Slots(), cleared + "|abcd  2  1K\r\n|");
+    const std::string cleared = std::string(11, '\0') + "\r\n";
+    EXPECT_EQ(dir.Read(kRecordJournal), cleared + "abcd  2  1K\r\n");
+    EXPECT_EQ(CurrentRecordNumber, 1);
+    EXPECT_TRUE(CommitRecord(true));  // left untouched: nothing is written
+    EXPECT_EQ(dir.Read(kRecordJournal), cleared + "abcd  2  1K\r\n");
+    Key("wxyz");
+    EXPECT_TRUE(CommitRecord(true));
+    EXPECT_EQ(Slots(), "wxyz  1" + std::string(4, '\0') + "\r\n|abcd  2  1K\r\n|");
     DeleteRecord();
-    // The freed last place holds its counter, so it counts as a record.
-    EXPECT_EQ(Slots(), "abcd  1  1K\r\n|" + cleared.substr(0, 4) + "  2" + cleared.substr(7) + "|");
+    // The freed last place holds no record either.
+    EXPECT_EQ(dir.Read(kRecordJournal), "abcd  1  1K\r\n" + cleared);
 
     // Verify mode formats what it loads: the stored sign comes back as a minus.
     Mode = ModeVerify;
@@ -217,17 +226,17 @@ TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
         SCOPED_TRACE(static_cast<int>(call));
         const std::size_t boxes = console.host().MessageBoxes().size();
         GoTo(2);
-        Key("BBBB22");
+        Key(call == FaultyCall::Write ? "BBBB22" : "BBBB23");  // a change to store
         InjectFault(call, kRecordJournal, EIO);
         EXPECT_FALSE(CommitRecord(true));  // never reported as stored
         ASSERT_EQ(console.host().MessageBoxes().size(), boxes + 1);
         EXPECT_EQ(console.host().MessageBoxes().back().text,
                   "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers.");
-        EXPECT_EQ(Work(), "BBBB22");  // still on the screen
+        EXPECT_EQ(Work().substr(0, 4), "BBBB");  // still on the screen
         EXPECT_EQ(RecordFile.Position(), 6);
         ClearFaults();
         EXPECT_TRUE(CommitRecord(true));
-        EXPECT_EQ(Slots(), "aaaa11|BBBB22|");
+        EXPECT_EQ(Slots(), "aaaa11|" + Work() + "|");
     }
 
     // A rewrite that fails changes nothing at all.
@@ -244,33 +253,32 @@ TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
         EXPECT_EQ(console.host().MessageBoxes().back().text,
                   "Ein-/Ausgabefehler 28: kein Platz mehr auf dem Datenträger.");
         EXPECT_EQ(dir.Read(kRecordJournal), before);
-        EXPECT_EQ(FilesInDirectory(), 1);  // no new file left behind
+        EXPECT_EQ(FilesInDirectory(), 2);  // no new file left beside records and length
         EXPECT_EQ(Work(), "aaaa11");
         EXPECT_TRUE(NextRecord(false));  // the record file is still the open one
-        EXPECT_EQ(Work(), "BBBB22");
+        EXPECT_EQ(Work(), "BBBB23");
     }
 
     // Leaving while the record cannot be stored: the station stays once, and
     // a second attempt ends it. An end that stored everything starts anew.
-    Key("CCCC33");
     for (int round = 0; round < 2; ++round) {
+        Key(round == 0 ? "CCCC33" : "CCCC34");
         InjectFault(FaultyCall::Write, kRecordJournal, EIO, 0);
         EXPECT_FALSE(SaveBeforeEnd()) << round;
         ClearFaults();
         EXPECT_TRUE(SaveBeforeEnd()) << round;
     }
-    EXPECT_EQ(Slots(), "aaaa11|CCCC33|");
+    EXPECT_EQ(Slots(), "aaaa11|CCCC34|");
 
     // A delete behind the last record clears that place, flushed like any
     // record: a failing flush is told.
+    dir.Write(kRecordJournal, dir.Read(kRecordJournal) + std::string("\0\0\0\0\r\n", 6));
     GoTo(3);
-    Key("");
-    ASSERT_TRUE(CommitRecord(true));
     const std::size_t boxes = console.host().MessageBoxes().size();
     InjectFault(FaultyCall::Flush, kRecordJournal, EIO);
     DeleteRecord();
     EXPECT_EQ(InjectedFailures(), 1);
     ClearFaults();
     EXPECT_EQ(console.host().MessageBoxes().size(), boxes + 1);
-    EXPECT_EQ(Slots(), "aaaa11|CCCC33|-|");
+    EXPECT_EQ(Slots(), "aaaa11|CCCC34|-|");
 }

@@ -54,15 +54,15 @@ TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
     station.Type("wx\r-5\r");
     Check([&] { EXPECT_EQ(Records(), std::string("abcd 12\r\nwx    N\r\n")); });
 
-    // Left on position 1 goes back, storing the untouched new record as an
-    // empty one; on record 1 it stays.
+    // Left on position 1 goes back; the untouched new record is not stored
+    // (nobody keyed into it). On record 1 Left stays.
     Key(VkLeft);
     Check([&] {
         EXPECT_EQ(CurrentRecordNumber, 2);
         // The record's last position is in the end mark, which is passed over
         // backwards: the cursor rests on the number's last position.
         EXPECT_EQ(CursorPos(), 7);
-        EXPECT_EQ(Records().substr(18), std::string("\0\0\0\0\0\0\0\r\n", 9));
+        EXPECT_EQ(Records().size(), 18u);
     });
     Key(VkHome);
     Key(VkLeft);
@@ -97,7 +97,7 @@ TEST_F(EntryScreen, KeyingStoresEachRecordAsTheOperatorMovesOn) {
     station.Type("n");
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
     EXPECT_EQ(station.host().ExitCode(), 0);
-    EXPECT_EQ(Records().size(), 27u);
+    EXPECT_EQ(Records().size(), 18u);
 }
 
 // F6 takes a field over from the record before, Del and Backspace take
@@ -128,9 +128,10 @@ TEST_F(EntryScreen, DupDeleteBackspaceAndInsertARecord) {
         EXPECT_EQ(CursorPos(), 2);
     });
     Key(VkF7);
+    station.Add(script::Idle());  // the records are moved with events let through
     Check([&] {
-        const std::string empty("\0\0\0\0\0\0\0\r\n", 9);  // as Home left record 3
-        EXPECT_EQ(Records(), empty + "bd   12\r\nabcd  7\r\n" + empty);
+        const std::string empty("\0\0\0\0\0\0\0\r\n", 9);  // Home left record 3 unstored
+        EXPECT_EQ(Records(), empty + "bd   12\r\nabcd  7\r\n");
         EXPECT_EQ(CurrentRecordNumber, 1);
         EXPECT_EQ(station.Text(1, 2, 7), ".......");
     });

@@ -104,5 +104,30 @@ int OpenRecords(const char* program, ByteFile& records) {
     if (error != 0 && error != ENOENT) {
         Say(program, std::string(kRecordJournal) + ": Kann Datei nicht lesen !!!" + Because(error));
     }
-    return error;
+    if (error != 0) return error;
+    // Records are read only with the length they were written with.
+    int64_t size = 0;
+    if (const int failed = records.Size(size)) {
+        Say(program,
+            std::string(kRecordJournal) + ": Kann Datei nicht lesen !!!" + Because(failed));
+        return failed;
+    }
+    const RecordFileFit fit = CheckRecordFileFit(size, RecordLength());
+    const std::string layout = std::to_string(fit.layout);
+    switch (fit.kind) {
+        case RecordFileFit::Kind::Fits:
+        case RecordFileFit::Kind::CutShort:  // the incomplete last one is not read
+            return 0;
+        case RecordFileFit::Kind::OtherLength:
+            Say(program, std::string(kRecordJournal) + ": Die Sätze sind " +
+                             std::to_string(fit.stored) + " Zeichen lang, der Satzaufbau in " +
+                             kLayoutJournal + " " + layout + " !!! Nichts gelesen.");
+            break;
+        case RecordFileFit::Kind::NotWhole:
+            Say(program, std::string(kRecordJournal) + " (" + std::to_string(size) +
+                             " Zeichen) ist keine ganze Zahl von Sätzen zu " + layout +
+                             " Zeichen !!! Nichts gelesen.");
+            break;
+    }
+    return EINVAL;
 }

@@ -38,5 +38,6 @@ bool ReadWorkingLayout(const char* program, bool withTables, bool& tablesMissing
 
 // Opens KELBRIN4.CR2 of the current directory for reading: 0, ENOENT when there
 // is none (a station that ended without records leaves none), or, after saying
-// why, the error number.
+// why, the error number (EINVAL when its records were written with another
+// length than the layout's, or are no whole number of the layout's records).
 int OpenRecords(const char* program, ByteFile& records);

@@ -150,7 +150,7 @@ class Checker {
         // The checks of a commit, every field from the last to the first, with
         // every field's lookup (in the station only the one under the cursor
         // looks up; the others did when they were left).
-        CurrentRecordNumber = static_cast<int32_t>(std::min<int64_t>(number, INT32_MAX));
+        CurrentRecordNumber = number;
         failures_.clear();
         for (const int n : checked_) {
             field_ = n;

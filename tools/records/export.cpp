@@ -79,9 +79,7 @@ int ModeOf(std::string_view name) {
 // working directory (the current one), which it would take for its own at the
 // next start.
 bool IsJournalFile(const std::string& output) {
-    return LeadsToJournalFile(output, kLayoutJournal) ||
-           LeadsToJournalFile(output, kRecordJournal) ||
-           LeadsToJournalFile(output, kStatisticsFile);
+    return LeadsToStationFile(output);
 }
 
 int CannotWrite(const std::string& output, int error) {
