@@ -8,6 +8,7 @@
 #include "core/DefinitionScreen.h"
 #include "core/FieldEngine.h"
 #include "core/FieldModel.h"
+#include "core/FieldTypes.h"
 #include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
 #include "core/Lookups.h"
@@ -237,6 +238,16 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
     }
 }
 
+// Whether the cursor stands where the record is keyed to its end: past the
+// last field, or in the fields behind it that are always passed over (the end
+// mark). It rests there only when moving on failed.
+bool AtRecordsEnd() {
+    for (int n = CursorField(); n <= FieldCount; ++n) {
+        if (!HasFlag(FieldTable[n].Type, Bypass)) return false;
+    }
+    return true;
+}
+
 void HandleCharacter(uint8_t c) {
     const int length = RecordLength();
     const int p = CursorRecordPos();
@@ -266,11 +277,10 @@ void HandleCharacter(uint8_t c) {
             break;
     }
     // A character after a move the disk refused goes where that move would
-    // have taken it; past the last field (the record is keyed to its end) it
-    // goes into the next record. When the move fails again the operator has
-    // been told, and the character is not keyed.
+    // have taken it; at the record's end it goes into the next record. When the move fails again
+    // the operator has been told, and the character is not keyed.
     if (!MakePendingMove()) return;
-    if (CursorField() > FieldCount && !OpenNextRecord(1)) return;
+    if (AtRecordsEnd() && !OpenNextRecord(1)) return;
     KeyCharacter(c);
     if (CursorRecordPos() > length) OpenNextRecord(1);
 }

@@ -82,6 +82,24 @@ ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
     return next(fd, data, count, offset);
 }
 
+ssize_t pread(int fd, void* data, size_t count, off_t offset) {
+    if (DescriptorShouldFail(FaultyCall::Read, fd)) return -1;
+    static auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    return next(fd, data, count, offset);
+}
+
+ssize_t pread64(int fd, void* data, size_t count, off_t offset) {
+    if (DescriptorShouldFail(FaultyCall::Read, fd)) return -1;
+    static auto next = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread64");
+    return next(fd, data, count, offset);
+}
+
+ssize_t read(int fd, void* data, size_t count) {
+    if (DescriptorShouldFail(FaultyCall::Read, fd)) return -1;
+    static auto next = Next<ssize_t (*)(int, void*, size_t)>("read");
+    return next(fd, data, count);
+}
+
 ssize_t write(int fd, const void* data, size_t count) {
     if (DescriptorShouldFail(FaultyCall::Write, fd)) return -1;
     static auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");

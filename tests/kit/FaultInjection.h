@@ -8,6 +8,7 @@
 
 enum class FaultyCall {
     Write,   // pwrite and write
+    Read,    // pread and read
     Flush,   // fsync and fdatasync
     Rename,  // rename and renameat (the target's path counts)
     Open,    // open and open64

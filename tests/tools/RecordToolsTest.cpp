@@ -172,6 +172,17 @@ TEST_F(RecordTools, DamagedDirectoriesAndAWorkingStation) {
     dir.Write("Tab/weg", "Zwei\n");
     EXPECT_EQ(Check().exitCode, 0);
 
+    // Records of another length than the layout's are never read.
+    dir.Write(kRecordLengthFile, "3\n");
+    result = Check();
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err,
+              "kelbrin-check: KELBRIN4.CR2: Die Sätze sind 3 Zeichen lang, der Satzaufbau in "
+              "KELBRIN4.CR1 6 !!! Nichts gelesen.\n");
+    EXPECT_EQ(Export("out", "ascii").exitCode, 2);
+    EXPECT_FALSE(dir.Exists("out"));
+    dir.Write(kRecordLengthFile, "6\n");
+
     // Wrong calls; the record file is never written over.
     EXPECT_EQ(RunTool(kExport, {dir.path(), dir.path() + "/out"}).exitCode, 1);
     EXPECT_EQ(Export("out", "utf8").exitCode, 1);
