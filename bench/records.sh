@@ -4,7 +4,11 @@
 #   (a) one flushing commit of a 200-byte record beside a raw pwrite plus
 #       fdatasync of 200 bytes (goal: ratio at most 1.2);
 #   (b) an insert and a delete at the front of a file of 100,000 records of
-#       200 bytes beside `cp` of that file plus one `sync` (goal: at most 2).
+#       200 bytes beside `cp` of that file plus one `sync` (goal: at most 2);
+#   (c) End on a file of one record and 5,000,000 empty ones behind it (1 GB),
+#       written out, beside reading that file once with `cat` (goal: at most
+#       1.5), and on the same file sparse (a hole behind the record; goal:
+#       well under a second).
 #
 # Usage: bench/records.sh [build-dir]     (default: $KELBRIN_BUILD or build/)
 # Builds nothing: <build-dir>/bench/records_bench must already be built.
@@ -26,7 +30,7 @@ trap 'rm -rf "$work"' EXIT
 best() { sort -g | head -n 1; }
 now() { date +%s.%N; }
 
-commit=() raw=() insert=() delete=() copy=()
+commit=() raw=() insert=() delete=() copy=() end=() sparse=() cat=()
 for round in 1 2 3; do
     rm -rf "$work"/*
     out=$("$bench" "$work" commit 500)
@@ -43,6 +47,14 @@ for round in 1 2 3; do
     cp "$work/KELBRIN4.CR2" "$work/copy"
     sync
     copy+=("$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')")
+
+    rm -rf "$work"/*
+    out=$("$bench" "$work" last 5000000)
+    end+=("$(awk '/^end_written_s/ {print $2}' <<<"$out")")
+    sparse+=("$(awk '/^end_sparse_s/ {print $2}' <<<"$out")")
+    start=$(now)
+    cat "$work/KELBRIN4.CR2" >/dev/null
+    cat+=("$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.4f", b - a}')")
 done
 
 c=$(printf '%s\n' "${commit[@]}" | best)
@@ -55,3 +67,8 @@ awk -v c="$c" -v r="$r" 'BEGIN {printf "  ratio %.2f (goal <= 1.2)\n", c / r}'
 echo "insert at the front of 100,000 records: ${i} s; delete: ${d} s; cp + sync: ${p} s"
 awk -v i="$i" -v d="$d" -v p="$p" \
     'BEGIN {printf "  ratios %.2f (insert), %.2f (delete) (goal <= 2)\n", i / p, d / p}'
+e=$(printf '%s\n' "${end[@]}" | best)
+s=$(printf '%s\n' "${sparse[@]}" | best)
+k=$(printf '%s\n' "${cat[@]}" | best)
+echo "End over 5,000,000 empty records: ${e} s; cat of the file: ${k} s; sparse: ${s} s"
+awk -v e="$e" -v k="$k" 'BEGIN {printf "  ratio %.2f (goal <= 1.5)\n", e / k}'

@@ -7,15 +7,22 @@
 //   records_bench DIR move N      a record file of N records of 200 bytes,
 //                                 then an insert and a delete at its front;
 //                                 prints each in seconds
+//   records_bench DIR last N      a record file of one record followed by
+//                                 N - 1 empty ones, written out (KELBRIN4.CR2)
+//                                 and as a sparse file (sparse.CR2); prints
+//                                 the seconds End takes to find the record on
+//                                 each
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
@@ -60,6 +67,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < count; ++i) {
             RecordFile.Seek(static_cast<int64_t>(i) * kLength);
             Fill(i);
+            NoteRecordKeyed();  // as keyed: a new record is stored
             if (!CommitRecord(true)) return 1;
         }
         const double commit = Seconds(start) / count;
@@ -94,6 +102,39 @@ int main(int argc, char** argv) {
         DeleteRecord();
         const double remove = Seconds(start);
         std::printf("insert_s %.4f\ndelete_s %.4f\n", insert, remove);
+        return 0;
+    }
+    if (what == "last") {
+        Fill(1);
+        const int64_t size = static_cast<int64_t>(count) * kLength;
+        std::vector<char> zeros(1 << 20, '\0');
+        if (RecordFile.Write(WorkRecord.data(), kLength) != 0) return 1;
+        for (int64_t done = kLength; done < size;) {
+            const auto n = static_cast<std::size_t>(
+                std::min<int64_t>(size - done, static_cast<int64_t>(zeros.size())));
+            if (RecordFile.Write(zeros.data(), n) != 0) return 1;
+            done += static_cast<int64_t>(n);
+        }
+        if (RecordFile.Sync() != 0) return 1;
+        const auto timeEnd = [] {
+            RecordFile.Seek(0);
+            const auto start = std::chrono::steady_clock::now();
+            LastRecord(false);
+            const double seconds = Seconds(start);
+            return CurrentRecordNumber == 1 ? seconds : -1.0;
+        };
+        const double written = timeEnd();
+        RecordFile.Close();
+        const int fd = ::open("sparse.CR2", O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || ::pwrite(fd, WorkRecord.data(), kLength, 0) != kLength ||
+            ::ftruncate(fd, size) != 0)
+            return 1;
+        ::close(fd);
+        if (RecordFile.Open("sparse.CR2", ByteFile::Mode::ReadWrite) != 0) return 1;
+        ResetRecordStore();
+        const double sparse = timeEnd();
+        if (written < 0 || sparse < 0) return 1;
+        std::printf("end_written_s %.4f\nend_sparse_s %.4f\n", written, sparse);
         return 0;
     }
     return 2;
