@@ -145,6 +145,9 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             if (startMode == ModeVerify) {
                 SatzScan();
             } else {
+                // The records move through the buffers: Stop meanwhile stores
+                // the operator's record, kept aside, not a record moving by.
+                const OperatorRecordGuard guard;
                 InsertRecord(WalkGoesOn);
                 DrawAllEntryFields(p);
             }
@@ -157,6 +160,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
                     Beep();
                 }
             } else {
+                const OperatorRecordGuard guard;
                 DeleteRecord(WalkGoesOn);
                 DrawAllEntryFields(p);
             }

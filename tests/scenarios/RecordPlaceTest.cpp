@@ -311,6 +311,18 @@ TEST_F(RecordPlace, TheWalkToTheLastRecordStopsOnEscAndLetsStopThrough) {
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
     EXPECT_EQ(Records().substr(0, 6), "eins\r\n");
     EXPECT_EQ(Records().size(), 6u + 6 * 1400000);
+
+    // Stop while an insert moves the records stores the operator's record at
+    // its place, not one moving by, and the records stay where they were.
+    StationHarness again;
+    again.Type("n");
+    again.Key(VkF9);
+    again.Type("EINS");
+    again.Key(VkHome);
+    again.Key(VkF7);
+    again.Add(script::Stop());
+    EXPECT_EQ(again.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(Records(), "EINS\r\n"s + std::string(6 * 1400000, '\0'));
 }
 
 TEST_F(RecordPlace, F1AndEntfEndTheSessionInEntryAndVerifyMode) {
