@@ -570,6 +570,19 @@ struct RecordKeptAside {
     }
 };
 
+// The end of an insert or delete that rewrote the record file with `error`:
+// either the place `position` now holds `image`, or the record file and the
+// operator's record are as they were (the failure told, a stop not).
+void FinishMove(int error, const RecordKeptAside& operatorRecord, int64_t position,
+                const RecordBuffer& image) {
+    if (error == 0) {
+        TakeRewrittenRecord(position, image);
+        return;
+    }
+    operatorRecord.PutBack();
+    if (error != kWalkStopped) ReportInOutError(error);
+}
+
 }  // namespace
 
 bool IsEmptyBytes(const uint8_t* bytes, std::size_t count) {
@@ -719,13 +732,7 @@ void InsertRecord(const std::function<bool()>& keepGoing) {
         if (result == 0) result = MoveRecords(first, slots, first + 2, out, unused, keepGoing);
         return result;
     });
-    if (error != 0) {
-        // The record file is as it was, and so is the operator's record.
-        operatorRecord.PutBack();
-        if (error != kWalkStopped) ReportInOutError(error);
-        return;
-    }
-    TakeRewrittenRecord(position, atPosition);
+    FinishMove(error, operatorRecord, position, atPosition);
 }
 
 void DeleteRecord(const std::function<bool()>& keepGoing) {
@@ -768,12 +775,7 @@ void DeleteRecord(const std::function<bool()>& keepGoing) {
         if (result == 0) result = CopyRecordBytes((last + 1) * length, size, out);
         return result;
     });
-    if (error != 0) {
-        operatorRecord.PutBack();
-        if (error != kWalkStopped) ReportInOutError(error);
-        return;
-    }
-    TakeRewrittenRecord(position, atPosition);
+    FinishMove(error, operatorRecord, position, atPosition);
 }
 
 int ReplaceRecordFile(const std::function<int(FileReplacement&)>& fill) {

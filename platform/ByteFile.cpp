@@ -94,40 +94,13 @@ int ByteFile::Close() {
 }
 
 int ByteFile::Read(void* data, std::size_t count, std::size_t& got) {
-    got = 0;
-    if (fd_ < 0) return EBADF;
-    auto* bytes = static_cast<char*>(data);
-    while (got < count) {
-        const ssize_t n =
-            ::pread(fd_, bytes + got, count - got, position_ + static_cast<int64_t>(got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            position_ += static_cast<int64_t>(got);
-            return errno;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
+    const int error = ReadFully(fd_, position_, data, count, got);
     position_ += static_cast<int64_t>(got);
-    return 0;
+    return error;
 }
 
 int ByteFile::ReadAt(int64_t position, void* data, std::size_t count, std::size_t& got) const {
-    got = 0;
-    if (fd_ < 0) return EBADF;
-    if (position < 0) return EINVAL;
-    auto* bytes = static_cast<char*>(data);
-    while (got < count) {
-        const ssize_t n =
-            ::pread(fd_, bytes + got, count - got, position + static_cast<int64_t>(got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    return 0;
+    return ReadFully(fd_, position, data, count, got);
 }
 
 int ByteFile::FindData(int64_t from, int64_t& start, int64_t& end) const {

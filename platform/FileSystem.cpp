@@ -327,13 +327,13 @@ int RegularFile::Open(std::string_view oemPath) {
     return 0;
 }
 
-int RegularFile::ReadAt(int64_t offset, void* data, std::size_t count, std::size_t& got) {
+int ReadFully(int fd, int64_t offset, void* data, std::size_t count, std::size_t& got) {
     got = 0;
-    if (fd_ < 0) return EBADF;
+    if (fd < 0) return EBADF;
+    if (offset < 0) return EINVAL;
     auto* bytes = static_cast<char*>(data);
     while (got < count) {
-        const ssize_t n =
-            ::pread(fd_, bytes + got, count - got, offset + static_cast<int64_t>(got));
+        const ssize_t n = ::pread(fd, bytes + got, count - got, offset + static_cast<int64_t>(got));
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -342,4 +342,8 @@ int RegularFile::ReadAt(int64_t offset, void* data, std::size_t count, std::size
         got += static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+int RegularFile::ReadAt(int64_t offset, void* data, std::size_t count, std::size_t& got) {
+    return ReadFully(fd_, offset, data, count, got);
 }

@@ -87,6 +87,10 @@ struct FileIdentity {
 // is refused (EISDIR for a directory, EINVAL otherwise). Returns the
 // descriptor, or the system's error number negated; `info` describes the file.
 int OpenRegularFile(const std::string& nativePath, int accessFlags, struct stat& info);
+// Reads up to `count` bytes at `offset` of the open descriptor `fd`, again
+// after a signal; fewer only at the end of the file. 0 or the system's error
+// number; `got` tells how many arrived either way.
+int ReadFully(int fd, int64_t offset, void* data, std::size_t count, std::size_t& got);
 
 class RegularFile {
   public:
