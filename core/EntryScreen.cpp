@@ -65,10 +65,17 @@ void ToPreviousRecordsLastField() {
 // share the record file. One of another length would read every record
 // wrongly and write its own records between them: it is refused while records
 // are on file (or the one on the screen is about to be), and nothing changes.
-bool LayoutFitsRecords(int index) {
+// The definition file is read once, here: what is checked is what is taken.
+// False (the operator told) when the key must change nothing.
+bool LayoutFitsRecords(int index, std::string& bytes) {
     int length = 0;
-    if (PeekDefinitionFile(ProgramKeyTexts[index], length) != LayoutRead::Taken) return true;
-    if (length <= 0 || length == RecordLength()) return true;
+    const LayoutRead read = PeekDefinitionFile(ProgramKeyTexts[index], bytes, length);
+    if (read == LayoutRead::CannotRead) {
+        ShowMessage("Kann Datei nicht lesen !!!", true);
+        return false;
+    }
+    // A file that is no layout is refused when it is taken, as it always was.
+    if (read != LayoutRead::Taken || length <= 0 || length == RecordLength()) return true;
     if (RecordFileFitNow().size == 0 && !CurrentRecordState().keyed) return true;
     ShowMessage(
         Utf8ToOem("Der Satzaufbau " + OemToUtf8(ProgramKeyTexts[index]) + " hat " +
@@ -81,7 +88,8 @@ bool LayoutFitsRecords(int index) {
 
 void SwitchLayout(int index) {
     const int p = CursorRecordPos();
-    if (!LayoutFitsRecords(index)) {
+    std::string bytes;
+    if (!LayoutFitsRecords(index, bytes)) {
         RedrawEntryScreen(p);
         return;
     }
@@ -93,7 +101,7 @@ void SwitchLayout(int index) {
         CurrentRecordState().onFile == before.onFile && !before.keyed &&
         std::equal(before.stored.begin(), before.stored.end(), CurrentRecordState().stored.begin());
     ResumeOffset = RecordFile.Position();
-    ReadDefinitionFile(ProgramKeyTexts[index]);
+    UseDefinitionBytes(bytes);
     CurrentProgramKey = index;
     if (FieldCount == 0) {
         Mode = ModeDefinition;

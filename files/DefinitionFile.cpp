@@ -476,10 +476,11 @@ LayoutRead ReadAndInterpret(const std::string& path, Reading& reading) {
 
 }  // namespace
 
-LayoutRead PeekDefinitionFile(std::string_view path, int& recordLength) {
+LayoutRead PeekDefinitionFile(std::string_view path, std::string& bytes, int& recordLength) {
     recordLength = 0;
+    if (ReadDefinitionBytes(path, bytes) != 0 || bytes.empty()) return LayoutRead::CannotRead;
     Reading reading;
-    const LayoutRead result = ReadAndInterpret(std::string(path), reading);
+    const LayoutRead result = InterpretBytes(bytes, reading);
     if (result == LayoutRead::Taken && reading.count > 0) {
         const FieldDef& last = reading.fields[static_cast<std::size_t>(reading.count)];
         recordLength = last.RecordPos + last.Length - 1;

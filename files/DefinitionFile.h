@@ -31,8 +31,9 @@ LayoutRead ReadLayoutQuietly(
     std::string_view path, bool withTables,
     const std::function<void(int, const std::string&, TableLoad)>& tableFailed);
 
-// The record length of the layout in the definition file `path` (0 without
-// fields), found without taking it: what reading it would come to.
-LayoutRead PeekDefinitionFile(std::string_view path, int& recordLength);
+// Reads the definition file `path` into `bytes` and works out, without taking
+// it, what taking it would come to and its record length (0 without fields).
+// UseDefinitionBytes then takes exactly what was looked at.
+LayoutRead PeekDefinitionFile(std::string_view path, std::string& bytes, int& recordLength);
 
 void ResetDefinitionFiles();

@@ -150,6 +150,15 @@ TEST_F(RecordPlace, RecordsAreNeverReadOrWrittenUnderAnotherLength) {
         EXPECT_EQ(CurrentRecordNumber, 2);
         EXPECT_EQ(station.Text(1, 1, 12), "Pos 1   Satz");
     });
+    // A layout that cannot be read once is not taken on a second read.
+    station.Add(script::Call([] { InjectFault(FaultyCall::Read, "LANG.DEF", EIO); }));
+    station.Add(script::Alt('2'));
+    Check([&] {
+        ClearFaults();
+        EXPECT_EQ(Message(station), "Kann Datei nicht lesen !!!");
+    });
+    station.Type(" ");
+    Check([&] { EXPECT_EQ(RecordLength(), 6); });
     station.Add(script::Alt('3'));  // GLEICH: the same length
     Check([&] {
         EXPECT_EQ(FieldTable[1].Type, 'N');
