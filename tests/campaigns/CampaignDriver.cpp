@@ -46,22 +46,48 @@ using Clock = std::chrono::steady_clock;
 
 // Keys as an xterm sends them.
 const std::string kF1 = "\x1bOP", kF2 = "\x1bOQ", kF3 = "\x1bOR", kF4 = "\x1bOS", kF5 = "\x1b[15~",
-                  kF7 = "\x1b[18~", kF8 = "\x1b[19~", kF9 = "\x1b[20~", kHome = "\x1b[H",
-                  kEnd = "\x1b[F", kPgDn = "\x1b[6~", kShiftUp = "\x1b[1;2A";
+                  kF7 = "\x1b[18~", kF8 = "\x1b[19~", kF9 = "\x1b[20~", kF12 = "\x1b[24~",
+                  kHome = "\x1b[H", kEnd = "\x1b[F", kPgDn = "\x1b[6~", kDown = "\x1b[B",
+                  kShiftUp = "\x1b[1;2A";
 
 // The layout the campaigns key into, typed in the layout screen: a customer
 // key (8 letters), an account number with a modulus-10 check digit (5), a
 // batch number that Dup/Skip carries over from the record before (3), an
-// amount (6, right-justified) and the line end.
-const std::string kLayoutKeys = "a8\rh+5\rd+3\rn+6\re+2\r";
-constexpr int kLength = 8 + 5 + 3 + 6 + 2;
-constexpr int kKeyPos = 0, kCheckPos = 8, kBatchPos = 13, kAmountPos = 16;
+// amount (6, right-justified), a colour from the table Tab/farbe (6; the last
+// field, so that a choice from its list completes the record) and the line
+// end.
+const std::string kLayoutKeys = "a8\rh+5\rd+3\rn+6\ra+6\rtfarbe\re+2\r";
+constexpr int kLength = 8 + 5 + 3 + 6 + 6 + 2;
+constexpr int kKeyPos = 0, kCheckPos = 8, kBatchPos = 13, kAmountPos = 16, kColourPos = 22;
+constexpr unsigned kFields = 6, kTables = 1;
 const std::string kLayoutFile = "CAMP.DEF";
 const std::string kExportFile = "EXPORT.DAT";
+const std::string kTableFile = "Tab/farbe";
+// In byte order, as the station wants its tables. Two letters pick one
+// entry (Be, Br, Ge, Oc) or open the choice list (Bl, Gr, Ro).
+const std::vector<std::string> kColours = {"Beige", "Blau",  "Blei", "Braun", "Gelb", "Grau",
+                                           "Gruen", "Ocker", "Rosa", "Rost",  "Rot"};
 
-// Texts the station shows when something could not be read or written.
-const std::vector<std::string> kFailureTexts = {"Ein-/Ausgabefehler", "Kann Datei nicht",
-                                                "Kann Verzeichnis nicht", "Kann Definitionsdatei"};
+// A second layout of another record length, on program key 3 (Alt+3; F12
+// steps to it, the only key assigned): records of one length must never be
+// read or written under another, so the station refuses it while records are
+// on file.
+const std::string kOtherLayoutKeys = "a44\re+2\r";
+constexpr int kOtherLength = 46;
+const std::string kOtherLayoutFile = "LANG.DEF";
+const std::string kAltProgramKey = std::string(1, '\x1b') + '3';
+const std::string kRefusal = "Der Satzaufbau " + kOtherLayoutFile + " hat " +
+                             std::to_string(kOtherLength) + " Zeichen, die Sätze " +
+                             std::to_string(kLength) + " !!!";
+// What KELBRIN4.LEN must hold once records are on file.
+const std::string kLengthFile = "KELBRIN4.LEN";
+const std::string kLengthText = std::to_string(kLength) + "\n";
+
+// Texts the station shows when something could not be read or written, or
+// when the layout does not fit the records on file.
+const std::vector<std::string> kFailureTexts = {
+    "Ein-/Ausgabefehler",    "Kann Datei nicht", "Kann Verzeichnis nicht",
+    "Kann Definitionsdatei", "Kann Tabelle",     "Die Sätze in KELBRIN4.CR2"};
 
 std::string ReadFile(const std::string& path, bool* exists = nullptr) {
     std::ifstream in(path, std::ios::binary);
@@ -139,24 +165,55 @@ struct Entry {
     std::string check;   // 5 digits, the last one the check digit
     std::string batch;   // 3 digits; empty when Dup/Skip carries it over
     std::string amount;  // 1 to 6 digits
+    std::string colour;  // the table entry chosen
+    std::string prefix;  // what is typed of it
+    std::string choice;  // the keys that choose it: Enter, or the list's keys
 
-    // The keys that type it, from the first position of the record on; the
-    // record is complete (and the station moves on) after the last one.
-    std::string Keys() const {
+    // The keys up to the colour's choice: anywhere among them the station
+    // takes other keys (a program key) and then goes on.
+    std::string Typed() const {
         std::string keys = key + check + batch + amount;
         if (amount.size() < 6) keys += "\r";
-        return keys;
+        return keys + prefix;
     }
+    // The keys that type it, from the first position of the record on; the
+    // record is complete (and the station moves on) after the last one.
+    std::string Keys() const { return Typed() + choice; }
     // The record as KELBRIN4.CR2 holds it; '?' where the batch is still open.
     std::string Stored() const {
         // The batch is an Auto Dup field: with Dup/Skip on, entering it
         // copies the record before's, so it is left open until the record is
         // stored; from then on it is checked like every other byte.
         std::string record = key + check + "???";
-        record += std::string(6 - amount.size(), ' ') + amount + "\r\n";
+        record += std::string(6 - amount.size(), ' ') + amount;
+        record += colour + std::string(6 - colour.size(), ' ') + "\r\n";
         return record;
     }
 };
+
+// A colour keyed as an operator does: its first two letters, then Enter (the
+// station completes a unique beginning at once and opens the choice list for
+// several) or Down (opens the list in any case); in the list Down goes to the
+// entry and Enter takes it. Enter or Down there also leaves the last field, so
+// the choice completes the record.
+void ChooseColour(std::mt19937& random, Entry& entry) {
+    entry.colour = kColours[random() % kColours.size()];
+    entry.prefix = entry.colour.substr(0, 2);
+    int before = 0, candidates = 0;
+    for (const std::string& colour : kColours) {
+        if (!colour.starts_with(entry.prefix)) continue;
+        ++candidates;
+        if (colour < entry.colour) ++before;
+    }
+    const bool down = random() % 2 == 0;
+    if (!down && candidates == 1) {
+        entry.choice = "\r";
+        return;
+    }
+    entry.choice = down ? kDown : "\r";
+    for (int i = 0; i < before; ++i) entry.choice += kDown;
+    entry.choice += "\r";
+}
 
 std::string CheckNumber(std::mt19937& random) {
     std::string digits;
@@ -198,10 +255,20 @@ bool Matches(const std::string& stored, const std::string& expected) {
     return true;
 }
 
+// A place nobody keyed into (behind the last record, inserted, left by a
+// delete) holds no record, not even what the station fills in itself (the
+// batch that switching Dup/Skip on copies into a fresh record): blanks and
+// line ends at most, where a record moved away. So a field keyed into the
+// wrong record (a colour chosen from the list landing in the next one) is
+// found.
+bool HoldsNoRecord(const std::string& record) {
+    return std::all_of(record.begin(), record.end(),
+                       [](char c) { return c == 0 || c == ' ' || c == '\r' || c == '\n'; });
+}
+
 // What the driver knows KELBRIN4.CR2 must hold: one entry per place. A keyed
-// record must be there exactly as it was stored; a place without one must not
-// hold a keyed record (an inserted or cleared record holds what the checks
-// fill in, the driver does not care what).
+// record must be there exactly as it was stored; a place without one must
+// hold no record (HoldsNoRecord).
 struct Journal {
     std::vector<std::string> places;  // a keyed record's expected bytes, or "" for none
 
@@ -229,7 +296,7 @@ struct Journal {
             if (IsKeyedRecord(stored) && !keys.insert(stored.substr(kKeyPos, 8)).second)
                 return "record " + std::to_string(i + 1) + " is there twice: " + Printable(stored);
             if (expected.empty()) {
-                if (IsKeyedRecord(stored))
+                if (!HoldsNoRecord(stored))
                     return "record " + std::to_string(i + 1) + " should be empty but holds " +
                            Printable(stored);
             } else if (!Matches(stored, expected)) {
@@ -272,7 +339,8 @@ std::string CheckLayoutFile(const std::string& path, const std::string& expected
     if (bytes.size() < 10 || bytes.substr(0, 8) != "FeldDef2") return path + " is not a layout";
     const int count = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9])
                                                                  << 8;
-    if (bytes.size() != 5084u + 15u * static_cast<unsigned>(count))
+    // 5084 bytes of frame, screen and program keys, 15 per field, 11 per table.
+    if (bytes.size() != 5084u + 15u * static_cast<unsigned>(count) + 11u * kTables)
         return path + " has " + std::to_string(bytes.size()) + " bytes for " +
                std::to_string(count) + " fields";
     if (bytes != expected) return path + " holds another layout";
@@ -289,8 +357,8 @@ struct Options {
     unsigned seed = 1;
     int size = 30;
     bool verbose = false;
-    std::vector<std::string> calls = {"write",  "pwrite64", "fsync",     "fdatasync",
-                                      "rename", "openat",   "ftruncate", "close"};
+    std::vector<std::string> calls = {"write",     "pwrite64", "read",   "pread64",   "fsync",
+                                      "fdatasync", "rename",   "openat", "ftruncate", "close"};
     std::vector<std::string> errors = {"EIO", "ENOSPC"};
     int sample = 0;  // syscalls: injections per call and error, 0 for all
     int only = 0;    // syscalls: inject at this call number only
@@ -434,6 +502,17 @@ int RunScript(const Options& options, std::istream& script) {
     return failures == 0 ? 0 : 1;
 }
 
+// Closes failure boxes (each with Enter) until none is shown; false when one
+// does not go.
+bool CloseBoxes(Station& station) {
+    for (int i = 0; i < 5; ++i) {
+        if (!ShowsFailure(station.Screen())) return true;
+        station.Send("\r");
+        station.Pty().WaitFor([](const VtScreen& s) { return !ShowsFailure(s); }, 3s);
+    }
+    return !ShowsFailure(station.Screen());
+}
+
 // ---------------------------------------------------------------------------
 // The working day: steps an operator takes, each with what the record file
 // must hold before and after it.
@@ -441,6 +520,7 @@ int RunScript(const Options& options, std::istream& script) {
 struct Figures {
     int kills = 0, killsAtStart = 0, steps = 0, commitsChecked = 0, restarts = 0;
     int leftTemporaries = 0, leftSurvivingTemporaries = 0, exportsChecked = 0, layoutsChecked = 0;
+    int refusalsChecked = 0, listChoices = 0, recordCallsChecked = 0;
     std::map<std::string, int> stepsByKind;
     std::vector<std::string> failures;
 };
@@ -455,6 +535,9 @@ class Day {
     std::string layout;                     // the layout CR1 and CAMP.DEF hold
     int serial = 0;
     bool dupSkip = false;  // off at every start
+    // The last step showed a failure and went on past it (a layout that could
+    // not be read behind a program key changes nothing).
+    bool ToldInline() const { return toldInline_; }
 
     enum class Kind {
         Append,
@@ -465,11 +548,12 @@ class Day {
         Import,
         DupSkip,
         Verify,
-        Layout
+        Layout,
+        ProgramKey
     };
     static const char* Name(Kind kind) {
         static const char* names[] = {"append", "correct", "insert", "delete", "export",
-                                      "import", "dupskip", "verify", "layout"};
+                                      "import", "dupskip", "verify", "layout", "programkey"};
         return names[static_cast<int>(kind)];
     }
 
@@ -477,7 +561,8 @@ class Day {
         const int keyed = journal.KeyedCount();
         for (;;) {
             const int roll = static_cast<int>(random_() % 100);
-            Kind kind = roll < 45   ? Kind::Append
+            Kind kind = roll < 39   ? Kind::Append
+                        : roll < 45 ? Kind::ProgramKey
                         : roll < 58 ? Kind::Correct
                         : roll < 66 ? Kind::InsertAndKey
                         : roll < 73 ? Kind::Delete
@@ -489,6 +574,7 @@ class Day {
             const bool needsRecords = kind == Kind::Correct || kind == Kind::InsertAndKey ||
                                       kind == Kind::Delete || kind == Kind::Verify;
             if (needsRecords && keyed < 2) continue;
+            if (kind == Kind::ProgramKey && keyed < 1) continue;  // refused only with records
             if (kind == Kind::Import && !exportFile) continue;
             if (kind == Kind::Verify && dupSkip) continue;  // verify re-keys every field
             return kind;
@@ -508,10 +594,12 @@ class Day {
         killAfter_ = killAfter;
         killed_ = false;
         told_ = false;
+        toldInline_ = false;
         before_ = journal;
         after_ = journal;
         afterExport_ = exportFile;
         loosePlace_ = -1;
+        pending_ = false;
         bool done = false;
         switch (kind) {
             case Kind::Append:
@@ -540,6 +628,9 @@ class Day {
                 break;
             case Kind::Layout:
                 done = Layout();
+                break;
+            case Kind::ProgramKey:
+                done = ProgramKey();
                 break;
         }
         if (killed_) return Result::Killed;
@@ -630,6 +721,17 @@ class Day {
             const std::string problem = CheckLayoutFile(name, layout, false);
             if (!problem.empty()) Fail(when + ": " + problem);
         }
+        // The records' length, never another one: KELBRIN4.LEN names it as soon
+        // as a record is on file, and the file holds whole records only.
+        bool named = false;
+        const std::string length = ReadFile(kLengthFile, &named);
+        const std::size_t size = ReadFile(kRecordJournal()).size();
+        if ((named || size > 0) && length != kLengthText)
+            Fail(when + ": " + kLengthFile + " holds \"" + Printable(length) + "\" for " +
+                 std::to_string(size) + " bytes of records of " + std::to_string(kLength));
+        if (size % kLength != 0)
+            Fail(when + ": the record file has " + std::to_string(size) +
+                 " bytes, no multiple of " + std::to_string(kLength));
         ++figures_.layoutsChecked;
     }
 
@@ -639,6 +741,66 @@ class Day {
     }
 
     static std::string kRecordJournal() { return "KELBRIN4.CR2"; }
+
+    // A read of the record file failed during `kind` (none: as the entry
+    // screen opened at the start), and the operator was told. Once the box
+    // is closed he must be on the record he was on: the move did not happen,
+    // nothing was written elsewhere, a record he had keyed whole is still his
+    // and is stored by the next move. A failure as a screen opens leads back to
+    // the layout screen, from where F9 opens entry on his record. Keying then
+    // goes on: one more record is appended. False when the day cannot go on.
+    bool AfterReadFailure(Station& station, std::optional<Kind> kind) {
+        station_ = &station;
+        killAfter_.reset();
+        killed_ = false;
+        const std::string when =
+            std::string("after a failed read in ") + (kind ? Name(*kind) : "the start");
+        CloseBoxes(station);
+        // The screen under the box shows again before the station goes on.
+        station.Pty().Drain(300ms);
+        const auto entry = [](const VtScreen& s) {
+            return s.Contains("F7Ins Satz") && RecordNumberOnScreen(s) > 0;
+        };
+        const auto layoutScreen = [](const VtScreen& s) {
+            return s.Contains("F8Neu") && s.Row(1).starts_with("Len");
+        };
+        if (!station.Pty().WaitFor([&](const VtScreen& s) { return entry(s) || layoutScreen(s); },
+                                   5s)) {
+            Fail(when + ": neither entry nor the layout screen; screen:\n" +
+                 station.Screen().Text());
+            return false;
+        }
+        if (layoutScreen(station.Screen())) {
+            // Only steps that leave the entry screen and open it again.
+            if (kind && *kind != Kind::Export && *kind != Kind::Import && *kind != Kind::Layout &&
+                *kind != Kind::Verify) {
+                Fail(when + ": the station left the entry screen");
+                return false;
+            }
+            station.Send(kF9);
+            if (station.Await(entry) != Station::Outcome::Ready) {
+                Fail(when + ": F9 does not lead back to entry; screen:\n" +
+                     station.Screen().Text());
+                return false;
+            }
+        }
+        const std::string file = ReadFile(kRecordJournal());
+        const bool asAfter = after_.Compare(file).empty();
+        CheckOpenStep(when);
+        // Where he must be: where the failed keys left from; at the start, and
+        // after an import that was done, on the first record.
+        const int shown = RecordNumberOnScreen(station.Screen());
+        const bool imported = kind == Kind::Import && asAfter;
+        const int expected = !kind || imported ? 1 : stayOn_;
+        if (shown != expected && !(imported && shown == stayOn_)) {
+            Fail(when + ": the operator is on record " + std::to_string(shown) + ", not on " +
+                 std::to_string(expected));
+            return false;
+        }
+        if (pending_ && !asAfter) journal = after_;
+        Settle();
+        return Run(station, Kind::Append, std::nullopt) == Result::Done;
+    }
 
     // No step is open: the files must hold what the driver knows.
     void Settle() {
@@ -659,8 +821,13 @@ class Day {
         }
     }
 
-    // Sends keys; when the step is to be killed, this is the moment.
+    // Sends keys; when the step is to be killed, this is the moment. Sent from
+    // the entry screen, they leave from the record it shows: where the
+    // operator must still be when a move among them fails.
     void Keys(const std::string& keys, bool last = true) {
+        const VtScreen& now = station_->Screen();
+        if (now.Contains("F7Ins Satz") && RecordNumberOnScreen(now) > 0)
+            stayOn_ = RecordNumberOnScreen(now);
         station_->Send(keys);
         if (last && killAfter_) {
             std::this_thread::sleep_for(*killAfter_);
@@ -686,10 +853,9 @@ class Day {
         return 0;
     }
 
-    // The last record on file that is not empty, where End goes: a keyed one,
-    // or one that holds only what the station filled in. Switching Dup/Skip
-    // on fills the batch field the cursor stands in, also in the fresh record
-    // behind the last one, and leaving that record stores it.
+    // The last record on file that is not empty, where End goes: the last
+    // keyed one, unless the file holds something behind it (which the
+    // comparison with the model then reports).
     int LastOnFile() const {
         const std::string file = ReadFile(kRecordJournal());
         int last = LastKeyed();
@@ -730,27 +896,43 @@ class Day {
     Entry NewEntry(bool dup) {
         char key[16];
         std::snprintf(key, sizeof key, "R%07d", ++serial);
-        Entry entry{key, CheckNumber(random_), "", Amount(random_)};
+        Entry entry{key, CheckNumber(random_), "", Amount(random_), "", "", ""};
         if (!dup) entry.batch = std::to_string(100 + random_() % 900);
+        ChooseColour(random_, entry);
         return entry;
     }
 
     // Types a new record into place `number` (the cursor on its first
-    // position); done when the station shows the next record.
-    bool KeyInto(int number) {
+    // position); done when the station shows the next record. With
+    // `interrupted`, the program key of the layout of another length goes in
+    // at a random moment before the colour is chosen (ProgramKey).
+    bool KeyInto(int number, bool interrupted = false) {
         const Entry entry = NewEntry(DupSkipOnScreen());
         if (static_cast<int>(after_.places.size()) < number)
             after_.places.resize(static_cast<std::size_t>(number));
         after_.places[static_cast<std::size_t>(number - 1)] = entry.Stored();
         loosePlace_ = number - 1;  // a half-keyed record may be written there
         looseKey_ = entry.key;
-        Keys(entry.Keys());
-        return Await([&](const VtScreen& s) {
-            return RecordNumberOnScreen(s) == number + 1 && !RowHas(s, entry.key);
-        });
+        std::string rest = entry.Keys();
+        if (interrupted) {
+            const std::string typed = entry.Typed();
+            const std::size_t cut = random_() % (typed.size() + 1);
+            if (!RefuseOtherLength(number, typed.substr(0, cut))) return false;
+            rest = typed.substr(cut) + entry.choice;
+        }
+        pending_ = true;
+        Keys(rest);
+        if (!Await([&](const VtScreen& s) {
+                return RecordNumberOnScreen(s) == number + 1 && !RowHas(s, entry.key);
+            }))
+            return false;
+        if (entry.choice.size() > 1) ++figures_.listChoices;
+        return true;
     }
 
-    bool Append() {
+    // Where a new record goes: behind the last one on file, keyed or not.
+    // Returns its number, 0 when the station did not get there.
+    int ToNewPlace() {
         const int last = LastOnFile();
         // Waiting for a screen that is already there would prove nothing: a
         // failing move would then catch the keys of the record.
@@ -761,13 +943,74 @@ class Day {
         } else if (last == 0) {
             Keys(kHome + kShiftUp, false);
         } else {
-            Keys(kEnd + kPgDn + kShiftUp, false);
+            // One move per batch of keys, as its last key: keys typed ahead
+            // wait while a failure is shown and are taken after it, and the
+            // operator must be where the batch started when its move failed.
+            if (RecordNumberOnScreen(now) != last) {
+                Keys(kEnd, false);
+                if (!Await([&](const VtScreen& s) { return RecordNumberOnScreen(s) == last; }))
+                    return 0;
+            }
+            Keys(kPgDn + kShiftUp, false);
         }
         if (!Await([&](const VtScreen& s) {
                 return RecordNumberOnScreen(s) == last + 1 && !RowHas(s, "R");
             }))
+            return 0;
+        return last + 1;
+    }
+
+    bool Append() {
+        const int number = ToNewPlace();
+        return number > 0 && KeyInto(number);
+    }
+
+    // A new record, and amid its keys the program key of the layout of
+    // another length (Alt+3, or F12 stepping to it).
+    bool ProgramKey() {
+        const int number = ToNewPlace();
+        return number > 0 && KeyInto(number, true);
+    }
+
+    // Types `typed` into record `number`, then the program key: the station
+    // must refuse the layout while records are on file and change nothing.
+    // Once the message is dismissed the operator is where he was.
+    bool RefuseOtherLength(int number, const std::string& typed) {
+        const std::string file = ReadFile(kRecordJournal());
+        Keys(typed, false);
+        // A kill falls into the refusal.
+        Keys(random_() % 2 == 0 ? kAltProgramKey : kF12);
+        // A layout that cannot be read is refused as well, with its own
+        // message: nothing changes either, and keying goes on.
+        const auto refused = [](const VtScreen& s) {
+            return (s.Contains(kRefusal) || s.Contains("Kann Datei nicht lesen !!!")) &&
+                   s.Contains("weiter durch beliebige Taste");
+        };
+        if (killed_ || !station_->Pty().WaitFor(refused, 10s)) return false;
+        if (!station_->Screen().Contains(kRefusal)) toldInline_ = true;
+        // Nothing read or written under the other length, and nothing stored:
+        // the record being keyed stays on the screen (with Dup/Skip on,
+        // entering the batch stores it first, as the Dup key does).
+        if (!dupSkip && ReadFile(kRecordJournal()) != file)
+            Fail("the refused program key changed the record file");
+        CheckLayouts("the program key refused");
+        Keys(" ", false);
+        // Back on the entry screen, the message gone (a failure it told must
+        // not be taken for a new one).
+        if (!station_->Pty().WaitFor(
+                [](const VtScreen& s) {
+                    return s.Contains("F7Ins Satz") && !s.Contains("Satzaufbau") &&
+                           !s.Contains("weiter durch beliebige Taste");
+                },
+                10s))
             return false;
-        return KeyInto(last + 1);
+        if (!toldInline_) ++figures_.refusalsChecked;
+        if (const int shown = RecordNumberOnScreen(station_->Screen()); shown != number) {
+            Fail("after the refused program key the station shows record " + std::to_string(shown) +
+                 " instead of " + std::to_string(number));
+            return false;
+        }
+        return true;
     }
 
     // A new account number keyed over record `number`'s.
@@ -888,7 +1131,8 @@ class Day {
                 std::erase_if(digits, [](char c) { return c == ' ' || c == '\0'; });
                 return digits + (static_cast<int>(digits.size()) < length ? "\r" : "");
             };
-            keys += r.substr(0, kBatchPos) + typed(kBatchPos, 3) + typed(kAmountPos, 6);
+            keys += r.substr(0, kBatchPos) + typed(kBatchPos, 3) + typed(kAmountPos, 6) +
+                    typed(kColourPos, 6);
         }
         Keys(keys, false);
         if (!Await([&](const VtScreen& s) { return RecordNumberOnScreen(s) == count + 1; }))
@@ -928,26 +1172,58 @@ class Day {
     std::optional<std::string> afterExport_;
     int loosePlace_ = -1;
     std::string looseKey_;
+    int stayOn_ = 0;           // the record the last keys left from
+    bool toldInline_ = false;  // a failure was told and the step went on past it
+    bool pending_ = false;     // the step's record is keyed whole; the next move stores it
 };
 
-// The layout typed once and saved as CAMP.DEF; the station left with F1.
-bool LayOut(const Options& options, Day& day) {
-    Station station(options);
-    if (!station.WaitText("F9Modus")) return false;
-    station.Send(kLayoutKeys);
-    if (!station.WaitText("Len 24")) return false;
+// Saves the layout on the screen under `name`, with the program keys or not.
+bool SaveLayout(Station& station, const std::string& name, bool withProgramKeys) {
     station.Send(kF2);
     if (!station.WaitText("Verzeichnis")) return false;
     station.Send("\r");
     if (!station.WaitText("Dateiname")) return false;
-    station.Send(kLayoutFile + "\r");
-    if (!station.WaitText("A.......H----D--N-----E.")) return false;
+    station.Send((withProgramKeys ? kF4 : "") + name + "\r");
+    return station.WaitText("F9Modus") && station.WaitText("Len ");
+}
+
+// The layouts, typed once: first LANG.DEF, of another record length; then,
+// after F8 cleared everything, the campaign's own with its table. LANG.DEF goes
+// on program key 3 in the list of definition files, and the layout is saved
+// with the program keys as CAMP.DEF, so that loading it again leaves the
+// layout journal as it is. The station is left with F1.
+bool LayOut(const Options& options, Day& day) {
+    std::filesystem::create_directory("Tab");
+    {
+        std::ofstream table(kTableFile, std::ios::binary);
+        for (const std::string& colour : kColours) table << colour << "\n";
+    }
+    Station station(options);
+    if (!station.WaitText("F9Modus")) return false;
+    station.Send(kOtherLayoutKeys);
+    if (!station.WaitText("Len " + std::to_string(kOtherLength))) return false;
+    if (!SaveLayout(station, kOtherLayoutFile, false)) return false;
+    station.Send(kF8);
+    if (!station.WaitText("Daten löschen (Esc/N/Entf) ?")) return false;
+    station.Send("\x1b[3~" + kLayoutKeys);
+    if (!station.WaitText("Len " + std::to_string(kLength))) return false;
+    station.Send(kF3);
+    if (!station.WaitText("Verzeichnis")) return false;
+    station.Send("\r");
+    if (!station.WaitText(kOtherLayoutFile)) return false;
+    station.Send("L" + kAltProgramKey);
+    if (!station.WaitText("Alt+3 LANG")) return false;
+    station.SendEscape();
+    if (!station.WaitText("Len " + std::to_string(kLength))) return false;
+    if (!SaveLayout(station, kLayoutFile, true)) return false;
     station.Send(kF1);
     if (!station.WaitText("Daten löschen (Esc/N/Entf) ?")) return false;
     station.Send("n");
     if (!station.Pty().WaitExit(10s)) return false;
     day.layout = ReadFile("KELBRIN4.CR1");
-    return ReadFile(kLayoutFile) == day.layout && day.layout.size() == 5084u + 15u * 5u;
+    return ReadFile(kLayoutFile) == day.layout &&
+           day.layout.size() == 5084u + 15u * kFields + 11u * kTables &&
+           day.layout.find(kOtherLayoutFile) != std::string::npos;
 }
 
 bool ToEntry(Station& station) {
@@ -964,7 +1240,12 @@ void PrintFigures(const Figures& f) {
         first = false;
     }
     std::cout << ")\ncommitted records checked " << f.commitsChecked << ", exports checked "
-              << f.exportsChecked << ", layout checks " << f.layoutsChecked << "\n";
+              << f.exportsChecked << ", layout checks " << f.layoutsChecked
+              << ", program keys refused " << f.refusalsChecked << ", colours chosen from the list "
+              << f.listChoices;
+    if (f.recordCallsChecked > 0)
+        std::cout << ", reads and writes of the record file checked " << f.recordCallsChecked;
+    std::cout << "\n";
 }
 
 // ---------------------------------------------------------------------------
@@ -1065,8 +1346,9 @@ int RunKillCampaign(const Options& options) {
 // The short day of the system-call campaign: always the same steps, keyed
 // with the same random numbers.
 const std::vector<Day::Kind> kShortDay = {
-    Day::Kind::Append, Day::Kind::Append, Day::Kind::Correct, Day::Kind::InsertAndKey,
-    Day::Kind::Delete, Day::Kind::Export, Day::Kind::Import,  Day::Kind::Layout};
+    Day::Kind::Append,  Day::Kind::Append,       Day::Kind::ProgramKey,
+    Day::Kind::Correct, Day::Kind::InsertAndKey, Day::Kind::Delete,
+    Day::Kind::Export,  Day::Kind::Import,       Day::Kind::Layout};
 
 struct Snapshot {
     Journal journal;
@@ -1086,17 +1368,6 @@ void Restore(Day& day, const Snapshot& snapshot) {
 void CopyDirectory(const std::string& from, const std::string& to) {
     std::filesystem::remove_all(to);
     std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
-}
-
-// Closes failure boxes (each with Enter) until none is shown; false when one
-// does not go.
-bool CloseBoxes(Station& station) {
-    for (int i = 0; i < 5; ++i) {
-        if (!ShowsFailure(station.Screen())) return true;
-        station.Send("\r");
-        station.Pty().WaitFor([](const VtScreen& s) { return !ShowsFailure(s); }, 3s);
-    }
-    return !ShowsFailure(station.Screen());
 }
 
 // Ends the station with F1 and N, closing failure boxes on the way. Whether
@@ -1155,21 +1426,40 @@ struct RunReport {
 };
 
 RunReport RunShortDay(const Options& options, Figures& figures, const Snapshot& snapshot,
-                      const std::vector<std::string>& tracer, const std::string& log) {
+                      const std::vector<std::string>& tracer, const std::string& log,
+                      bool readFailure = false) {
     RunReport report;
     Day day(options, figures, options.seed);
     Restore(day, snapshot);
     {
         Station station(options, tracer);
-        if (!StartToLayout(station, true) || (station.Send(kF9), !station.WaitText("F7Ins Satz"))) {
+        bool going = StartToLayout(station, true);
+        if (going) {
+            station.Send(kF9);
+            const Station::Outcome outcome =
+                station.Await([](const VtScreen& s) { return s.Contains("F7Ins Satz"); });
+            going = outcome == Station::Outcome::Ready;
+            if (outcome == Station::Outcome::Failure && readFailure) {
+                report.told = true;
+                going = day.AfterReadFailure(station, std::nullopt);
+            }
+        }
+        if (!going) {
             if (ShowsFailure(station.Screen())) report.told = true;
         } else {
             for (const Day::Kind kind : kShortDay) {
                 const Day::Result result = day.Run(station, kind, std::nullopt);
+                if (day.ToldInline()) report.told = true;
                 if (result == Day::Result::Done) continue;
                 if (result == Day::Result::Told) report.told = true;
                 if (result == Day::Result::Failed && !ShowsFailure(station.Screen()))
                     report.hang = true;
+                // After a failed read the day goes on: the failure is injected once.
+                if (result == Day::Result::Told && readFailure) {
+                    readFailure = false;
+                    if (day.AfterReadFailure(station, kind)) continue;
+                    break;
+                }
                 CloseBoxes(station);
                 day.CheckOpenStep(std::string("failure in ") + Day::Name(kind));
                 break;
@@ -1230,6 +1520,37 @@ bool OnStationFile(const std::string& line, const std::string& directory) {
     return arguments.find(directory) != std::string::npos;
 }
 
+// Reads fail only on the record file: what the operator keyed is read back
+// from there on every move.
+bool IsRead(const std::string& call) {
+    return call == "read" || call == "pread64";
+}
+
+// Every read and write of the record file in a trace (strace -y) covers whole
+// records at a record's place: no record is read or written under another
+// length.
+void CheckRecordCalls(const std::string& log, Figures& figures) {
+    std::istringstream lines(ReadFile(log));
+    for (std::string line; std::getline(lines, line);) {
+        const bool positioned = line.find("pread64(") != std::string::npos ||
+                                line.find("pwrite64(") != std::string::npos;
+        const std::size_t end = line.rfind(") = ");
+        if (!positioned || line.find("KELBRIN4.CR2>") == std::string::npos ||
+            end == std::string::npos)
+            continue;
+        const std::size_t offsetAt = line.rfind(", ", end);
+        const std::size_t countAt = line.rfind(", ", offsetAt - 1);
+        const long long offset = std::atoll(line.c_str() + offsetAt + 2);
+        const long long count = std::atoll(line.c_str() + countAt + 2);
+        ++figures.recordCallsChecked;
+        if (count == 0 || count % kLength != 0 || offset % kLength != 0) {
+            figures.failures.push_back("the record file is read or written across records: " +
+                                       line);
+            std::cout << "FOUND: " << figures.failures.back() << std::endl;
+        }
+    }
+}
+
 int RunSyscallCampaign(const Options& options) {
     if (::access(options.strace.c_str(), X_OK) != 0) {
         std::cout << "strace is not installed: skipped\n";
@@ -1283,12 +1604,15 @@ int RunSyscallCampaign(const Options& options) {
             if (std::find(options.calls.begin(), options.calls.end(), call) == options.calls.end())
                 continue;
             const int ordinal = ++totals[call];
-            if (OnStationFile(line, countDir)) targets[call].push_back(ordinal);
+            if (IsRead(call) ? line.find("KELBRIN4.CR2>") != std::string::npos
+                             : OnStationFile(line, countDir))
+                targets[call].push_back(ordinal);
             if (!options.on.empty() && line.find(options.on) != std::string::npos &&
                 !firstOn.count(call))
                 firstOn[call] = ordinal;
         }
     }
+    CheckRecordCalls("count.log", figures);
     if (!figures.failures.empty()) {
         std::cout << "the day itself failed without injection\n";
         return 1;
@@ -1307,10 +1631,13 @@ int RunSyscallCampaign(const Options& options) {
             chosen.resize(static_cast<std::size_t>(options.sample));
             std::sort(chosen.begin(), chosen.end());
         }
+        // A read knows no full disk.
+        std::vector<std::string> errors = options.errors;
+        if (IsRead(call)) std::erase_if(errors, [](const std::string& e) { return e != "EIO"; });
         std::cout << call << ": " << totals[call] << " calls, " << targets[call].size()
-                  << " on the station's files, injecting " << chosen.size() << " x "
-                  << options.errors.size() << std::endl;
-        for (const std::string& error : options.errors) {
+                  << (IsRead(call) ? " on the record file" : " on the station's files")
+                  << ", injecting " << chosen.size() << " x " << errors.size() << std::endl;
+        for (const std::string& error : errors) {
             int callTold = 0, callRuns = 0;
             for (const int n : chosen) {
                 CopyDirectory("template", "run");
@@ -1320,8 +1647,15 @@ int RunSyscallCampaign(const Options& options) {
                     options, figures, snapshot,
                     {"-f", "-y", "-qq", "-o", root + "/run.log", "-e", "trace=" + call, "-e",
                      "inject=" + call + ":error=" + error + ":when=" + std::to_string(n)},
-                    root + "/run.log");
+                    root + "/run.log", IsRead(call));
                 ::chdir(root.c_str());
+                CheckRecordCalls(root + "/run.log", figures);
+                // A record file that cannot be read is always told.
+                if (IsRead(call) && report.injected && !report.told) {
+                    figures.failures.push_back("a failed read of the record file is not told: " +
+                                               report.injectedLine);
+                    std::cout << "FOUND: " << figures.failures.back() << std::endl;
+                }
                 if (options.only > 0)
                     std::filesystem::copy_file(root + "/run.log", root + "/only.log",
                                                std::filesystem::copy_options::overwrite_existing);

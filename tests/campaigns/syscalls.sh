@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a short working day again and again with exactly one system call on
 # the station's files failing (EIO, then ENOSPC), for every such call of
-# write, pwrite64, fsync, fdatasync, rename, openat, ftruncate and close.
+# write, pwrite64, fsync, fdatasync, rename, openat, ftruncate and close, and
+# for every read and pread64 of the record file (EIO only): after a failed
+# read the operator must still be on his record, and keying goes on.
 #   tests/campaigns/syscalls.sh [SAMPLE] [SEED] [BUILD_DIR]
 # SAMPLE 0 (the default) fails every call in turn; N > 0 picks N calls of
 # each kind at random. Extra arguments after BUILD_DIR go to the driver, for
