@@ -223,10 +223,12 @@ ListPlace PlaceOfList(int n) {
 
 // Five rows from `top` on, each entry as one line (TABs as blanks), all as
 // wide as the widest so that the list reads as one block; rows past the last
-// candidate are blank.
-void DrawList(const Search& search, int32_t top, ListPlace place) {
+// candidate are blank. `width` is the widest the list was drawn so far: a
+// shorter entry scrolled in is blanked to it, so no letters of the longer one
+// stay behind.
+void DrawList(const Search& search, int32_t top, ListPlace place, std::size_t& width) {
     std::vector<std::string> rows;
-    std::size_t width = 1;
+    width = std::max<std::size_t>(width, 1);
     const auto room = static_cast<std::size_t>(kScreenColumns - place.x + 1);
     for (int32_t item = top; item >= 0 && rows.size() < kListRows; item = search.range.Next(item)) {
         std::string text(search.table->Line(search.range.LineOf(item)).substr(0, room));
@@ -267,8 +269,9 @@ int32_t ChooseEntry(int n, Search& search, int32_t first) {
     const ListPlace place = PlaceOfList(n);
     int32_t top = first;
     int32_t chosen = -1;
+    std::size_t width = 0;
     for (bool open = true; open;) {
-        DrawList(search, top, place);
+        DrawList(search, top, place, width);
         MoveCursor(place.x, place.y);
         const uint8_t key = ReadKey();
         if (key == 0) {

@@ -179,6 +179,13 @@ TEST_F(Lookups, ChoiceListKeyByKey) {
         EXPECT_EQ(console.Row(y), before[static_cast<std::size_t>(y - 2)]);
     EXPECT_EQ(CursorRecordPos(), 15);
 
+    // A shorter entry scrolled to the top leaves nothing of the longer one.
+    Key(1, "Ber");
+    EXPECT_EQ(Run([] { return TableLookup(1, false); },
+                  {Press(VkDown), script::Call([&] { EXPECT_EQ(console.Text(5, 3, 6), "Bern  "); }),
+                   script::Key(VkEscape, 0, 27)}),
+              false);
+
     // Down goes no further than the entries that fit.
     Key(1, "Bamb");
     EXPECT_EQ(Run([] { return TableLookup(1, false); },
