@@ -448,7 +448,8 @@ bool StartToLayout(Station& station, bool dataPresent) {
 
 // ---------------------------------------------------------------------------
 // The script tool: each line is "keys TEXT" (C escapes \r \e \xNN), "wait
-// TEXT", "sleep MS", "screen" or "kill".
+// TEXT", "sleep MS", "screen", "kill" or "exit" (the station must end by
+// itself with status 0).
 
 std::string Unescape(const std::string& text) {
     std::string out;
@@ -497,6 +498,13 @@ int RunScript(const Options& options, std::istream& script) {
             std::cout << station.Screen().Text() << "----\n";
         } else if (verb == "kill") {
             station.Kill();
+        } else if (verb == "exit") {
+            // The station must end by itself, and well.
+            const std::optional<int> status = station.Pty().WaitExit(10s);
+            if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) {
+                std::cout << "did not end well; screen:\n" << station.Screen().Text() << "\n";
+                ++failures;
+            }
         }
     }
     return failures == 0 ? 0 : 1;
