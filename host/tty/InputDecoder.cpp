@@ -646,13 +646,18 @@ InputDecoder::Parsed InputDecoder::ParseCsi(std::string_view bytes, bool final) 
         return k < params.size() ? params[k].value[s] : -1;
     };
     // The terminal's answers to the questions asked when it was taken over:
-    // which kitty protocol flags are in force, and xterm's modifyOtherKeys level.
+    // which kitty protocol flags are in force, xterm's modifyOtherKeys level,
+    // and which terminal it is.
     if (marker == '?' && finalByte == 'u') {
         kittyFlags_ = param(0, 0);
         return ignored(length);
     }
     if (marker == '>' && finalByte == 'm') {
         if (param(0, -1) == 4) modifyOtherKeys_ = param(1, 0) >= 2;
+        return ignored(length);
+    }
+    if (marker == '>' && finalByte == 'c') {  // which terminal this is
+        terminalType_ = param(0, -1);
         return ignored(length);
     }
     if (finalByte == 'u' && marker == 0) {

@@ -79,10 +79,14 @@ class InputDecoder {
     // The terminal has confirmed unambiguous key reports: Esc and a character
     // are never one key.
     bool UnambiguousKeys() const { return (kittyFlags_ & 1) != 0 || modifyOtherKeys_; }
-    // Takes over what another decoder learned of the terminal's key reports.
+    // The terminal said it is GNU screen (its answer to the question which
+    // terminal it is arrives among the keys).
+    bool GnuScreen() const { return terminalType_ == kGnuScreen; }
+    // Takes over what another decoder learned of the terminal and its key reports.
     void AdoptKeyReports(const InputDecoder& other) {
         kittyFlags_ = other.kittyFlags_;
         modifyOtherKeys_ = other.modifyOtherKeys_;
+        terminalType_ = other.terminalType_;
     }
     std::size_t Buffered() const { return buffer_.size(); }
     // The undecoded bytes, handed back and forgotten (never in the middle of a paste).
@@ -118,6 +122,10 @@ class InputDecoder {
     bool pasting_ = false;
     std::string paste_;
     MouseButton lastPressed_ = MouseButton::Left;
+    // The first number of the terminal's secondary device attributes: 'S' for
+    // GNU screen, 'T' for tmux, a VT model number for the others.
+    static constexpr int kGnuScreen = 'S';
     int kittyFlags_ = 0;            // as the terminal reported them
     bool modifyOtherKeys_ = false;  // the terminal reported level 2
+    int terminalType_ = -1;         // not told yet
 };

@@ -209,6 +209,13 @@ bool Install(int ttyFd, int outFd, const termios& saved, const termios& raw,
     return true;
 }
 
+bool ChangeSetup(const std::string& setup) {
+    if (!state.installed) return false;
+    // Ctrl+Z and resume read the sequence in their handler: they wait meanwhile.
+    const OutputGuard guard;
+    return CopySequence(setup, state.setup, state.setupLength);
+}
+
 void Uninstall() {
     if (!state.installed) return;
     GiveBack();

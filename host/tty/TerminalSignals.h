@@ -23,6 +23,9 @@ struct Pending {
 // Installs the handlers. False when it is taken over already.
 bool Install(int ttyFd, int outFd, const termios& saved, const termios& raw,
              const std::string& setup, const std::string& restore);
+// From now on the terminal is taken again (after Ctrl+Z) with `setup`. False
+// when nothing is installed or `setup` is too long.
+bool ChangeSetup(const std::string& setup);
 // Gives the terminal back and puts the previous handlers back. Safe to repeat.
 void Uninstall();
 // Readable while a signal waits to be taken; -1 when nothing is installed.

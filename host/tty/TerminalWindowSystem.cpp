@@ -64,8 +64,11 @@ termios RawModes(const termios& saved) {
 
 // The alternate screen, no automatic wrap at the right margin, mouse clicks
 // (SGR form) and bracketed paste; given back in the reverse order.
-constexpr const char* kReportingOn = "\x1b[?7l\x1b[?1000h\x1b[?1006h\x1b[?2004h";
+constexpr const char* kNoWrap = "\x1b[?7l";
+constexpr const char* kMouseOn = "\x1b[?1000h\x1b[?1006h";
+constexpr const char* kPasteOn = "\x1b[?2004h";
 constexpr const char* kReportingOff = "\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?7h";
+constexpr const char* kMouseOff = "\x1b[?1006l\x1b[?1000l";
 // Unambiguous key reports where the terminal has them: xterm's modifyOtherKeys
 // at level 2, and the kitty keyboard protocol's flags 1 (Esc, Alt and Ctrl
 // keys as reports of their own) and 4 (the character with Shift and the key's
@@ -77,6 +80,12 @@ constexpr const char* kReportingOff = "\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\
 // screen returns (the alternate screen keeps its own stack of flags).
 constexpr const char* kKeyReportsOn = "\x1b[>4;2m\x1b[>5u\x1b[?u\x1b[?4m";
 constexpr const char* kKeyReportsOff = "\x1b[<u\x1b[>4m";
+// Which terminal this is (secondary device attributes); the answer, too,
+// arrives among the keys. GNU screen, while it reports the mouse, keeps a lone
+// Esc back until the next key shows that no mouse report begins with it: Esc
+// then 3 reaches us as Alt+3, Esc then an arrow as Alt with the arrow, and no
+// delay of ours can tell. So under screen the mouse is given up for the Esc key.
+constexpr const char* kWhichTerminal = "\x1b[>c";
 // Cancels a sequence cut short by a crash, and a picture left half-drawn.
 constexpr const char* kCancel = "\x18\x1b[?2026l";
 
@@ -140,8 +149,11 @@ bool TerminalWindowSystem::Open(HostEvents& form) {
             return false;
         }
         const bool keyReports = !LinuxConsole();
+        const std::string questions =
+            keyReports ? std::string(kKeyReportsOn) + kWhichTerminal : std::string();
+        setupWithoutMouse_ = caps.enterAlternateScreen + kNoWrap + kPasteOn + questions;
         const std::string setup =
-            caps.enterAlternateScreen + kReportingOn + (keyReports ? kKeyReportsOn : "");
+            caps.enterAlternateScreen + kNoWrap + kMouseOn + kPasteOn + questions;
         const std::string restore =
             std::string(kCancel) + (keyReports ? kKeyReportsOff : "") + kReportingOff +
             caps.showCursor +
@@ -152,6 +164,7 @@ bool TerminalWindowSystem::Open(HostEvents& form) {
             std::fputs("kelbrin4: Das Terminal ist schon in Gebrauch.\n", stderr);
             return false;
         }
+        mouseReported_ = true;
     }
     if (options_.colorDepth) depth = *options_.colorDepth;
     writer_ = FrameWriter(depth, encoding);
@@ -188,6 +201,7 @@ void TerminalWindowSystem::Pump() {
     ReadInput(decoder_);
     HandleStop();  // a hang-up seen while reading
     DeliverPending();
+    FollowTerminal(decoder_);
     // Inside a delivery (a long paste) the station pumps after every key: a
     // few pictures a second are enough there, the last one follows at the end.
     constexpr int64_t kNestedFrameMs = 40;
@@ -207,6 +221,7 @@ void TerminalWindowSystem::WaitForEvents() {
         }
         if (!held_.empty()) return;
     }
+    FollowTerminal(decoder_);
     if (stopRequested_) return;  // taken at the next pump
     // Undecided bytes only set a wake-up time while they can be decided and
     // delivered; otherwise (a screen too small) the wait would never sleep.
@@ -363,6 +378,14 @@ void TerminalWindowSystem::Sleep(const InputDecoder& decoder, bool readInput, bo
         !(fds[1].revents & POLLIN)) {
         HangUp();
     }
+}
+
+void TerminalWindowSystem::FollowTerminal(const InputDecoder& decoder) {
+    if (!mouseReported_ || !decoder.GnuScreen() || terminalGone_) return;
+    // Also after Ctrl+Z and on resume: the terminal is taken again without the mouse.
+    mouseReported_ = false;
+    terminal_signals::ChangeSetup(setupWithoutMouse_);
+    Write(kMouseOff);
 }
 
 void TerminalWindowSystem::HangUp() {
@@ -535,6 +558,7 @@ void TerminalWindowSystem::MessageBox(const std::string& caption, const std::str
             }
             if (closed) break;
         }
+        FollowTerminal(boxDecoder_);
         if (closed || stopRequested_) break;
         Render();
         Sleep(boxDecoder_, !tooSmall_, true);

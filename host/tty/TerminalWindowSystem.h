@@ -90,6 +90,8 @@ class TerminalWindowSystem final : public WindowSystem {
     void Deliver(const InputEvent& event);
     void DeliverMouse(const InputEvent& event);
     void Sleep(const InputDecoder& decoder, bool readInput, bool untilDeadline);
+    // Acts on what the terminal said about itself: no mouse under GNU screen.
+    void FollowTerminal(const InputDecoder& decoder);
     void HangUp();
     void UpdateSize();
     int ProgramKeyRow(int64_t nowMs) const;
@@ -106,6 +108,8 @@ class TerminalWindowSystem final : public WindowSystem {
     std::deque<InputEvent> held_;
     FrameWriter writer_{ColorDepth::Ansi8, GlyphEncoding::Utf8};
     std::string bell_ = "\a";
+    bool mouseReported_ = false;     // the terminal reports mouse clicks
+    std::string setupWithoutMouse_;  // how the terminal is taken again once the mouse is given up
     std::string clipboard_;
     std::array<std::string, 12> captions_;
     uint64_t captionsRevision_ = 0;

@@ -4,11 +4,13 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "tests/kit/TempDir.h"
 #include "tests/tty/PtySession.h"
 
 namespace {
@@ -194,6 +196,58 @@ TEST(TerminalEndToEnd, CtrlCIsStopAndTheTerminalComesBack) {
     session.Send("\x03");
     ExpectExit(session, kStopExitCode);
     ExpectGivenBack(session);
+}
+
+// GNU screen keeps a lone Esc back while it reports the mouse: once the
+// terminal says it is screen, the mouse is given up, also when the terminal
+// is taken again after Ctrl+Z. Other terminals keep it.
+TEST(TerminalEndToEnd, UnderGnuScreenTheMouseGivesWayToEsc) {
+    PtySession session(KELBRIN_TTY_DEMO, {}, Options());
+    ASSERT_TRUE(session.WaitForText(kReady));
+    session.Send("\x1b[>41;379;0cx");  // xterm
+    ASSERT_TRUE(session.WaitForText("Eingabe: x"));
+    EXPECT_TRUE(session.Screen().Mode(1000));
+    session.Send("\x1b[>83;40900;0c");
+    ASSERT_TRUE(session.WaitFor([](const VtScreen& s) { return !s.Mode(1000) && !s.Mode(1006); }));
+    const std::size_t before = session.Output().size();
+    session.Send("\x1a");
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) {
+        return session.Output().find("\x1b[?1049h", before) != std::string::npos &&
+               s.Contains(kReady);
+    }));
+    EXPECT_FALSE(session.Screen().Mode(1000));
+    EXPECT_TRUE(session.Screen().Mode(2004));
+    session.Send("\x03");
+    ExpectExit(session, kStopExitCode);
+}
+
+// The same through a real GNU screen: Esc alone arrives alone, and a digit
+// typed after it is a digit, not Alt with the digit.
+TEST(TerminalEndToEnd, EscThroughARealGnuScreen) {
+    const char* gnuScreen = "/usr/bin/screen";
+    if (::access(gnuScreen, X_OK) != 0) {
+        GTEST_SKIP() << "GNU screen is not installed (apt-get install screen)";
+    }
+    // A screen of its own (not a window in the screen the test may run in),
+    // its sockets in a directory of its own, no screenrc of the machine or the user.
+    TempDir dir;
+    PtySession::Options options = Options();
+    options.environment.insert(options.environment.end(), {{"STY", ""},
+                                                           {"SCREENDIR", dir.path()},
+                                                           {"SCREENRC", "/dev/null"},
+                                                           {"SYSSCREENRC", "/dev/null"}});
+    PtySession session(gnuScreen, {"-q", KELBRIN_TTY_DEMO}, options);
+    // screen passes the mouse reporting asked of it on to the terminal, and its end too.
+    ASSERT_TRUE(session.WaitFor([&](const VtScreen& s) {
+        return s.Contains(kReady) && session.Output().find("\x1b[?1000h") != std::string::npos &&
+               !s.Mode(1000);
+    })) << session.Screen().Text();
+    session.Send("\x1b");
+    ASSERT_TRUE(session.WaitForText(": Zeichen 27", 3s)) << session.Screen().Text();
+    session.Send("3");
+    ASSERT_TRUE(session.WaitForText(": Zeichen '3' 51")) << session.Screen().Text();
+    session.Send("\x03");
+    EXPECT_TRUE(session.WaitExit().has_value());
 }
 
 TEST(TerminalEndToEnd, KeysTypedWhileTheStationIsBusyArriveInOrder) {
