@@ -10,6 +10,7 @@ packages=(
   libncurses-dev          # the terminal
   libgtest-dev            # the tests
   strace                  # failing system calls on purpose in the terminal tests
+  screen                  # a real GNU screen for the terminal tests
 )
 
 missing=()
