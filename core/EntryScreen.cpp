@@ -199,7 +199,9 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
                 break;
             }
             if (n <= FieldCount && HasTable(n)) {
-                TableLookup(n, true);
+                // Nothing found, or the list left with Esc: the field stays as
+                // typed, and the beep says so.
+                if (!TableLookup(n, true)) Beep();
                 DrawEntryField(n);
             }
             if (n <= 1) {
@@ -215,7 +217,9 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
                 break;
             }
             if (n <= FieldCount && HasTable(n)) {
-                TableLookup(n, true);
+                // Nothing found, or the list left with Esc: the field stays as
+                // typed, and the beep says so.
+                if (!TableLookup(n, true)) Beep();
                 DrawEntryField(n);
             }
             GoToNextFieldStart(n);

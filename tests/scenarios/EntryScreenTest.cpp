@@ -333,7 +333,11 @@ TEST_F(EntryScreen, UpAndDownOpenTheChoiceListOfATableField) {
     Check([&] { EXPECT_EQ(station.Text(1, 3, 7), "▔▔▔▔▔▔▔"); });  // no list
     Key(VkUp);                                                    // field 1 has one
     listOpen("Bach   ");
-    Key(VkEscape);
+    int beeps = 0;
+    Check([&] { beeps = station.host().Beeps(); });
+    Key(VkEscape);  // the list left without a choice: the field stays, with a beep
+    station.Add(script::Idle());
+    Check([&] { EXPECT_EQ(station.host().Beeps(), beeps + 1); });
     EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
 }
 
