@@ -228,8 +228,21 @@ void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(Field
     }
 }
 
+namespace {
+int lookupsSuspended = 0;
+}  // namespace
+
+LookupsSuspended::LookupsSuspended() {
+    ++lookupsSuspended;
+}
+
+LookupsSuspended::~LookupsSuspended() {
+    --lookupsSuspended;
+}
+
 bool FieldExit(int n, bool lookupAllowed) {
     if (!IsField(n)) return true;
+    if (lookupsSuspended > 0) lookupAllowed = false;
     static const std::function<void(FieldCheck)> beep = [](FieldCheck) { Beep(); };
     FormatAndCheckField(n, lookupAllowed ? LookupRun::Complete : LookupRun::None, beep);
 

@@ -37,6 +37,17 @@ enum class LookupRun {
 // checked without a station. A number that names no field does nothing.
 void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(FieldCheck)>& failed);
 
+// While one of these lives, FieldExit runs no lookups: the record is stored as
+// keyed. For the end of the station (Stop, closing the window, a hang-up),
+// which must not open a choice list and wait for an operator who may be gone.
+class LookupsSuspended {
+  public:
+    LookupsSuspended();
+    ~LookupsSuspended();
+    LookupsSuspended(const LookupsSuspended&) = delete;
+    LookupsSuspended& operator=(const LookupsSuspended&) = delete;
+};
+
 // Runs FieldExit over every field from the last to the first, all of them even
 // after a failure; lookups only for the field under the cursor. Entry mode
 // without `check` passes at once, so that a record is loaded unchanged.

@@ -7,6 +7,7 @@
 #include "core/EntryScreen.h"
 #include "core/FieldModel.h"
 #include "core/FieldTypes.h"
+#include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
 #include "core/LineEditor.h"
 #include "core/ProgramKeys.h"
@@ -169,6 +170,10 @@ bool SaveBeforeEnd() {
             // activity (a search) walks other records through the buffers, it
             // is the operator's record, kept aside, that goes to its place.
             Mode = ModeEntry;
+            // Stored as keyed: a lookup could open a choice list now and wait
+            // for an operator who has gone (a hang-up), or ask a second time
+            // for what the list open under Stop was asking.
+            const LookupsSuspended noLookups;
             if (RecordLength() > 0) saved = CommitOperatorRecord();
         }
     } catch (const InOutError& error) {

@@ -222,7 +222,14 @@ void TerminalWindowSystem::WaitForEvents() {
         if (!held_.empty()) return;
     }
     FollowTerminal(decoder_);
-    if (stopRequested_) return;  // taken at the next pump
+    if (stopRequested_) {
+        // Saving for Stop waits for a key: with no terminal left none will
+        // ever come, and waiting would go on for ever.
+        if (stopping_ && terminalGone_) EndProcess(1);
+        // A Stop that comes while Stop saves waits for that to end; until
+        // then this wait sleeps like any other.
+        if (!stopping_) return;  // taken at the next pump
+    }
     // Undecided bytes only set a wake-up time while they can be decided and
     // delivered; otherwise (a screen too small) the wait would never sleep.
     Sleep(decoder_, !tooSmall_ && decoder_.Buffered() < kInputLimit, MayDeliver());

@@ -125,7 +125,12 @@ TEST_F(RecordPlace, AChoiceOnALastTableFieldStaysInItsRecordWhateverOpensOrEndsT
         EXPECT_EQ(Records().substr(24), "z   Bonn  \r\n");
         EXPECT_EQ(CurrentRecordNumber, 4);
     });
-    station.Start();
+    // Stop while the list is open stores the record as keyed and ends: no
+    // second list waits for an operator who may be gone (a hang-up).
+    station.Type("w\rBer\r");
+    station.Add(script::Stop());
+    EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+    EXPECT_EQ(Records().substr(36), "w   Ber   \r\n");
 }
 
 TEST_F(RecordPlace, RecordsAreNeverReadOrWrittenUnderAnotherLength) {
