@@ -120,14 +120,20 @@ char32_t DisplayGlyph(uint8_t oem) {
             return U'\u2518';  // corner: shows CR of a record end marker
         case 0xDA:
             return U'\u250C';  // corner: shows LF of a record end marker
+        // The empty cells of the layout and their frame marks. The screen's
+        // main area shows the filler as its plain ground. Each mark is a block
+        // element that no code page 850 character maps to, so the hosts can
+        // draw it as the edge it stands for without touching a label's own box
+        // characters: an edge along the top of the cell where a field lies
+        // above, along the bottom where one lies below, both between two fields.
         case 0xDB:
             return kFillerGlyph;  // empty cell of the layout
         case 0xDC:
-            return U'\u2594';  // empty cell with a field above: edge on top
+            return U'\u2594';  // field above: upper one eighth block, an edge on top
         case 0xDD:
-            return U'\u2581';  // empty cell with a field below: edge at the bottom
+            return U'\u2581';  // field below: lower one eighth block, an edge at the bottom
         case 0xDE:
-            return U'\u2550';  // fields above and below: both edges
+            return U'\U0001FB80';  // fields above and below: upper and lower one eighth block
         default:
             return OemToUnicode(oem);
     }

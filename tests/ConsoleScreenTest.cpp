@@ -124,10 +124,10 @@ TEST_F(ConsoleScreen, PassThroughGlyphsAndUmlauts) {
     EXPECT_EQ(CellText(2, 2), "ü");
     EXPECT_EQ(CellText(3, 2), "┘");
     EXPECT_EQ(CellText(4, 2), "┌");
-    // Frame marks: edge above, edge below, both.
+    // Frame marks: edge above, edge below, both (upper and lower one eighth).
     EXPECT_EQ(CellText(5, 2), "▔");
     EXPECT_EQ(CellText(6, 2), "▁");
-    EXPECT_EQ(CellText(7, 2), "═");
+    EXPECT_EQ(console.Cell(7, 2).code, U'\U0001FB80');
     EXPECT_EQ(CellText(8, 2), "░");
 }
 

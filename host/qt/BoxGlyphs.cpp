@@ -9,6 +9,12 @@
 
 namespace {
 
+// The weight of a light line: the width of the box-drawing lines and of the
+// field edges.
+int LightWeight(const QRect& cell) {
+    return std::max(1, static_cast<int>(std::lround(std::min(cell.width(), cell.height()) / 12.0)));
+}
+
 // Weight of one arm of a line character.
 enum Arm : uint8_t { None = 0, Light = 1, Heavy = 2, Double = 3 };
 
@@ -77,7 +83,7 @@ class LinePainter {
         down_ = static_cast<Arm>(arms[2] - '0');
         left_ = static_cast<Arm>(arms[3] - '0');
         const int size = std::min(cell.width(), cell.height());
-        light_ = std::max(1, static_cast<int>(std::lround(size / 12.0)));
+        light_ = LightWeight(cell);
         heavy_ = std::max(light_ + 1, light_ * 2);
         gap_ = std::max(light_ + 1, static_cast<int>(std::lround(size / 6.0)));
         cx_ = cell.left() + cell.width() / 2;
@@ -256,7 +262,26 @@ void DrawShade(QPainter& painter, const QRect& cell, int level, const QColor& co
     painter.fillRect(cell, QBrush(tile));
 }
 
+// The one-eighth blocks along the top and bottom (and the one with both) are
+// the edges of the station's input fields. They are drawn as lines of the
+// light weight lying exactly on the cell's edge, so that an edge touches the
+// field beside it, neighbouring edges join into one straight line, and they
+// stay thin and sharp at every size. True eighths would grow into bars.
+bool DrawEdges(QPainter& painter, const QRect& cell, char32_t ch, const QColor& color) {
+    const bool top = ch == U'\u2594' || ch == kUpperAndLowerEighth;
+    const bool bottom = ch == U'\u2581' || ch == kUpperAndLowerEighth;
+    if (!top && !bottom) return false;
+    const int weight = LightWeight(cell);
+    if (top) painter.fillRect(QRect(cell.left(), cell.top(), cell.width(), weight), color);
+    if (bottom) {
+        painter.fillRect(
+            QRect(cell.left(), cell.top() + cell.height() - weight, cell.width(), weight), color);
+    }
+    return true;
+}
+
 void DrawBlock(QPainter& painter, const QRect& cell, char32_t ch, const QColor& color) {
+    if (DrawEdges(painter, cell, ch, color)) return;
     const int x = cell.left(), y = cell.top(), w = cell.width(), h = cell.height();
     auto eighthsHigh = [&](int n) { return static_cast<int>(std::lround(h * n / 8.0)); };
     auto eighthsWide = [&](int n) { return static_cast<int>(std::lround(w * n / 8.0)); };
@@ -272,7 +297,7 @@ void DrawBlock(QPainter& painter, const QRect& cell, char32_t ch, const QColor& 
         if (lr) fill(x + halfW, y + halfH, w - halfW, h - halfH);
     };
     if (ch == U'\u2580') return fill(x, y, w, halfH);  // ▀
-    if (ch >= U'\u2581' && ch <= U'\u2588') {          // ▁ .. █
+    if (ch >= U'\u2582' && ch <= U'\u2588') {          // ▂ .. █
         const int height = std::max(1, eighthsHigh(static_cast<int>(ch - 0x2580)));
         return fill(x, y + h - height, w, height);
     }
@@ -284,8 +309,7 @@ void DrawBlock(QPainter& painter, const QRect& cell, char32_t ch, const QColor& 
     if (ch >= U'\u2591' && ch <= U'\u2593') {                      // ░ ▒ ▓
         return DrawShade(painter, cell, static_cast<int>(ch - 0x2590), color);
     }
-    if (ch == U'\u2594') return fill(x, y, w, std::max(1, eighthsHigh(1)));  // ▔
-    if (ch == U'\u2595') {                                                   // ▕
+    if (ch == U'\u2595') {  // ▕
         const int width = std::max(1, eighthsWide(1));
         return fill(x + w - width, y, width, h);
     }
@@ -318,7 +342,7 @@ void DrawBlock(QPainter& painter, const QRect& cell, char32_t ch, const QColor& 
 }  // namespace
 
 bool IsBoxGlyph(char32_t ch) {
-    return ch >= 0x2500 && ch <= 0x259F;
+    return (ch >= 0x2500 && ch <= 0x259F) || ch == kUpperAndLowerEighth;
 }
 
 bool DrawBoxGlyph(QPainter& painter, const QRect& cell, char32_t ch, const QColor& color) {

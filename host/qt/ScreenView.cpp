@@ -131,7 +131,8 @@ void ScreenView::DrawRow(QPainter& painter, int row) {
             painter.fillRect(rect, foreground);
             foreground = ground_;
         }
-        if (!DrawBoxGlyph(painter, rect, cell.ch, foreground) && cell.ch > U' ') {
+        const bool empty = cell.ch <= U' ' || cell.ch == groundGlyph_;
+        if (!empty && !DrawBoxGlyph(painter, rect, cell.ch, foreground)) {
             painter.setPen(foreground);
             const char32_t ch = cell.ch;
             painter.drawText(QPoint(rect.left(), rect.top() + metrics_.ascent),

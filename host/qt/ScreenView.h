@@ -49,6 +49,9 @@ class ScreenView : public QWidget {
     int Rows() const { return rows_; }
     QColor Ground() const { return ground_; }
     void SetInput(Input* input) { input_ = input; }
+    // A character that marks an empty cell: such cells show only the ground
+    // (and the cursor), however the character itself would look.
+    void SetGroundGlyph(char32_t ch) { groundGlyph_ = ch; }
 
     // Font, cell size and the ground's margin around the cells; the view takes
     // the size they need.
@@ -90,6 +93,7 @@ class ScreenView : public QWidget {
     CellMetrics metrics_;
     QMargins padding_;
     Input* input_ = nullptr;
+    char32_t groundGlyph_ = U' ';
 
     uint64_t seenRevision_ = 0;
     bool seenAny_ = false;

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "console/ConsoleScreen.h"
 #include "host/HostEvents.h"
 #include "host/qt/KeyMapping.h"
 
@@ -180,6 +181,9 @@ StationWindow::StationWindow(HostEvents& form, WindowSystem& windowSystem, QWidg
     columnLayout_->addWidget(main_);
     columnLayout_->addWidget(legend_);
     for (ScreenView* view : {status_, main_, legend_}) view->SetInput(this);
+    // The layout's empty cells are the plain ground: the form's labels and
+    // field edges stand on a calm screen.
+    main_->SetGroundGlyph(kFillerGlyph);
 
     // The screen stays centred: stretch on all four sides, and the window may
     // become smaller than the screen (the font then shrinks to fit).
@@ -275,7 +279,7 @@ void StationWindow::ApplyScale() {
     const QFont bold = ScreenFont(family_, pixels, true);
     const CellMetrics metrics = MetricsFor(regular, bold);
     const QMargins padding = PaddingFor(metrics);
-    main_->SetCellFont(regular, metrics, padding);
+    main_->SetCellFont(bold, metrics, padding);
     status_->SetCellFont(bold, metrics, padding);
     legend_->SetCellFont(bold, metrics, padding);
 

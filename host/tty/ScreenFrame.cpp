@@ -4,10 +4,14 @@
 #include <climits>
 #include <cwchar>
 
+#include "console/ConsoleScreen.h"
 #include "platform/CodePage.h"
 #include "platform/RichEdit.h"
 
 namespace {
+
+// The upper and lower one eighth block, the frame mark between two fields.
+constexpr char32_t kTopAndBottomEdge = U'\U0001FB80';
 
 constexpr uint32_t kBoxInk = 0x000000;
 constexpr uint32_t kBoxGround = 0xC0C0C0;
@@ -309,16 +313,38 @@ std::string ColorParameters(uint32_t fg, uint32_t bg, ColorDepth depth) {
     return out;
 }
 
+namespace {
+
+FrameCell TerminalCell(const RichCell& cell, uint32_t ground) {
+    FrameCell shown{ShownGlyph(cell.ch), cell.color, ground, cell.underline};
+    // A cell between two fields: no common terminal font has the block with
+    // both edges, and an underline for the second one sits thinner and higher
+    // than the eighth blocks beside it. The two fields share one edge instead,
+    // on top of the lower field, so every edge is one straight line.
+    if (shown.ch == kTopAndBottomEdge) shown.ch = U'\u2581';
+    return shown;
+}
+
+}  // namespace
+
 Frame BuildFrame(const RichEdit& status, const RichEdit& main, const RichEdit& legend) {
     Frame frame;
     auto copyLine = [&frame](const RichEdit& control, int line, int y, uint32_t ground) {
         for (int x = 1; x <= Frame::kWidth; ++x) {
-            const RichCell cell = control.Cell(line, x - 1);
-            frame.At(x, y) = FrameCell{ShownGlyph(cell.ch), cell.color, ground, cell.underline};
+            frame.At(x, y) = TerminalCell(control.Cell(line, x - 1), ground);
         }
     };
     copyLine(status, 0, 1, kStatusLineGround);
-    for (int y = 2; y <= 24; ++y) copyLine(main, y - 2, y, kMainAreaGround);
+    for (int y = 2; y <= 24; ++y) {
+        copyLine(main, y - 2, y, kMainAreaGround);
+        for (int x = 1; x <= Frame::kWidth; ++x) {
+            FrameCell& cell = frame.At(x, y);
+            // The layout's empty cells are the plain ground.
+            if (cell.ch == kFillerGlyph) cell.ch = U' ';
+            // The bold face keeps the black labels readable on the blue.
+            cell.bold = true;
+        }
+    }
     copyLine(legend, 0, 25, kStatusLineGround);
 
     int line = 0, column = 0;
@@ -486,19 +512,20 @@ std::string FrameWriter::Update(const Frame& next) {
             if (atX != x || atY != y) AppendCursorMove(body, x, y);
             for (int cx = x; cx <= end; ++cx) {
                 const FrameCell& cell = next.At(cx, y);
-                Pen pen{ColorParameters(cell.fg, cell.bg, depth_), cell.underline};
+                Pen pen{ColorParameters(cell.fg, cell.bg, depth_), cell.underline, cell.bold};
                 if (!pen_) {
                     body += "\x1b[0;";
+                    if (pen.bold) body += "1;";
                     if (pen.underline) body += "4;";
                     body += pen.colors + "m";
-                } else if (pen_->colors != pen.colors || pen_->underline != pen.underline) {
-                    body += "\x1b[";
-                    if (pen_->underline != pen.underline) {
-                        body += pen.underline ? "4" : "24";
-                        if (pen_->colors != pen.colors) body += ';';
-                    }
-                    if (pen_->colors != pen.colors) body += pen.colors;
-                    body += 'm';
+                } else if (pen_->colors != pen.colors || pen_->underline != pen.underline ||
+                           pen_->bold != pen.bold) {
+                    std::string change;
+                    if (pen_->bold != pen.bold) change += pen.bold ? "1;" : "22;";
+                    if (pen_->underline != pen.underline) change += pen.underline ? "4;" : "24;";
+                    if (pen_->colors != pen.colors) change += pen.colors + ';';
+                    change.back() = 'm';
+                    body += "\x1b[" + change;
                 }
                 pen_ = std::move(pen);
                 AppendGlyph(body, cell.ch);

@@ -24,6 +24,7 @@ struct FrameCell {
     uint32_t fg = 0;  // 0x00BBGGRR
     uint32_t bg = 0;  // 0x00BBGGRR
     bool underline = false;
+    bool bold = false;
 
     bool operator==(const FrameCell&) const = default;
 };
@@ -119,6 +120,7 @@ class FrameWriter {
     struct Pen {
         std::string colors;
         bool underline = false;
+        bool bold = false;
     };
     void AppendGlyph(std::string& out, char32_t ch) const;
 

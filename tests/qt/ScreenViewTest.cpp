@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <algorithm>
 #include <set>
 
 #include "host/qt/ScreenView.h"
@@ -146,6 +147,34 @@ TEST_F(ScreenViewTest, FramesJoinAcrossNeighbouringCells) {
     }
     // A double line is two lines.
     EXPECT_EQ(EdgeRows(image, 6, 1, false).size(), 2 * EdgeRows(image, 2, 1, false).size());
+}
+
+// Field edges lie sharp on the cell's edge at every size, of one weight so that
+// neighbours join: ▁ at the bottom, 🮀 both, ▔ at the top; the ground glyph
+// (here ░) leaves its cell empty.
+TEST_F(ScreenViewTest, FieldEdgesLieOnTheCellEdgeAtEverySize) {
+    Put(1, 1, U"\u2581\U0001FB80\u2594\u2591", 0x777777);
+    view->SetGroundGlyph(U'\u2591');
+    for (const int h : {9, 20, 60}) {
+        metrics.width = h / 2;
+        metrics.height = h;
+        view->SetCellFont(view->font(), metrics, QMargins(3, 2, 3, 2));
+        const QImage image = Render();
+        std::string seen[4];  // each cell's middle column from the top: '#' line, '.' ground
+        for (int i = 0; i < 4; ++i) {
+            for (int y = 0; y < h; ++y) {
+                const QColor c = At(image, 1 + i, 1, h / 4, y);
+                seen[i] += c == kBlueGround ? '.' : c == QColor(0x77, 0x77, 0x77) ? '#' : '?';
+            }
+        }
+        const auto w = static_cast<std::size_t>(std::count(seen[2].begin(), seen[2].end(), '#'));
+        ASSERT_TRUE(w >= 1 && w * 8 <= static_cast<std::size_t>(h)) << seen[2];
+        const std::string line(w, '#'), ground(h - w, '.');
+        EXPECT_EQ(seen[0], ground + line);
+        EXPECT_EQ(seen[1], line + std::string(h - 2 * w, '.') + line);
+        EXPECT_EQ(seen[2], line + ground);
+        EXPECT_EQ(seen[3], std::string(h, '.'));
+    }
 }
 
 TEST_F(ScreenViewTest, UnderlineRunsAcrossTheWholeCell) {

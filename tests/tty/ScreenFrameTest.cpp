@@ -102,9 +102,11 @@ TEST(ScreenFrame, BuiltFromTheThreeControls) {
     const Frame frame = BuildFrame(console.status, console.main, console.legend);
     EXPECT_EQ(frame.At(1, 1), (FrameCell{U'S', kRed, kStatusLineGround, false}));
     EXPECT_EQ(frame.At(1, 25), (FrameCell{U'L', kRed, kStatusLineGround, false}));
-    EXPECT_EQ(frame.At(5, 3), (FrameCell{U'F', kBlack, kMainAreaGround, true}));
-    EXPECT_EQ(frame.At(4, 3), (FrameCell{U' ', kGrey, kMainAreaGround, false}));
-    const std::u32string glyphs = U"\u250C\u2591\u2594\u2581\u2550\u2518\u00FC";
+    // The main area in the bold face; its empty cells (the filler) are plain
+    // ground; a cell between two fields shows the edge on top of the lower one.
+    EXPECT_EQ(frame.At(5, 3), (FrameCell{U'F', kBlack, kMainAreaGround, true, true}));
+    EXPECT_EQ(frame.At(4, 3), (FrameCell{U' ', kGrey, kMainAreaGround, false, true}));
+    const std::u32string glyphs = U"\u250C \u2594\u2581\u2581\u2518\u00FC";
     for (int i = 0; i < 7; ++i) EXPECT_EQ(frame.At(1 + i, 24).ch, glyphs[i]) << i;
     EXPECT_EQ(frame.At(1, 24).fg, kYellow);
     // Column 81 of the main lines (the filler) is never drawn.
@@ -180,9 +182,10 @@ TEST(FrameWriter, SendsOnlyWhatChanged) {
     EXPECT_EQ(writer.Update(frame), "");
 
     frame.At(40, 12).ch = U'X';
+    frame.At(40, 12).bold = true;
     const std::string one = writer.Update(frame);
     EXPECT_NE(one.find("\x1b[12;40H"), std::string::npos);
-    EXPECT_NE(one.find('X'), std::string::npos);
+    EXPECT_NE(one.find("\x1b[1mX"), std::string::npos);  // bold, as the main area is
     EXPECT_LT(one.size(), 60u);
     EXPECT_EQ(one.find("38;2"), std::string::npos);  // the colours did not change
 
