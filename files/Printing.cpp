@@ -10,9 +10,11 @@
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/StatusLine.h"
+#include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/PrinterPort.h"
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -49,31 +51,89 @@ std::string RecordLines(int length) {
     return lines;
 }
 
-// Whether the operator asked to stop: a waiting key is taken, only Esc stops.
-bool PrintingCancelled() {
-    if (!PollKey()) return false;
-    return ReadKey() == kKeyEscape;
+// What a listing came to: 0, an error number or kPrinterNotReady; whether
+// Esc cut it; the number of the last record it read, of how many.
+struct Listing {
+    int error = 0;
+    bool cut = false;
+    int64_t last = 0;
+    int64_t total = 0;
+};
+
+// The last line of a cut listing, and what the screen says about it.
+std::string CutNote(const Listing& listing) {
+    return "Ausdruck abgebrochen nach Satz " + std::to_string(listing.last) + " von " +
+           std::to_string(listing.total);
+}
+
+// The spooler's name for the job, as its queue shows it: the station, the
+// layout when it came from a file, and the working directory, which holds
+// the records. The printing protocol takes at most 255 bytes.
+std::string JobTitle() {
+    constexpr std::size_t kLimit = 255;
+    std::string title = "Kelbrin-Ausdruck";
+    if (!DefinitionFileName.empty()) title += " " + DefinitionFileName;
+    title += " in " + CurrentOemDirectory();
+    std::string utf8 = OemToUtf8(ShownName(title));
+    if (utf8.size() > kLimit) {
+        std::size_t end = kLimit;
+        while (end > 0 && (static_cast<uint8_t>(utf8[end]) & 0xC0) == 0x80) --end;
+        utf8.resize(end);
+    }
+    return utf8;
+}
+
+void ShowPrintingStatus(std::string_view text) {
+    MoveCursor(1, 1);
+    ClearToLineEnd();
+    WriteText(text);
+}
+
+// Looks at the keyboard, which also lets Stop and the window's events through.
+// A waiting key is taken; Esc cuts the listing after the record being sent,
+// and Esc once more, while the printer has still not taken the rest, gives
+// the listing up. False when it is given up.
+bool KeepPrinting(bool& cut) {
+    if (!PollKey() || ReadKey() != kKeyEscape) return true;
+    if (cut) return false;
+    cut = true;
+    ShowPrintingStatus("Ausdruck wird abgebrochen ...");
+    return true;
 }
 
 void ShowNotReady() {
     ShowMessage("Drucker nicht bereit !!!"_oem, true);
 }
 
-// The listing itself: 0, an error number or kPrinterNotReady.
-int PrintRecords(int length) {
-    PrinterPort printer;
-    int error = printer.Open();
-    if (error == 0) error = printer.Write(kHeading);
-    // Whatever stops the heading means the printer is not there.
-    if (error != 0) return kPrinterNotReady;
+// The listing itself.
+Listing PrintRecords(int length, int64_t total) {
+    Listing listing;
+    listing.total = total;
+    PrinterPort printer([&listing] { return KeepPrinting(listing.cut); });
+    // A printer that cannot be opened is not there, whatever the reason.
+    if (printer.Open(JobTitle()) != 0) {
+        listing.error = kPrinterNotReady;
+        return listing;
+    }
+    int error = printer.Write(kHeading);
 
     CheckInOut(RecordFile.Seek(0));
-    while (error == 0 && ReadNextRecord(length)) {
+    while (error == 0 && !listing.cut && ReadNextRecord(length)) {
+        ++listing.last;
         if (!IsEmptyRecord(WorkRecord)) error = printer.Write(RecordLines(length));
-        if (error == 0 && PrintingCancelled()) break;
+        if (error == 0 && !KeepPrinting(listing.cut)) error = kPrinterNotReady;
+    }
+    // Esc after the last record cut nothing off.
+    listing.cut = listing.cut && listing.last < total;
+    // A cut listing says so on the paper, on a line of its own.
+    if (error == 0 && listing.cut) {
+        const std::string gap(length > kLineWidth ? "" : kLineEnd);
+        error = printer.Write(gap + CutNote(listing) + std::string(kLineEnd));
     }
     if (error == 0) error = printer.Write(kFormFeed);
-    return error == 0 ? printer.Finish() : error;  // the port gives up what failed
+    // The port gives up what failed.
+    listing.error = error == 0 ? printer.Finish() : error;
+    return listing;
 }
 
 }  // namespace
@@ -90,14 +150,12 @@ void PrintData() {
     const OperatorRecordGuard guard;
     ShowLegend(LegendFor());
     SetStatusColors();
-    MoveCursor(1, 1);
-    ClearToLineEnd();
-    WriteText("Daten werden gedruckt ...");
+    ShowPrintingStatus("Daten werden gedruckt ...");
     VerifyRecord.fill(0);
 
-    int error = 0;
+    Listing listing;
     try {
-        error = PrintRecords(length);
+        listing = PrintRecords(length, size / length);
     } catch (...) {
         // A read of the record file failed: the operator's record goes back
         // into the buffers before the failure is reported.
@@ -107,8 +165,11 @@ void PrintData() {
         }
         throw;
     }
-    if (error == kPrinterNotReady) ShowNotReady();
+    if (listing.error == kPrinterNotReady)
+        ShowNotReady();
+    else if (listing.error == 0 && listing.cut)
+        ShowMessage(CutNote(listing), true);
     guard.Restore();
     // A file that could not be written is a failure like any other of the disk.
-    CheckInOut(error == kPrinterNotReady ? 0 : error);
+    CheckInOut(listing.error == kPrinterNotReady ? 0 : listing.error);
 }

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev            # the tests
   strace                  # failing system calls on purpose in the terminal tests
   screen                  # a real GNU screen for the terminal tests
+  cups                    # a print server of their own for the printing tests
 )
 
 missing=()
