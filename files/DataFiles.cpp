@@ -6,6 +6,8 @@
 #include <cstring>
 #include <functional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/ConsoleKeyboard.h"
@@ -42,9 +44,8 @@ namespace {
 using CodeTable = std::array<uint8_t, 256>;
 
 // A tab-separated line longer than this is cut: only its first kLineUsed
-// characters count.
-constexpr int32_t kLineRoom = 3682;
-constexpr std::size_t kLineUsed = 3681;
+// characters count (room for 1840 fields of one character and their TABs).
+constexpr int32_t kLineUsed = 3681;
 // Records read and written in one go, and how often a long transfer lets
 // window events through (so that Stop and closing the window still work).
 constexpr std::size_t kBlockRecords = 512;
@@ -167,8 +168,47 @@ std::size_t Variant(int mode) {
     return mode == ConversionEbcdicHash ? 0 : 1;
 }
 
-void Translate(uint8_t* bytes, std::size_t count, const CodeTable& table) {
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = table[bytes[i]];
+// Whether any of the eight bytes of `word` is below `limit` (at most 128).
+constexpr bool HasByteBelow(uint64_t word, uint8_t limit) {
+    return ((word - 0x0101010101010101ULL * limit) & ~word & 0x8080808080808080ULL) != 0;
+}
+
+// Whether any of `bytes` is below `limit` (at most 128), eight at a time.
+bool HasByteBelow(std::span<const uint8_t> bytes, uint8_t limit) {
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if (HasByteBelow(word, limit)) return true;
+    }
+    return std::any_of(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end(),
+                       [limit](uint8_t b) { return b < limit; });
+}
+
+// Translates `count` bytes in place; the result is how many of them the table
+// has no counterpart for (a byte other than 0 that becomes 0). Eight bytes at
+// a time, looked at one by one only when one of them became 0: a test of
+// every byte made the translation three times as slow.
+std::size_t Translate(uint8_t* bytes, std::size_t count, const CodeTable& table) {
+    std::size_t missing = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::array<uint8_t, 8> out{};
+        for (std::size_t k = 0; k < 8; ++k) out[k] = table[bytes[i + k]];
+        uint64_t word = 0;
+        std::memcpy(&word, out.data(), sizeof word);
+        if (HasByteBelow(word, 1)) {
+            for (std::size_t k = 0; k < 8; ++k)
+                missing += static_cast<std::size_t>(out[k] == 0 && bytes[i + k] != 0);
+        }
+        std::memcpy(bytes + i, out.data(), out.size());
+    }
+    for (; i < count; ++i) {
+        const uint8_t from = bytes[i];
+        bytes[i] = table[from];
+        missing += static_cast<std::size_t>(bytes[i] == 0 && from != 0);
+    }
+    return missing;
 }
 
 // Collects output into large writes: one write per record would make a
@@ -199,44 +239,56 @@ void Remember(const std::string& path) {
     DataFileName = path.substr(cut);
 }
 
+// The fields a tab-separated line holds, in order: all but the end marks,
+// which only a fixed-length record carries.
+std::vector<const FieldDef*> LineColumns() {
+    std::vector<const FieldDef*> columns;
+    for (int n = 1; n <= FieldCount; ++n)
+        if (!HasFlag(FieldTable[n].Type, EndMarker)) columns.push_back(&FieldTable[n]);
+    return columns;
+}
+
 // What an export needs to know of the layout, worked out once: looking at
 // every field's type for every record cost more than the copying.
 struct ExportPlan {
     std::vector<const FieldDef*> numbers;     // numeric fields, for their signs
     std::vector<const FieldDef*> endMarkers;  // fields that end a fixed record
-    struct Column {
-        const FieldDef* field;
-        bool tabAfter;  // a TAB follows unless the next field is an end mark or none
-    };
-    std::vector<Column> columns;  // what a tab-separated line holds
-    std::vector<uint8_t> line;    // one tab-separated line
-    ExportPlan() {
+    std::vector<const FieldDef*> columns;     // what a tab-separated line holds
+    std::vector<uint8_t> line;                // one tab-separated line
+    ExportPlan() : columns(LineColumns()) {
         for (int n = 1; n <= FieldCount; ++n) {
             const FieldDef& field = FieldTable[n];
             if (IsNumericType(field.Type)) numbers.push_back(&field);
-            if (HasFlag(field.Type, EndMarker)) {
-                endMarkers.push_back(&field);
-            } else {
-                columns.push_back(
-                    {&field, n < FieldCount && !HasFlag(FieldTable[n + 1].Type, EndMarker)});
-            }
+            if (HasFlag(field.Type, EndMarker)) endMarkers.push_back(&field);
         }
     }
 };
 
 // One tab-separated line: every field but the end marks, trailing blanks
-// dropped, fields apart by TAB, the line ended by CR LF.
-int WriteLine(RecordBuffer& record, ExportPlan& plan, BlockWriter& out) {
+// dropped, a TAB between every two fields (also where an end mark stood
+// between them), the line ended by CR LF. A TAB, CR or LF inside a field
+// would split the value or the line when the file is read: it is written as a
+// blank and counted. The result is 0 or the error number of the write.
+int WriteLine(RecordBuffer& record, ExportPlan& plan, BlockWriter& out, std::size_t& replaced) {
     for (const FieldDef* field : plan.numbers)
         if (NormaliseSign(*field, record)) PlaceMinus(*field, record);
     std::vector<uint8_t>& line = plan.line;
     line.clear();
-    for (const ExportPlan::Column& column : plan.columns) {
-        const std::span<uint8_t> bytes = FieldBytes(*column.field, record);
+    for (std::size_t c = 0; c < plan.columns.size(); ++c) {
+        if (c > 0) line.push_back(kTab);
+        const std::span<uint8_t> bytes = FieldBytes(*plan.columns[c], record);
+        // Fields seldom hold a control character: only then byte by byte.
+        if (HasByteBelow(bytes, kCr + 1)) {
+            for (uint8_t& byte : bytes) {
+                if (byte == kTab || byte == kCr || byte == kLf) {
+                    byte = kBlank;
+                    ++replaced;
+                }
+            }
+        }
         auto end = bytes.end();
         while (end != bytes.begin() && *(end - 1) == kBlank) --end;
         line.insert(line.end(), bytes.begin(), end);
-        if (column.tabAfter) line.push_back(kTab);
     }
     line.push_back(kCr);
     line.push_back(kLf);
@@ -244,9 +296,10 @@ int WriteLine(RecordBuffer& record, ExportPlan& plan, BlockWriter& out) {
 }
 
 // One fixed-length record of `count` bytes (fewer than the record length only
-// at a cut-off tail of the record file).
+// at a cut-off tail of the record file). `missing` counts the characters the
+// EBCDIC form has no code for (written as 0x00).
 int WriteFixed(RecordBuffer& record, std::size_t count, int mode, const ExportPlan& plan,
-               BlockWriter& out) {
+               BlockWriter& out, std::size_t& missing) {
     for (const FieldDef* field : plan.endMarkers) {
         const std::span<uint8_t> bytes = FieldBytes(*field, record);
         if (bytes.size() >= 2) {
@@ -268,21 +321,42 @@ int WriteFixed(RecordBuffer& record, std::size_t count, int mode, const ExportPl
     }
     // Every byte once, also those between fields: translated per field, an
     // overlap would be translated twice and a gap would stay in the wrong code.
-    if (mode != ConversionAscii) Translate(record.data(), count, Tables().save[Variant(mode)]);
+    if (mode != ConversionAscii)
+        missing += Translate(record.data(), count, Tables().save[Variant(mode)]);
     return out.Put(record.data(), count);
 }
 
+// Exports record number `number`; what it could not write faithfully goes
+// into `losses`.
 int ExportRecord(RecordBuffer& record, std::size_t count, int mode, ExportPlan& plan,
-                 BlockWriter& out) {
+                 BlockWriter& out, int64_t number, ExportLosses& losses) {
     if (IsEmptyBytes(record.data(), count)) return 0;
     BlanksForZeros(record.data(), static_cast<std::size_t>(RecordLength()));
-    if (mode == ConversionAsciiTab) return WriteLine(record, plan, out);
-    return WriteFixed(record, count, mode, plan, out);
+    std::size_t lost = 0;
+    const int error = mode == ConversionAsciiTab ? WriteLine(record, plan, out, lost)
+                                                 : WriteFixed(record, count, mode, plan, out, lost);
+    if (lost > 0) {
+        losses.characters += static_cast<int64_t>(lost);
+        losses.records.Add(number);
+    }
+    return error;
 }
 
 }  // namespace
 
-int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool letEventsThrough) {
+void RecordNumbers::Add(int64_t number) {
+    if (count > 0 && last == number) return;
+    last = number;
+    ++count;
+    if (first.size() < kNamed) first.push_back(number);
+}
+
+int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool letEventsThrough,
+                     ExportLosses* losses) {
+    ExportLosses counted;
+    counted.mode = mode;
+    ExportLosses& tally = losses != nullptr ? *losses : counted;
+    tally = counted;
     const auto length = static_cast<std::size_t>(RecordLength());
     if (length == 0) return 0;
     int64_t size = 0;
@@ -293,6 +367,7 @@ int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool let
     BlockWriter writer(out);
     std::vector<uint8_t> block(length * kBlockRecords);
     std::size_t done = 0;
+    int64_t number = 0;  // of the record in the record file
     // One buffer for all records: clearing 1840 bytes for each record of 80
     // cost more than the rest of the export.
     RecordBuffer record{};
@@ -309,7 +384,7 @@ int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool let
             std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(from), count, record.begin());
             std::fill(record.begin() + static_cast<std::ptrdiff_t>(count),
                       record.begin() + static_cast<std::ptrdiff_t>(length), uint8_t{0});
-            const int error = ExportRecord(record, count, mode, plan, writer);
+            const int error = ExportRecord(record, count, mode, plan, writer, ++number, tally);
             if (error != 0) return error;
             if (++done % kRecordsBetweenEvents == 0 && letEventsThrough) PollKey();
         }
@@ -336,62 +411,92 @@ LoadOutcome Replace(const std::function<int(FileReplacement&)>& fill, const bool
     return {LoadFailure::CannotStore, error};
 }
 
-// One tab-separated line into a record: values in field order, each cut to
-// its field, further values ignored, missing fields left 0.
-void LineToRecord(const std::string& line, RecordBuffer& record) {
-    std::fill_n(record.begin(), RecordLength(), uint8_t{0});
-    const std::size_t end = std::min(line.size(), kLineUsed);
-    std::size_t i = 0;
-    for (int n = 1; n <= FieldCount && i < end;) {
-        if (static_cast<uint8_t>(line[i]) == kTab) {
-            ++n;
-            ++i;
-            continue;
-        }
-        const std::span<uint8_t> bytes = FieldBytes(FieldTable[n], record);
-        std::size_t k = 0;
-        for (; i < end && static_cast<uint8_t>(line[i]) != kTab && k < bytes.size(); ++i, ++k)
-            bytes[k] = static_cast<uint8_t>(line[i]);
-        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(k), bytes.end(), uint8_t{0});
-        while (i < end && static_cast<uint8_t>(line[i]) != kTab) ++i;
-    }
+// Whether `bytes` hold anything but blanks and places never keyed: only such
+// bytes are lost when a value is cut or left out.
+bool HoldsText(std::string_view bytes) {
+    return bytes.find_first_not_of(std::string_view(" \0", 2)) != std::string_view::npos;
 }
 
-LoadOutcome LoadLines(const std::string& path) {
+// One tab-separated line (its first bytes, of `length` in all) into a
+// record: the values in the order of the fields, end marks passed over as the
+// export leaves them out; each value cut to its field, further values left
+// out, missing fields left 0, a 0 byte taken as a place never keyed. What was
+// not taken is counted into `losses`; true when there was any.
+bool LineToRecord(std::string_view line, std::size_t length,
+                  const std::vector<const FieldDef*>& columns, RecordBuffer& record,
+                  ImportLosses& losses) {
+    std::fill_n(record.begin(), RecordLength(), uint8_t{0});
+    bool lost = false;
+    if (length > line.size()) {
+        ++losses.longLines;
+        lost = true;
+    }
+    if (line.find('\0') != std::string_view::npos) {
+        losses.zeroBytes += std::count(line.begin(), line.end(), '\0');
+        lost = true;
+    }
+    for (std::size_t column = 0, i = 0;; ++column) {
+        const std::size_t end = std::min(line.find('\t', i), line.size());
+        const std::string_view value = line.substr(i, end - i);
+        if (column < columns.size()) {
+            const std::span<uint8_t> bytes = FieldBytes(*columns[column], record);
+            const std::size_t taken = std::min(value.size(), bytes.size());
+            std::copy_n(value.begin(), taken, bytes.begin());
+            std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(taken), bytes.end(), uint8_t{0});
+            if (HoldsText(value.substr(taken))) {
+                ++losses.cutValues;
+                lost = true;
+            }
+        } else if (HoldsText(value)) {
+            ++losses.extraValues;
+            lost = true;
+        }
+        if (end == line.size()) break;
+        i = end + 1;
+    }
+    return lost;
+}
+
+// Any line end counts, CR alone too (a file from an old Macintosh or a
+// converter): taken for no line end, it would make the whole file one record.
+LoadOutcome LoadLines(const std::string& path, ImportLosses& losses) {
     struct Reader {
         ~Reader() { CloseLines(); }
     };
     if (OpenLines(path) != 0) return {LoadFailure::CannotRead, 0};
     const Reader reader;
     std::string line;
-    bool more = ReadLine(line, kLineRoom);
+    std::size_t length = 0;
+    bool more = ReadTextLine(line, kLineUsed, length);
     if (LastReadError() != 0) return {LoadFailure::CannotRead, LastReadError()};
-    if (!more && line.empty()) return {LoadFailure::NothingInIt, 0};
+    if (!more && length == 0) return {LoadFailure::NothingInIt, 0};
 
     bool inputFailed = false;
-    const auto length = static_cast<std::size_t>(RecordLength());
+    const auto recordLength = static_cast<std::size_t>(RecordLength());
+    const std::vector<const FieldDef*> columns = LineColumns();
     return Replace(
         [&](FileReplacement& out) {
             BlockWriter writer(out);
             RecordBuffer record{};
-            for (std::size_t records = 1;; ++records) {
-                LineToRecord(line, record);
-                if (const int error = writer.Put(record.data(), length)) return error;
+            for (int64_t records = 1;; ++records) {
+                if (LineToRecord(line, length, columns, record, losses))
+                    losses.records.Add(records);
+                if (const int error = writer.Put(record.data(), recordLength)) return error;
                 if (records % kRecordsBetweenEvents == 0) PollKey();
                 if (!more) break;
-                more = ReadLine(line, kLineRoom);
+                more = ReadTextLine(line, kLineUsed, length);
                 if (LastReadError() != 0) {
                     inputFailed = true;
                     return LastReadError();
                 }
-                if (!more && line.empty()) break;
+                if (!more && length == 0) break;
             }
             return writer.Flush();
         },
         inputFailed);
 }
 
-LoadOutcome LoadFixed(const std::string& path, int mode) {
+LoadOutcome LoadFixed(const std::string& path, int mode, ImportLosses& losses) {
     ByteFile input;
     uint8_t probe = 0;
     std::size_t got = 0;
@@ -405,6 +510,7 @@ LoadOutcome LoadFixed(const std::string& path, int mode) {
         [&](FileReplacement& out) {
             BlockWriter writer(out);
             std::vector<uint8_t> block(length * kBlockRecords);
+            int64_t records = 0;  // before this block
             for (;;) {
                 std::size_t count = 0;
                 if (const int error = input.Read(block.data(), block.size(), count)) {
@@ -412,13 +518,26 @@ LoadOutcome LoadFixed(const std::string& path, int mode) {
                     return error;
                 }
                 if (count == 0) break;
-                if (mode != ConversionAscii)
-                    Translate(block.data(), count, Tables().load[Variant(mode)]);
+                if (mode != ConversionAscii) {
+                    for (std::size_t from = 0; from < count; from += length) {
+                        const std::size_t missing =
+                            Translate(block.data() + from, std::min(length, count - from),
+                                      Tables().load[Variant(mode)]);
+                        if (missing == 0) continue;
+                        losses.uncodedBytes += static_cast<int64_t>(missing);
+                        losses.records.Add(records + static_cast<int64_t>(from / length) + 1);
+                    }
+                }
                 // A cut-off last record is kept whole, filled up with 0:
                 // dropped or left short, it could not be seen or reached.
                 const std::size_t whole = (count + length - 1) / length * length;
                 std::fill(block.begin() + static_cast<std::ptrdiff_t>(count),
                           block.begin() + static_cast<std::ptrdiff_t>(whole), uint8_t{0});
+                records += static_cast<int64_t>(whole / length);
+                if (whole > count) {
+                    losses.missingBytes += static_cast<int64_t>(whole - count);
+                    losses.records.Add(records);
+                }
                 if (const int error = writer.Put(block.data(), whole)) return error;
                 PollKey();
             }
@@ -427,17 +546,73 @@ LoadOutcome LoadFixed(const std::string& path, int mode) {
         inputFailed);
 }
 
+// "1 Wert" or "3 Werte".
+std::string Counted(int64_t count, std::string_view one, std::string_view more) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : more);
+}
+
+// "Satz 4" or "Sätze 4, 17, 20, 31, 58 und 3 weitere".
+std::string RecordsNamed(const RecordNumbers& records) {
+    std::string text = records.count == 1 ? "Satz " : "Sätze "_oem;
+    for (std::size_t i = 0; i < records.first.size(); ++i)
+        text += (i == 0 ? "" : ", ") + std::to_string(records.first[i]);
+    const int64_t more = records.count - static_cast<int64_t>(records.first.size());
+    if (more > 0) text += " und " + std::to_string(more) + " weitere";
+    return text;
+}
+
 }  // namespace
+
+std::string DescribeExportLosses(const ExportLosses& losses) {
+    if (losses.characters == 0) return {};
+    std::string what;
+    if (losses.mode == ConversionAsciiTab) {
+        what = " Tabulator- oder Zeilenende-Zeichen in Feldern, als Leerzeichen geschrieben";
+    } else {
+        what = " Zeichen ohne Entsprechung in " +
+               (losses.mode == ConversionEbcdicHash ? "EBCDIC (ÄÖÜß=#@$*)"_oem
+                                                    : "EBCDIC (ÄÖÜäöüß=DIN)"_oem) +
+               ", als 00 geschrieben";
+    }
+    return std::to_string(losses.characters) + what + "; " + RecordsNamed(losses.records);
+}
+
+std::string DescribeImportLosses(const ImportLosses& losses) {
+    if (!losses.Any()) return {};
+    std::vector<std::string> parts;
+    if (losses.longLines > 0)
+        parts.push_back(Counted(losses.longLines, "Zeile", "Zeilen") + " über "_oem +
+                        std::to_string(kLineUsed) + " Zeichen (gekürzt)"_oem);
+    if (losses.cutValues > 0)
+        parts.push_back(Counted(losses.cutValues, "Wert", "Werte") +
+                        " zu lang für das Feld (gekürzt)"_oem);
+    if (losses.extraValues > 0)
+        parts.push_back(Counted(losses.extraValues, "Wert", "Werte") + " ohne Feld (weggelassen)");
+    if (losses.zeroBytes > 0)
+        parts.push_back(Counted(losses.zeroBytes, "Nullbyte", "Nullbytes") + " (leer gelassen)");
+    if (losses.uncodedBytes > 0)
+        parts.push_back(Counted(losses.uncodedBytes, "Byte", "Bytes") +
+                        " ohne Entsprechung (als 00 geladen)");
+    if (losses.missingBytes > 0)
+        parts.push_back("letzter Satz " + std::to_string(losses.missingBytes) +
+                        " Zeichen zu kurz (mit 00 aufgefüllt)"_oem);
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+    return text + "; " + RecordsNamed(losses.records);
+}
 
 void SaveData() {
     if (RecordLength() <= 0) return;
     const std::string path = AskFileName(DataDirectory, DataFileName, false, true);
     if (path.empty()) return;
-    SaveDataTo(path);
+    // Keyed data never goes missing unseen: what the file does not hold as
+    // keyed is said, with the records to look at.
+    const std::string lost = DescribeExportLosses(SaveDataTo(path));
+    if (!lost.empty()) ShowMessage("Gesichert, aber " + lost + " !!!", true);
 }
 
-void SaveDataTo(const std::string& path) {
-    if (RecordLength() <= 0) return;
+ExportLosses SaveDataTo(const std::string& path) {
+    if (RecordLength() <= 0) return {};
     Remember(path);
     VerifyRecord.fill(0);
     // The station's own files are never saved over: a data file in place of
@@ -446,11 +621,12 @@ void SaveDataTo(const std::string& path) {
     const std::string native = NativePath(path);
     if (LeadsToStationFile(native)) {
         ShowMessage("Kann Datei nicht schreiben !!!", true);
-        return;
+        return {};
     }
 
     // The file is replaced whole: a failure part way leaves the old file as it
     // was, and never a part of the records under the chosen name.
+    ExportLosses losses;
     FileReplacement out;
     int error = out.Begin(path);
     if (error == 0) {
@@ -458,7 +634,7 @@ void SaveDataTo(const std::string& path) {
         // operator's record at its own place.
         const OperatorRecordGuard guard;
         try {
-            error = ExportRecordFile(RecordFile, out, ConversionMode, true);
+            error = ExportRecordFile(RecordFile, out, ConversionMode, true, &losses);
         } catch (...) {
             try {
                 guard.Restore();
@@ -471,39 +647,49 @@ void SaveDataTo(const std::string& path) {
     }
     bool replaced = false;
     if (error == 0) error = out.Commit(replaced);
-    if (error != 0) ShowMessage("Kann Datei nicht schreiben !!!", true);
+    if (error != 0) {
+        ShowMessage("Kann Datei nicht schreiben !!!", true);
+        return {};
+    }
+    return losses;
 }
 
 void LoadData() {
     if (RecordLength() <= 0) return;
     const std::string path = AskFileName(DataDirectory, DataFileName, false, false);
     if (path.empty()) return;
-    LoadDataFrom(path);
+    // A load that left something out is never taken for a clean one.
+    const std::string lost = DescribeImportLosses(LoadDataFrom(path));
+    if (!lost.empty())
+        ShowMessage("Geladen, aber nicht alles übernommen: "_oem + lost + " !!!", true);
 }
 
-void LoadDataFrom(const std::string& path) {
-    if (RecordLength() <= 0) return;
+ImportLosses LoadDataFrom(const std::string& path) {
+    if (RecordLength() <= 0) return {};
     Remember(path);
     VerifyRecord.fill(0);
 
-    const LoadOutcome outcome =
-        ConversionMode == ConversionAsciiTab ? LoadLines(path) : LoadFixed(path, ConversionMode);
+    ImportLosses losses;
+    const LoadOutcome outcome = ConversionMode == ConversionAsciiTab
+                                    ? LoadLines(path, losses)
+                                    : LoadFixed(path, ConversionMode, losses);
     switch (outcome.failure) {
         case LoadFailure::None:
             break;
         case LoadFailure::CannotRead:
             ShowMessage("Kann Datei nicht lesen !!!", true);
-            return;
+            return {};
         case LoadFailure::NothingInIt:
             ShowMessage("Kann Datei nicht lesen (Len=0) !!!", true);
-            return;
+            return {};
         case LoadFailure::CannotStore:
             // Before the rename the records are as they were; a failure after
             // it (flushing the directory) leaves the new ones, not known to be
             // safe on the disk. Either way the operator comes back where he was.
             ReportInOutError(outcome.error);
-            return;
+            return {};
     }
     ResumeOffset = 0;
     CheckInOut(RecordFile.Seek(0));
+    return losses;
 }

@@ -16,6 +16,7 @@ struct LineReaderState {
     int32_t position = kBlockSize;  // 1-based index of the last byte taken
     int32_t count = kBlockSize;     // valid bytes in the block
     int lastError = 0;
+    bool afterCr = false;  // the last line ended in CR: a LF next belongs to it
 };
 
 LineReaderState reader;
@@ -26,6 +27,7 @@ int OpenLines(std::string_view oemPath) {
     reader.position = kBlockSize;
     reader.count = kBlockSize;
     reader.lastError = 0;
+    reader.afterCr = false;
     return reader.file.Open(oemPath, ByteFile::Mode::Read);
 }
 
@@ -91,6 +93,50 @@ bool ReadLine(std::string& line, int32_t maxlen) {
         // Of the bytes kept, a last CR belongs to the line end.
         if (!line.empty() && line.back() == '\r') line.pop_back();
         cutAtZero();
+        return true;
+    }
+}
+
+bool ReadTextLine(std::string& line, int32_t maxlen, std::size_t& length) {
+    const std::size_t keep = maxlen < 0 ? 0 : static_cast<std::size_t>(maxlen);
+    line.clear();
+    length = 0;
+    for (;;) {
+        if (reader.position >= reader.count) {
+            std::size_t got = 0;
+            reader.lastError = reader.file.Read(reader.block.data(), kBlockSize, got);
+            reader.count = static_cast<int32_t>(got);
+            if (reader.count == 0) {
+                reader.position = kBlockSize;
+                reader.afterCr = false;
+                return false;
+            }
+            reader.position = 0;
+        }
+        const uint8_t* from = reader.block.data() + reader.position;
+        if (reader.afterCr) {
+            // The LF of a CR LF whose CR ended the line before, also when a
+            // block boundary lies between them.
+            reader.afterCr = false;
+            if (*from == '\n') {
+                ++reader.position;
+                continue;
+            }
+        }
+        const auto available = static_cast<std::size_t>(reader.count - reader.position);
+        const auto* lf = static_cast<const uint8_t*>(std::memchr(from, '\n', available));
+        const std::size_t beforeLf =
+            lf != nullptr ? static_cast<std::size_t>(lf - from) : available;
+        const auto* cr = static_cast<const uint8_t*>(std::memchr(from, '\r', beforeLf));
+        const uint8_t* lineEnd = cr != nullptr ? cr : lf;
+        const std::size_t taken =
+            lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - from) : available;
+        if (line.size() < keep)
+            line.append(reinterpret_cast<const char*>(from), std::min(taken, keep - line.size()));
+        length += taken;
+        reader.position += static_cast<int32_t>(taken + (lineEnd != nullptr ? 1 : 0));
+        if (lineEnd == nullptr) continue;
+        reader.afterCr = lineEnd == cr;
         return true;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/myread3.h"
@@ -121,6 +122,43 @@ TEST(LineReader, StringAndByteReadersAgreeOnRandomFiles) {
         }
         CloseLines();
         ASSERT_EQ(asStrings, byByte) << "round " << round << ", maxlen " << maxlen;
+    }
+}
+
+// Lines of data files from anywhere, on random files against the lines split
+// by hand: LF, CR LF (also across a block boundary) and CR alone each end a
+// line, 0 bytes stay in it, and a cut line tells its whole length.
+TEST(LineReader, TextLinesEndAtAnyLineEndAndTellTheirLength) {
+    using TextLine = std::tuple<std::string, std::size_t, bool>;
+    std::mt19937 random(7031);
+    const char alphabet[] = {'\r', '\n', '\0', 'a'};
+    for (int round = 0; round < 40; ++round) {
+        std::string bytes(random() % 6000, 'x');
+        for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
+        const auto maxlen = static_cast<std::size_t>(random() % 3000);
+        std::vector<TextLine> expected;
+        std::string text;
+        for (std::size_t i = 0; i <= bytes.size(); ++i) {
+            if (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\n') {
+                text += bytes[i];
+                continue;
+            }
+            expected.emplace_back(text.substr(0, maxlen), text.size(), i < bytes.size());
+            text.clear();
+            if (i + 1 < bytes.size() && bytes[i] == '\r' && bytes[i + 1] == '\n') ++i;
+        }
+        TempDir dir;
+        dir.Write("f", bytes);
+        ASSERT_EQ(OpenLines("f"), 0);
+        std::vector<TextLine> lines;
+        for (bool more = true; more;) {
+            std::string line;
+            std::size_t length = 0;
+            more = ReadTextLine(line, static_cast<int32_t>(maxlen), length);
+            lines.emplace_back(line, length, more);
+        }
+        CloseLines();
+        ASSERT_EQ(lines, expected) << "round " << round;
     }
 }
 
