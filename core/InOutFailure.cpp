@@ -4,42 +4,59 @@
 #include <cstdio>
 
 #include "console/ConsoleScreen.h"
+#include "platform/CodePage.h"
+#include "platform/ErrorReason.h"
 #include "platform/WindowSystem.h"
 
 namespace {
 
-// A short reason for the error numbers an operator is likely to meet.
-const char* ReasonOf(int code) {
-    switch (code) {
-        case ENOSPC:
-            return "kein Platz mehr auf dem Datenträger";
-        case EACCES:
-        case EPERM:
-            return "Zugriff verweigert";
-        case EROFS:
-            return "Datenträger ist schreibgeschützt";
-        case ENOENT:
-            return "Datei nicht gefunden";
-        case EIO:
-            return "Lese- oder Schreibfehler des Datenträgers";
-        case EDQUOT:
-            return "Speicherkontingent erschöpft";
-        default:
-            return "Ein-/Ausgabefehler";
+void ShowBox(const std::string& text) {
+    if (WindowSystem* host = BoundWindowSystem()) {
+        host->MessageBox(kWindowCaption, text);
+    } else {
+        std::fprintf(stderr, "%s: %s\n", kWindowCaption, text.c_str());
     }
 }
 
 }  // namespace
 
 std::string InOutErrorText(int code) {
-    return "Ein-/Ausgabefehler " + std::to_string(code) + ": " + ReasonOf(code) + ".";
+    return "Ein-/Ausgabefehler " + std::to_string(code) + ": " + ErrorReason(code) + ".";
+}
+
+std::string InOutErrorText(int code, std::string_view oemName) {
+    const std::string name = OemToUtf8(ShownName(oemName));
+    const std::string number = "Ein-/Ausgabefehler " + std::to_string(code) + ": ";
+    // A directory, a FIFO or a device is refused with EISDIR or EINVAL, whose
+    // reasons alone would not tell the operator what is wrong with the file.
+    if (code == EISDIR || code == EINVAL) {
+        const std::string kind = FileKindText(KindOfFile(NativePath(oemName)));
+        if (!kind.empty()) return number + name + " ist " + kind + ".";
+    }
+    return number + ErrorReason(code) + " (" + name + ").";
+}
+
+std::string FileKindText(FileKind kind) {
+    switch (kind) {
+        case FileKind::Directory:
+            return "ein Verzeichnis";
+        case FileKind::Pipe:
+            return "eine Pipe, keine gewöhnliche Datei";
+        case FileKind::Device:
+            return "ein Gerät, keine gewöhnliche Datei";
+        case FileKind::Other:
+            return "keine gewöhnliche Datei";
+        case FileKind::Missing:
+        case FileKind::Regular:
+            break;
+    }
+    return {};
 }
 
 void ReportInOutError(int code) {
-    const std::string text = InOutErrorText(code);
-    if (WindowSystem* host = BoundWindowSystem()) {
-        host->MessageBox(kWindowCaption, text);
-    } else {
-        std::fprintf(stderr, "%s: %s\n", kWindowCaption, text.c_str());
-    }
+    ShowBox(InOutErrorText(code));
+}
+
+void ReportInOutError(int code, std::string_view oemName) {
+    ShowBox(InOutErrorText(code, oemName));
 }

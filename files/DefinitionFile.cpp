@@ -434,7 +434,13 @@ void WriteDefinitionFile(std::string_view name) {
         ShowMessage("Kann Datei nicht schreiben !!!", true);
         return;
     }
-    const int error = ReplaceFileWhole(path, EncodeDefinition(SaveWithProgramKeys));
+    // A layout file the operator names is only ever a regular file (the
+    // dialog has said why when the name leads elsewhere). The layout journal
+    // is the station's own name: one that was made a pipe or a device is
+    // written through it, without waiting for a reader.
+    const int error = ReplaceFileWhole(
+        path, EncodeDefinition(SaveWithProgramKeys),
+        asked ? FileReplacement::Target::RegularFile : FileReplacement::Target::FileOrDevice);
     if (error == 0) return;
     if (!asked) throw InOutError(error);
     ShowMessage("Kann Datei nicht schreiben !!!", true);

@@ -1,6 +1,7 @@
 #include "files/FileDialog.h"
 
 #include "console/WinCrt.h"
+#include "core/InOutFailure.h"
 #include "core/LineEditor.h"
 #include "core/ProgramKeys.h"
 #include "core/Prompts.h"
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr int kAnswerLength = 50;
+// The longest name a program key holds: a name cut to fit would name another
+// file.
+constexpr std::size_t kKeyNameLength = 255;
 constexpr uint8_t kListedFiles = kAttrArchive;  // normal files only
 
 bool HasWildcard(std::string_view text) {
@@ -73,9 +77,10 @@ std::string SearchPatternFor(std::string_view answer, bool definitionFile) {
 
 // The absolute path of a picked name: the name as it stands, in the searched
 // directory. It names a file that is there, and adding an extension to it
-// (".DEF" to a name picked after "*.*") would name one that is not.
+// (".DEF" to a name picked after "*.*") would name one that is not. Nothing
+// is cut, however deep the directory: a path cut short names another file.
 std::string PickedPath(std::string_view name, std::string_view searchPattern) {
-    return ExpandPath(DirectoryOf(searchPattern) + std::string(name));
+    return AbsoluteOemPath(DirectoryOf(searchPattern) + std::string(name));
 }
 
 // The absolute path of a typed name: the search pattern's directory when it has
@@ -93,7 +98,30 @@ std::string TypedPath(std::string_view name, std::string_view searchPattern, boo
             parts.extension = ".DEF";
         }
     }
-    return ExpandPath(parts.directory + parts.name + parts.extension);
+    return AbsoluteOemPath(parts.directory + parts.name + parts.extension);
+}
+
+// Reads an answer of at most kAnswerLength characters. One more is taken in,
+// so that an answer the operator typed longer is refused as a whole instead
+// of being cut to a name he did not give. False when the operator pressed Esc
+// or the answer was refused (after saying so).
+bool ReadAnswer(std::string& answer, std::string_view tooLong) {
+    if (!LineEditor(answer, kAnswerLength + 1)) return false;
+    if (answer.size() <= static_cast<std::size_t>(kAnswerLength)) return true;
+    ShowMessage(tooLong, true);
+    return false;
+}
+
+// A name to save under must lead to a regular file or to none: a FIFO would
+// hold the station until something reads it, and a device or a directory
+// cannot take a file. Said with what the name leads to.
+bool MayWriteTo(std::string_view path) {
+    const std::string kind = FileKindText(KindOfFile(NativePath(path)));
+    if (kind.empty()) return true;
+    ShowMessage("Kann Datei nicht schreiben !!! " + ShownName(path.substr(NameStart(path))) +
+                    " ist " + Utf8ToOem(kind) + ".",
+                true);
+    return false;
 }
 
 // The directory the operator named is there but cannot be read (a failing
@@ -112,15 +140,29 @@ void BrowserKey(uint8_t scan, const std::string& pattern, const DirEntry& curren
         return;
     }
     if (!definitionFile || Mode != ModeDefinition) return;
-    const auto path = [&] { return PickedPath(current.Name, pattern); };
+    const std::string path = PickedPath(current.Name, pattern);
+    const bool programKey =
+        scan == ScanF10 || (scan >= ScanProgramKey1 && scan <= ScanProgramKey12);
+    // A key holds a name of at most 255 characters: cut, it would load
+    // another file. Only a name the station holds with escapes (see
+    // OemFromNative) is that long. The keys stay as they were; the browser
+    // draws its list again.
+    if (programKey && current.Name.size() > kKeyNameLength) {
+        ShowMessage(
+            "Dateiname länger als 255 Zeichen !!! Die Programmtaste bleibt, wie sie war."_oem,
+            true);
+        Prompt("Verzeichnis [*.DEF]: " + pattern);
+        ShowLegend(LegendFor());
+        return;
+    }
     // A key assigned here is part of the layout at once: the journal gets it
     // now, so that a crash before the next layout change does not lose it.
     if (scan == ScanF10) {
         CurrentProgramKey = (CurrentProgramKey + 1) % kProgramKeys;
-        SetProgramKey(CurrentProgramKey, path());
+        SetProgramKey(CurrentProgramKey, path);
         JournalDefinition();
-    } else if (scan >= ScanProgramKey1 && scan <= ScanProgramKey12) {
-        SetProgramKey(scan - ScanProgramKey1, path());
+    } else if (programKey) {
+        SetProgramKey(scan - ScanProgramKey1, path);
         JournalDefinition();
     } else if (scan == ScanDel) {
         DeleteFileAsk(pattern, current.Name);
@@ -139,7 +181,7 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
 
     Prompt("Verzeichnis [" + std::string(pattern) + "]: ");
     std::string answer;
-    if (!LineEditor(answer, kAnswerLength)) return {};
+    if (!ReadAnswer(answer, "Verzeichnis länger als 50 Zeichen !!!"_oem)) return {};
     if (answer.empty()) answer = pattern;
     const std::string searchPattern = SearchPatternFor(answer, definitionFile);
 
@@ -157,7 +199,7 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
         }
         Prompt(defaultName.empty() ? std::string("Dateiname: ")
                                    : "Dateiname [" + std::string(defaultName) + "]: ");
-        if (!LineEditor(name, kAnswerLength)) return {};
+        if (!ReadAnswer(name, "Dateiname länger als 50 Zeichen !!!"_oem)) return {};
         if (name.empty()) name = defaultName;
         if (name.empty()) {
             ShowMessage("Sie haben keinen Dateinamen eingegeben !!!", true);
@@ -177,6 +219,7 @@ std::string AskFileName(std::string_view pattern, std::string_view defaultName, 
     }
     std::string result =
         saveForm ? TypedPath(name, searchPattern, definitionFile) : PickedPath(name, searchPattern);
+    if (saveForm && !MayWriteTo(result)) return {};
 
     if (!ConversionKeyPressed) {
         Prompt("Bitte wählen Sie den Konvertierungs-Modus (F6/F7/F8/F9): "_oem);

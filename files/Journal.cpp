@@ -172,6 +172,17 @@ void ReleaseJournalLock() {
 
 namespace {
 
+// A journal file that cannot be read or opened ends the start. The box names
+// the file and says why (a directory or a FIFO of that name is said as such,
+// not as a bare error number), then the station ends with exit code 1.
+[[noreturn]] void StartFails(int error, const char* file) {
+    if (WindowSystem* host = BoundWindowSystem()) {
+        ReportInOutError(error, file);
+        host->EndProcess(1);
+    }
+    throw InOutError(error);
+}
+
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) ==
@@ -226,16 +237,17 @@ void OpenJournal() {
     // and the records would be shown in no layout or another one.
     std::string layout;
     const int layoutError = ReadDefinitionBytes(kLayoutJournal, layout);
-    if (layoutError != 0 && layoutError != ENOENT) throw InOutError(layoutError);
+    if (layoutError != 0 && layoutError != ENOENT) StartFails(layoutError, kLayoutJournal);
     const int opened = RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite);
     bool present = opened == 0;
     // Only a record file that is not there is made anew. One that is there but
     // cannot be opened (a failing disk) holds records: the start-up fails and
     // says why, rather than putting an empty file in their place.
     if (opened == ENOENT) {
-        CheckInOut(RecordFile.Open(kRecordJournal, ByteFile::Mode::CreateNew));
-    } else {
-        CheckInOut(opened);
+        if (const int made = RecordFile.Open(kRecordJournal, ByteFile::Mode::CreateNew))
+            StartFails(made, kRecordJournal);
+    } else if (opened != 0) {
+        StartFails(opened, kRecordJournal);
     }
     if (layoutError == 0) {
         // An empty or damaged one is said so and stays until the next layout.

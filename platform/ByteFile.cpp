@@ -60,7 +60,10 @@ int ByteFile::OpenNative(const std::string& nativePath, Mode mode) {
             flags |= O_RDWR | O_CREAT | O_EXCL | O_NOCTTY;
             break;
         case Mode::WriteDevice:
-            flags |= O_WRONLY | O_NOCTTY;
+            // Without waiting: a FIFO nobody reads gives ENXIO at once instead
+            // of holding the station, and a serial line does not wait for its
+            // carrier. Writes wait again once it is open.
+            flags |= O_WRONLY | O_NOCTTY | O_NONBLOCK;
             break;
     }
     if (nativePath.empty()) return ENOENT;
@@ -77,6 +80,16 @@ int ByteFile::OpenNative(const std::string& nativePath, Mode mode) {
         if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
             ::close(fd);
             return EISDIR;
+        }
+        if (mode == Mode::WriteDevice) {
+            // Looked at again: a regular file swapped in under the name would
+            // be written over in place instead of replaced whole.
+            if (S_ISREG(info.st_mode)) {
+                ::close(fd);
+                return EINVAL;
+            }
+            const int status = ::fcntl(fd, F_GETFL);
+            if (status >= 0) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
         }
     }
     fd_ = fd;

@@ -28,7 +28,7 @@ class ByteFile {
         ReadWrite,    // existing file, reading and writing
         Create,       // created or truncated, reading and writing
         CreateNew,    // created, reading and writing; fails when it exists
-        WriteDevice,  // an existing device or pipe, writing only
+        WriteDevice,  // an existing device or pipe, writing only, opened without waiting
     };
 
     ByteFile() = default;

@@ -73,6 +73,11 @@ int CreateTemporary(const std::string& directoryPrefix, const std::string& name,
     return EEXIST;
 }
 
+// What a replacement says of a name that leads to no regular file.
+int NotAFile(const struct stat& info) {
+    return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+}
+
 int FlushDirectory(const std::string& directory) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
@@ -112,25 +117,28 @@ FileReplacement::~FileReplacement() {
     Abandon();
 }
 
-int FileReplacement::Begin(std::string_view oemPath) {
-    return BeginNative(NativePath(oemPath));
+int FileReplacement::Begin(std::string_view oemPath, Target target) {
+    return BeginNative(NativePath(oemPath), target);
 }
 
-int FileReplacement::BeginNative(const std::string& nativePath) {
+int FileReplacement::BeginNative(const std::string& nativePath, Target target) {
     Abandon();
     target_ = nativePath;
     temporary_.clear();
     if (target_.empty()) return ENOENT;
+    // Looked at before anything is opened: opening a FIFO waits for a reader,
+    // and opening a device can act on it.
     struct stat info {};
     const bool exists = ::stat(target_.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode) || target != Target::FileOrDevice) return NotAFile(info);
+        // A device or a FIFO cannot be replaced: it is written directly.
+        const int error = file_.OpenNative(target_, ByteFile::Mode::WriteDevice);
+        active_ = error == 0;
+        return error;
+    }
+    // Through a link, the file it leads to is replaced and the link stays.
     if (exists) {
-        if (S_ISDIR(info.st_mode)) return EISDIR;
-        if (!S_ISREG(info.st_mode)) {
-            const int error = file_.OpenNative(target_, ByteFile::Mode::WriteDevice);
-            active_ = error == 0;
-            return error;
-        }
-        // Through a link, the file it leads to is replaced and the link stays.
         char resolved[PATH_MAX];
         if (::realpath(target_.c_str(), resolved) != nullptr) target_ = resolved;
     }
@@ -171,6 +179,10 @@ int FileReplacement::Commit(bool& replaced, bool keepOpen) {
     // Some file systems report a failed write only when the file is closed:
     // that must be known before the new file takes the old one's place.
     if (error == 0 && !keepOpen) error = file_.Close();
+    // The name may have come to lead elsewhere since Begin looked at it.
+    struct stat info {};
+    if (error == 0 && ::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        error = NotAFile(info);
     if (error == 0 && std::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
     if (error != 0) {
         Abandon();
@@ -190,9 +202,10 @@ void FileReplacement::Abandon() {
     OwnTemporaries().erase(NameOf(temporary_));
 }
 
-int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes) {
+int ReplaceFileWhole(std::string_view oemPath, std::string_view bytes,
+                     FileReplacement::Target target) {
     FileReplacement replacement;
-    int error = replacement.Begin(oemPath);
+    int error = replacement.Begin(oemPath, target);
     if (error == 0) error = replacement.Write(bytes.data(), bytes.size());
     bool replaced = false;
     if (error == 0) error = replacement.Commit(replaced);

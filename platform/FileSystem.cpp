@@ -281,6 +281,16 @@ std::vector<FoundFile> FindFiles(std::string_view oemPattern, uint8_t attributeF
     return found;
 }
 
+FileKind KindOfFile(const std::string& nativePath) {
+    struct stat info {};
+    if (nativePath.empty() || ::stat(nativePath.c_str(), &info) != 0) return FileKind::Missing;
+    if (S_ISREG(info.st_mode)) return FileKind::Regular;
+    if (S_ISDIR(info.st_mode)) return FileKind::Directory;
+    if (S_ISFIFO(info.st_mode)) return FileKind::Pipe;
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return FileKind::Device;
+    return FileKind::Other;
+}
+
 RegularFile::~RegularFile() {
     Close();
 }

@@ -78,6 +78,12 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
+// What a name leads to (links followed), looked at without opening it: a
+// FIFO opened would wait for its other end, and a device opened can act.
+// Missing also stands for a name that cannot be looked at.
+enum class FileKind { Missing, Regular, Directory, Pipe, Device, Other };
+FileKind KindOfFile(const std::string& nativePath);
+
 // A regular file opened for reading. Files from outside are hostile: a name that
 // leads (links followed) to a FIFO, a device, a socket or a directory is refused
 // without opening it or waiting for a writer, and the opened file is checked

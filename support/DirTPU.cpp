@@ -185,24 +185,26 @@ int PreselectedSlot(std::string_view name) {
     return 1;
 }
 
-// After a caller's key handler ran (it may have deleted a file): reads the
-// directory again and, when it changed, redraws with the highlight on the same
-// name, or on the same slot when that name is gone. False when nothing is left
-// or the directory could not be read (`error` then says why).
+// After a caller's key handler ran (it may have deleted a file, or shown a
+// message over the list): reads the directory again and draws the list anew,
+// with the highlight on the same name, or on the same slot when that name is
+// gone. False when nothing is left or the directory could not be read
+// (`error` then says why).
 bool RefreshListing(std::string_view pattern, uint8_t attributeFilter, int& error) {
     std::vector<DirEntry> fresh = ReadListing(pattern, attributeFilter, error);
     if (error != 0) return false;
-    if (fresh == DirectoryList) return true;
-    const std::string highlighted = DirectoryList[Picker.current - 1].Name;
-    DirectoryList = std::move(fresh);
-    if (DirectoryList.empty()) return false;
-    int slot = std::min(Picker.current, Count());
-    for (int each = 1; each <= Count(); ++each) {
-        if (DirectoryList[each - 1].Name == highlighted) slot = each;
+    if (fresh != DirectoryList) {
+        const std::string highlighted = DirectoryList[Picker.current - 1].Name;
+        DirectoryList = std::move(fresh);
+        if (DirectoryList.empty()) return false;
+        int slot = std::min(Picker.current, Count());
+        for (int each = 1; each <= Count(); ++each) {
+            if (DirectoryList[each - 1].Name == highlighted) slot = each;
+        }
+        Picker.current = slot;
+        if (Picker.current - Picker.top > kPageEntries) Picker.top = Picker.current - kPageEntries;
+        if (Picker.current - Picker.top < 1) Picker.top = Picker.current - 1;
     }
-    Picker.current = slot;
-    if (Picker.current - Picker.top > kPageEntries) Picker.top = Picker.current - kPageEntries;
-    if (Picker.current - Picker.top < 1) Picker.top = Picker.current - 1;
     DrawPage(Picker.top);
     DrawEntry(Picker.current, true);
     return true;

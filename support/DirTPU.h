@@ -16,8 +16,9 @@ struct DirEntry {
 };
 
 // Called with the extended keys the browser does not handle itself. The browser
-// reads the directory again afterwards, so a file the handler deleted leaves
-// the list.
+// reads the directory again afterwards and draws its list anew, so a file the
+// handler deleted leaves the list and a message the handler showed over it
+// goes.
 using DirKeyHandler =
     std::function<void(uint8_t scanCode, const std::string& pattern, const DirEntry& current)>;
 

@@ -210,3 +210,37 @@ TEST_F(Dialog, NamesShownWithQuestionMarksOpenAndDeleteTheirOwnFile) {
     console.Type("\r\r");
     EXPECT_EQ(contents(Ask(ModeDefinition, SubReadDefinition, "*.DEF")), "omega");
 }
+
+// A name is never cut. A typed answer longer than the prompt takes is refused
+// whole (cut to 50 characters it loses its extension, say); a path in a deep
+// directory is used whole (cut at 255 characters, it would name the other file
+// here); a program key refuses a name longer than it holds (only one held with
+// escapes is).
+TEST_F(Dialog, NamesAreRefusedRatherThanCut) {
+    console.Type("\r" + std::string(48, 'n') + ".dat\r");
+    console.Add(script::Call(
+        [this] { EXPECT_EQ(console.Text(25, 12, 35), "Dateiname länger als 50 Zeichen !!!"); }));
+    console.Type("x");
+    EXPECT_EQ(Ask(ModeEntry, SubSaveData, "./"), "");
+
+    const std::string deep = std::string(200 - CurrentOemDirectory().size() - 2, 'v');
+    const std::string shorter = deep + "/" + std::string(55, 'K');  // 255 characters, absolute
+    ASSERT_EQ(Absolute(shorter).size(), 255u);
+    dir.Write(shorter, "other");
+    dir.Write(shorter + ".DEF", "layout");
+    console.Type("\r\r");
+    EXPECT_EQ(Ask(ModeDefinition, SubReadDefinition, deep + "/*.DEF"), Absolute(shorter + ".DEF"));
+
+    std::string omegas;
+    for (int i = 0; i < 43; ++i) omegas += "\xCE\xA9";  // each held as "%CE%A9"
+    dir.Write(omegas + ".DEF", "");
+    console.Type("\r");
+    console.Add(script::Alt('1'));
+    console.Add(script::Call(
+        [this] { EXPECT_EQ(console.Text(25, 12, 36), "Dateiname länger als 255 Zeichen !!!"); }));
+    console.Type("x");  // the list is back, and Esc leaves it
+    console.Add(script::Call([this] { EXPECT_EQ(console.Row(2).substr(0, 10), "?????????~"); }));
+    console.Add(script::Key(VkEscape, 0, 27));
+    EXPECT_EQ(Ask(ModeDefinition, SubReadDefinition, "*.DEF"), "");
+    EXPECT_EQ(ProgramKeyTexts[0], "");
+}

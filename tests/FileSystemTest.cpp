@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -172,4 +173,33 @@ TEST(FileSystem, LeftoversOfCutOffReplacementsGoOnceTheirProcessIsGone) {
     expected.erase(std::find(expected.begin(), expected.end(), kept[5]));
     EXPECT_EQ(names(), expected);
     EXPECT_EQ(dir.Read("DATA.TXT"), "new");
+}
+
+// Data files, layouts and exports are written only to regular files: a FIFO
+// or a device is refused before anything is opened, also when a reader would
+// let the opening pass. A printer may be either: written directly, opened
+// without waiting.
+TEST(FileSystem, ReplacementsWriteRegularFilesAndDevicesOnlyWhenAsked) {
+    TempDir dir;
+    const auto device = FileReplacement::Target::FileOrDevice;
+    ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+    ASSERT_EQ(::symlink("/dev/null", "null"), 0);
+    const int reader = ::open("pipe", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_EQ(ReplaceFileWhole("pipe", "data"), EINVAL);
+    EXPECT_EQ(ReplaceFileWhole("pipe", "list", device), 0);
+    char got[8];
+    EXPECT_EQ(::read(reader, got, sizeof got), 4);  // only the listing came through
+    ::close(reader);
+    EXPECT_EQ(ReplaceFileWhole("pipe", "list", device), ENXIO);  // nobody reads now
+    EXPECT_EQ(ReplaceFileWhole("null", "data"), EINVAL);
+    EXPECT_EQ(ReplaceFileWhole("null", "list", device), 0);
+    // A name made a FIFO while the new contents were written: the new file goes.
+    FileReplacement replacement;
+    ASSERT_EQ(replacement.Begin("late"), 0);
+    ASSERT_EQ(::mkfifo("late", 0600), 0);
+    bool replaced = true;
+    EXPECT_EQ(replacement.Commit(replaced), EINVAL);
+    EXPECT_FALSE(replaced);
+    using Listing = std::filesystem::directory_iterator;
+    EXPECT_EQ(std::distance(Listing("."), Listing()), 3);  // pipe, null, late
 }

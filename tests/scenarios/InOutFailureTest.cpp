@@ -4,9 +4,13 @@
 // (tests/kit/FaultInjection) on the layout journal's files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "console/WinCrt.h"
 #include "core/FieldModel.h"
@@ -192,8 +196,63 @@ TEST(InOutFailure, ARecordFileThatCannotBeOpenedIsNeverMadeAnew) {
     ClearFaults();
     EXPECT_EQ(station.host().ExitCode(), 1);
     ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
-    EXPECT_EQ(station.host().MessageBoxes()[0].text.rfind("Ein-/Ausgabefehler 5:", 0), 0u);
+    EXPECT_EQ(station.host().MessageBoxes()[0].text,
+              "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers (KELBRIN4.CR2).");
     EXPECT_EQ(dir.Read("KELBRIN4.CR2"), "abcd");
+}
+
+// A journal file that is a directory, a FIFO or a device ends the start; the
+// box says which file and what it is, not a bare error number.
+TEST(InOutFailure, AJournalFileThatIsNoFileIsNamedWhenTheStartEnds) {
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[] { ::mkdir("KELBRIN4.CR2", 0755); },
+         "Ein-/Ausgabefehler 21: KELBRIN4.CR2 ist ein Verzeichnis."},
+        {[] { ::mkfifo("KELBRIN4.CR2", 0600); },
+         "Ein-/Ausgabefehler 22: KELBRIN4.CR2 ist eine Pipe, keine gewöhnliche Datei."},
+        {[] { ::symlink("/dev/null", "KELBRIN4.CR1"); },
+         "Ein-/Ausgabefehler 22: KELBRIN4.CR1 ist ein Gerät, keine gewöhnliche Datei."},
+    };
+    for (const auto& [make, text] : cases) {
+        TempDir dir;
+        make();
+        StationHarness station;
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ProcessEnded);
+        EXPECT_EQ(station.host().ExitCode(), 1);
+        ASSERT_EQ(station.host().MessageBoxes().size(), 1u);
+        EXPECT_EQ(station.host().MessageBoxes()[0].text, text);
+    }
+}
+
+// F2 to a FIFO is refused with what it is, before anything is opened: first
+// with a reader on it (the data would go into the pipe), then without one
+// (opening it would wait for ever, Ctrl+C and all).
+TEST(InOutFailure, F2RefusesAFifoWithoutWaitingForAReader) {
+    for (const bool read : {true, false}) {
+        TempDir dir;
+        ASSERT_EQ(::mkfifo("PIPE.DAT", 0600), 0);
+        const int reader = read ? ::open("PIPE.DAT", O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        StationHarness station;
+        bool refused = false;
+        station.Type("a4\r");
+        station.Key(VkF9);
+        station.Type("abcd");
+        station.Key(VkF2);
+        station.Type("\rPIPE.DAT\r");
+        station.Add(script::Call([&] {
+            refused = station.Text(25, 12, 54) ==
+                          "Kann Datei nicht schreiben !!! PIPE.DAT ist eine Pipe," &&
+                      station.Text(25, 13, 24) == "keine gewöhnliche Datei.";
+        }));
+        station.Type("x");
+        station.Add(script::Call([] { EXPECT_EQ(SubMode, SubMain); }));
+        EXPECT_EQ(station.Start(), StationHarness::Outcome::ScriptEnded);
+        if (reader >= 0) {
+            char got[8];
+            EXPECT_EQ(::read(reader, got, sizeof got), 0);  // nothing came through
+            ::close(reader);
+        }
+        ASSERT_TRUE(refused) << station.Row(12) << station.Row(13);
+    }
 }
 
 TEST(InOutFailure, ARecordTheDiskRefusesStaysOnTheScreenWhenTheOperatorLeaves) {
