@@ -69,12 +69,14 @@ void WriteEndMarker(const FieldDef& field) {
 }
 
 // The record number, or with a range the start value plus the record number
-// minus one; a value above the maximum, or one that does not fit, fails.
+// minus one; a value above the maximum, or one that does not fit, fails, once
+// also when it does both: one counter, one beep.
 void WriteRecordCounter(const FieldDef& field, const std::function<void(FieldCheck)>& failed) {
     int64_t value = CurrentRecordNumber;
+    bool overMaximum = false;
     if (HasRange(field)) {
         value = static_cast<int64_t>(CurrentRecordNumber) + field.RangeFrom - 1;
-        if (value > field.RangeTo) failed(FieldCheck::RecordCounter);
+        overMaximum = value > field.RangeTo;
     }
     const std::string text = std::to_string(value < 0 ? -value : value);
     const bool fits = text.size() <= static_cast<std::size_t>(ExtentOf(field).length);
@@ -86,7 +88,7 @@ void WriteRecordCounter(const FieldDef& field, const std::function<void(FieldChe
             std::fill(bytes.begin(), bytes.end(), '0');
         }
     }
-    if (!fits) failed(FieldCheck::RecordCounter);
+    if (overMaximum || !fits) failed(FieldCheck::RecordCounter);
 }
 
 bool IsCheckCharacter(uint8_t c) {
@@ -219,7 +221,10 @@ void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(Field
         if ((flags & RightJustify) != 0) JustifyRight(stored, 0);
         if ((flags & CheckDigit) != 0 && !CheckDigitPasses(stored, flags))
             failed(FieldCheck::CheckDigit);
-        if (IsNumericType(field.Type) && HasRange(field) && RangeApplies(n, negative) &&
+        // A record counter's range is its start and maximum, which the counter
+        // itself has checked: a counter beyond them beeps once, not twice.
+        if (IsNumericType(field.Type) && HasRange(field) && (flags & RecordCounter) == 0 &&
+            RangeApplies(n, negative) &&
             !NumberInRange(n, field.RangeFrom, field.RangeTo, negative)) {
             failed(field.RangeTo == DigitSetMarker ? FieldCheck::DigitSet : FieldCheck::Range);
         }

@@ -158,8 +158,8 @@ TEST_F(FieldValidation, RecordCounterWritesTheRecordNumber) {
     CurrentRecordNumber = 2;
     EXPECT_EQ(ExitBeeps(1), 0);
     EXPECT_EQ(Get(WorkRecord, 1), "999");
-    CurrentRecordNumber = 3;  // 1000 does not fit in three places
-    EXPECT_GT(ExitBeeps(1), 0);
+    CurrentRecordNumber = 3;     // 1000: above the maximum, and too long for three places
+    EXPECT_EQ(ExitBeeps(1), 1);  // one counter, one beep
     EXPECT_EQ(Get(WorkRecord, 1) + Get(VerifyRecord, 1), "000000");
 }
 
