@@ -4,6 +4,8 @@
 // and what both do with damaged directories and a station at work.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "platform/CodePage.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/TempDir.h"
@@ -85,15 +88,44 @@ TEST_F(RecordTools, ExportWritesWhatF2WritesInEveryForm) {
     const char* modes[] = {"ascii", "ebcdic", "din", "tab"};
     for (int mode = 0; mode < 4; ++mode) {
         ConversionMode = mode;
-        SaveDataTo("station");
+        const std::string lost = DescribeExportLosses(SaveDataTo("station"));
         const ToolResult result = Export("tool", modes[mode]);
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, "");
+        // What the form could not hold is said as the station says it.
+        EXPECT_EQ(result.err, lost.empty()
+                                  ? ""
+                                  : "kelbrin-export: " + dir.path() + "/tool: geschrieben, aber " +
+                                        OemToUtf8(lost) + " !!!\n")
+            << modes[mode];
         const std::string station = dir.Read("station");
         EXPECT_GT(station.size(), 1000u * 20);
         EXPECT_EQ(dir.Read("tool"), station) << modes[mode];
     }
     EXPECT_EQ(dir.Read(kRecordJournal), records);
+}
+
+// A FIFO or a device as OUTPUT is refused before anything is opened or
+// locked: first with a reader on the FIFO (the records would go into the
+// pipe), then without one (the export would wait for ever, holding the lock).
+TEST_F(RecordTools, ExportWritesOnlyARegularFile) {
+    UseLayout({{'A', 4}});
+    JournalLayout();
+    dir.Write(kRecordJournal, "abcd");
+    ASSERT_EQ(::mkfifo((dir.path() + "/pipe").c_str(), 0600), 0);
+    const int reader = ::open((dir.path() + "/pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ToolResult result = Export("pipe", "ascii");
+    char got[8];
+    EXPECT_EQ(::read(reader, got, sizeof got), 0);
+    ::close(reader);
+    ASSERT_EQ(result.exitCode, 4);
+    EXPECT_EQ(result.err, "kelbrin-export: " + dir.path() +
+                              "/pipe: Kann Datei nicht schreiben !!! Das ist eine Pipe, keine "
+                              "gewöhnliche Datei.\n");
+    EXPECT_EQ(Export("pipe", "ascii").exitCode, 4);
+    std::filesystem::create_symlink("/dev/null", dir.path() + "/device");
+    result = Export("device", "tab");
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.err.find("Das ist ein Gerät, keine gewöhnliche Datei."), std::string::npos);
 }
 
 TEST_F(RecordTools, CheckListsEveryFailedCheck) {

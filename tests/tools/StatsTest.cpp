@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,7 @@ TEST(KelbrinStats, AMissingOrUnreadableFileAndAWrongCallEndWithTwo) {
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err.rfind(IoErrorPrefix("kelbrin-stats", dir.Path("KELBRIN4.STA")), 0), 0u)
         << missing.err;
+    ExpectIoError(missing, "kelbrin-stats", dir.Path("KELBRIN4.STA"), ENOENT);  // in German
 
     // A FIFO is refused at once instead of waiting for a writer.
     ASSERT_EQ(mkfifo(dir.Path("KELBRIN4.STA").c_str(), 0600), 0);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 
 extern char** environ;
@@ -95,9 +96,25 @@ std::string IoErrorPrefix(const std::string& program, const std::string& file) {
     return program + ": Ein-/Ausgabefehler bei " + file + ": ";
 }
 
+namespace {
+
+// The station's words for the failures the tests provoke, spelled out here
+// rather than taken from the station, and never the system's English text.
+const std::map<int, std::string> kGermanReasons = {
+    {ENOENT, "Datei nicht gefunden"},
+    {EISDIR, "ein Verzeichnis, keine Datei"},
+    {EACCES, "Zugriff verweigert"},
+    {EROFS, "Datenträger ist schreibgeschützt"},
+    {ENOSPC, "kein Platz mehr auf dem Datenträger"},
+    {EIO, "Lese- oder Schreibfehler des Datenträgers"}};
+
+}  // namespace
+
 void ExpectIoError(const ToolResult& result, const std::string& program, const std::string& file,
                    int error) {
     EXPECT_EQ(result.exitCode, error);
+    EXPECT_EQ(result.err, IoErrorPrefix(program, file) + kGermanReasons.at(error) + " (Fehler " +
+                              std::to_string(error) + ")\n");
     const std::string prefix = IoErrorPrefix(program, file);
     const std::string suffix = " (Fehler " + std::to_string(error) + ")\n";
     EXPECT_EQ(result.err.substr(0, prefix.size()), prefix) << result.err;

@@ -31,9 +31,11 @@ class Scratch {
 // Runs `program` with `args`; standard input is empty.
 ToolResult RunTool(const std::string& program, const std::vector<std::string>& args);
 
-// The error report all three tools write for a failed open, read or write.
+// The error report recsort, dos2win, win2dos and kelbrin-stats write for a
+// failed open, read or write.
 std::string IoErrorPrefix(const std::string& program, const std::string& file);
-// Checks `result` against that report and the exit code `error`.
+// Checks `result` against that report, with the station's German reason, and
+// the exit code `error`.
 void ExpectIoError(const ToolResult& result, const std::string& program, const std::string& file,
                    int error);
 

@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -114,7 +113,6 @@ int OpenOutput(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_MESSAGES, "");  // the system's reason in the user's language
     if (argc != 3) {
         std::printf("Syntax: %s <input> <output>\n", kProgram);
         return 1;

@@ -1,4 +1,5 @@
-// File helpers shared by recsort, dos2win and win2dos.
+// File helpers shared by the tools that link nothing of the station: recsort,
+// dos2win, win2dos and kelbrin-stats.
 //
 // The tools talk to the system through plain descriptors: they move whole
 // files, so a stream layer would only add copies. Reads and writes here go on
@@ -13,7 +14,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
+#include <string>
+
+#include "platform/ErrorReason.h"
 
 // Reads until `size` bytes are in or the input ends. Returns the count read,
 // or -1 with errno set when the system reports a read error.
@@ -59,15 +62,24 @@ inline int ErrorNumber(int error) {
     return error != 0 ? error : EIO;
 }
 
-// One line on standard error, the same for all three tools:
-//   dos2win: Ein-/Ausgabefehler bei daten.txt: No space left on device (Fehler 28)
+// One line on standard error, the same for all the tools that stand apart,
+// with the reason in the station's words:
+//   dos2win: Ein-/Ausgabefehler bei daten.txt: kein Platz mehr auf dem Datenträger (Fehler 28)
 // Returns the error number, which the tools use as their exit code.
 inline int ReportIoError(const char* program, const char* file, int error) {
     error = ErrorNumber(error);
     std::fflush(stdout);  // progress written so far comes before the report
     std::fprintf(stderr, "%s: Ein-/Ausgabefehler bei %s: %s (Fehler %d)\n", program, file,
-                 std::strerror(error), error);
+                 ErrorReason(error), error);
     return error;
+}
+
+// The station's error text for a message of the tool's own, in brackets as
+// the station's tools give it:
+//   " (Ein-/Ausgabefehler 2: Datei nicht gefunden.)"
+inline std::string Because(int error) {
+    error = ErrorNumber(error);
+    return " (Ein-/Ausgabefehler " + std::to_string(error) + ": " + ErrorReason(error) + ".)";
 }
 
 // True when both descriptors are the same regular file, whatever names,

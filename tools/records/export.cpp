@@ -5,11 +5,13 @@
 //   kelbrin-export DIR OUTPUT --mode ascii|ebcdic|din|tab
 //
 // OUTPUT is replaced whole (written beside it, flushed, renamed over it): a
-// failure leaves the old file as it was. The directory's lock is taken shared
-// while the export runs: it is refused while a station works there, and a
-// station cannot start there until it has ended.
+// failure leaves the old file as it was. Only a regular file (or a new one)
+// is written: a FIFO, a device or a directory is refused. The directory's
+// lock is taken shared while the export runs: it is refused while a station
+// works there, and a station cannot start there until it has ended.
 // Exit codes: 0 written, 1 wrong call, 2 the directory or its files cannot be
-// read, 3 a station works in the directory, 4 OUTPUT cannot be written.
+// read, 3 a station works in the directory, 4 OUTPUT cannot be written (or is
+// no regular file).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@
 #include "files/DataFiles.h"
 #include "files/Journal.h"
 #include "files/Statistics.h"
+#include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "tools/records/WorkingDirectory.h"
@@ -87,11 +90,21 @@ int CannotWrite(const std::string& output, int error) {
     return kNotWritten;
 }
 
+// OUTPUT leads to a FIFO, a device or a directory: the export would wait for a
+// reader while it holds the directory's lock, or could not write a file at
+// all. Refused before anything is opened or locked, with what it is.
+int NotAFile(const std::string& output, const std::string& kind) {
+    Say(kProgram, output + ": Kann Datei nicht schreiben !!! Das ist " + kind + ".");
+    return kNotWritten;
+}
+
 int Export(const std::string& directory, const std::string& output, int mode) {
     // OUTPUT names a file as seen from where the tool was called.
     std::error_code failed;
     const std::string target = std::filesystem::absolute(output, failed).string();
     if (failed) return CannotWrite(output, failed.value());
+    if (const std::string kind = FileKindText(KindOfFile(target)); !kind.empty())
+        return NotAFile(output, kind);
     if (!EnterWorkingDirectory(kProgram, directory)) return kUnreadable;
     int lock = -1;
     if (const int error = LockWorkingDirectory(".", true, lock)) {
@@ -115,10 +128,15 @@ int Export(const std::string& directory, const std::string& output, int mode) {
     if (opened != 0 && opened != ENOENT) return kUnreadable;
 
     FileReplacement out;
-    if (const int error = out.BeginNative(target)) return CannotWrite(output, error);
+    if (const int error = out.BeginNative(target)) {
+        // The name may have been made a FIFO or a device in the meantime.
+        const std::string kind = FileKindText(KindOfFile(target));
+        return kind.empty() ? CannotWrite(output, error) : NotAFile(output, kind);
+    }
+    ExportLosses losses;
     if (opened == 0) {
         try {
-            if (const int error = ExportRecordFile(records, out, mode, false))
+            if (const int error = ExportRecordFile(records, out, mode, false, &losses))
                 return CannotWrite(output, error);
         } catch (const InOutError& error) {
             Say(kProgram,
@@ -133,6 +151,10 @@ int Export(const std::string& directory, const std::string& output, int mode) {
             output + ": geschrieben, aber nicht sicher auf dem Datenträger !!!" + Because(error));
         return kNotWritten;
     }
+    // Written whole and exactly as F2 writes it; what the form could not hold
+    // is said, as F2 says it.
+    if (const std::string lost = DescribeExportLosses(losses); !lost.empty())
+        Say(kProgram, output + ": geschrieben, aber " + OemToUtf8(lost) + " !!!");
     return kWritten;
 }
 

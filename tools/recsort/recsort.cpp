@@ -10,6 +10,10 @@
 // unsigned byte order (a line before every longer line it begins), equal lines
 // in their input order, each ending in LF.
 //
+// Exit codes: 0 after sorting, 1 for a wrong call, otherwise the system's
+// error number of the open, read or write that failed (12 when the input does
+// not fit in the memory). Failures are one German line on standard error.
+//
 // The whole input is read into one buffer and each line is kept as a small
 // entry pointing into it, so the file is held in memory once; the entries are
 // put in order by a stable radix sort, whose cost grows with the bytes that
@@ -20,7 +24,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +36,7 @@
 namespace {
 
 constexpr const char* kProgram = "recsort";
+constexpr int kWrongCall = 1;                // as dos2win, win2dos and kelbrin-export
 constexpr std::size_t kMaxLineLength = 255;  // the length a table entry can have
 
 // The input file, read whole.
@@ -299,16 +303,28 @@ bool WriteLines(int fd, const Text& text, const std::vector<Line>& lines) {
     return WriteAll(fd, buffer.get(), used);
 }
 
-// Sorts `inName` into `outName`. Every path it ends itself returns 0, as the
-// table scripts built around the tool expect; only a read or write failure
-// inside an open file returns the system's error number (see ReportIoError).
+// A table that cannot be opened, said in the station's words with the
+// reason, on standard error after the progress written so far. Returns the
+// error number, the exit code.
+int CannotOpen(const char* name, const char* what, int error) {
+    error = ErrorNumber(error);
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: Kann Tabelle %s nicht %s !!!%s\n", kProgram, name, what,
+                 Because(error).c_str());
+    return error;
+}
+
+// Sorts `inName` into `outName`. 0 after sorting; every failure returns the
+// system's error number, so that a table that was not sorted never passes for
+// one that was.
 int SortFile(const char* inName, const char* outName, bool shorten) {
     const int in = open(inName, O_RDONLY | O_CLOEXEC);
+    if (in < 0) return CannotOpen(inName, "lesen", errno);
     struct stat inInfo {};
-    if (in < 0 || fstat(in, &inInfo) != 0 || S_ISDIR(inInfo.st_mode)) {
-        if (in >= 0) close(in);
-        std::printf("Kann Tabelle %s nicht lesen !!!\n", inName);
-        return 0;
+    if (fstat(in, &inInfo) != 0 || S_ISDIR(inInfo.st_mode)) {
+        const int error = S_ISDIR(inInfo.st_mode) ? EISDIR : errno;
+        close(in);
+        return CannotOpen(inName, "lesen", error);
     }
     Text text;
     if (!ReadAll(in, text)) {
@@ -324,10 +340,7 @@ int SortFile(const char* inName, const char* outName, bool shorten) {
     // The input is already held in memory here, so sorting a file onto itself
     // is safe: truncating the output cannot destroy lines still to be read.
     const int out = open(outName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) {
-        std::printf("Kann Tabelle %s nicht schreiben !!!\n", outName);
-        return 0;
-    }
+    if (out < 0) return CannotOpen(outName, "schreiben", errno);
     if (!WriteLines(out, text, lines)) {
         const int error = errno;
         close(out);
@@ -340,10 +353,9 @@ int SortFile(const char* inName, const char* outName, bool shorten) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_MESSAGES, "");  // the system's reason in the user's language
     if (argc != 3 && argc != 4) {
         std::printf("Syntax: sort <In> <Out> [nichtkuerzen]\n");
-        return 0;
+        return kWrongCall;
     }
     try {
         return SortFile(argv[1], argv[2], argc == 3);
@@ -351,8 +363,8 @@ int main(int argc, char** argv) {
         // The whole file is held in memory; a file too large for it must end
         // with a report and a failure code, not with an abort and a core dump.
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: Zu wenig Speicher fuer %s: %s (Fehler %d)\n", kProgram, argv[1],
-                     std::strerror(ENOMEM), ENOMEM);
+        std::fprintf(stderr, "%s: Zu wenig Speicher für %s (Fehler %d)\n", kProgram, argv[1],
+                     ENOMEM);
         return ENOMEM;
     }
 }
