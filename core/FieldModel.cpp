@@ -257,7 +257,9 @@ void RemoveLastField() {
 
 void ResetFieldTable() {
     for (int n = 1; n <= MaxFields; ++n) {
-        TableAssignments[n].Table.reset();
+        // The names go too: a name is kept for its field even while its table
+        // cannot be read, and must not pass to a field of the next layout.
+        ClearTable(n);
         ResetFieldExtra(n);
     }
 }

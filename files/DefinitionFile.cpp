@@ -80,7 +80,11 @@ std::string EncodeDefinition(bool withKeys) {
         out += slot;
     }
     for (int n = 1; n <= MaxFields; ++n) {
-        if (!HasTable(n)) continue;
+        // A table that could not be read (gone for a moment, a failing disk)
+        // stays named for its field: the next reading of the layout tries it
+        // again, instead of the layout losing it for good.
+        const bool named = n <= FieldCount && !TableAssignments[n].Name.empty();
+        if (!HasTable(n) && !named) continue;
         Put16(out, n);
         std::string name(9, '\0');
         const std::string& text = TableAssignments[n].Name;

@@ -203,6 +203,17 @@ TEST_F(DefinitionFiles, WritingThenReadingReproducesTheLayout) {
     EXPECT_EQ(ProgramKeyTexts[11], "letzte.def");
     EXPECT_EQ(CurrentProgramKey, 0);
     EXPECT_EQ(dir.Read("KELBRIN4.CR1"), saved);  // the journal holds what was read
+
+    // A table that cannot be read for a moment is told, the field goes on
+    // without it, and the layout keeps its name: once the file is back, the
+    // next reading has the table again.
+    std::filesystem::rename(dir.path() + "/Tab/liste", dir.path() + "/Tab/weg");
+    EXPECT_EQ(Trimmed(ReadShowing("kelbrin4.cr1")).substr(0, 30), "Kann Tabelle liste nicht lesen");
+    EXPECT_FALSE(HasTable(2));
+    EXPECT_EQ(dir.Read("KELBRIN4.CR1"), saved);
+    std::filesystem::rename(dir.path() + "/Tab/weg", dir.path() + "/Tab/liste");
+    console.Run([] { ReadDefinitionFile("kelbrin4.cr1"); });
+    EXPECT_TRUE(HasTable(2));
 }
 
 TEST_F(DefinitionFiles, KeysSavedWithoutProgramKeysLeaveTheKeysInMemory) {
