@@ -9,9 +9,9 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
 

@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/FieldModel.h"
 #include "files/LookupTable.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

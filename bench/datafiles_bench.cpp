@@ -12,11 +12,11 @@
 
 #include "bench/QuietWindowSystem.h"
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/RichEdit.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "core/EntryScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/StationHarness.h"
 
 namespace {

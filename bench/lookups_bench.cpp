@@ -20,12 +20,12 @@
 #include "bench/QuietWindowSystem.h"
 #include "console/WinCrt.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Lookups.h"
 #include "core/Session.h"
 #include "files/LookupTable.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 
 namespace {
 

@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 
 namespace {
 

@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/LineEditor.h"
 #include "core/ProgramKeys.h"
 #include "core/Prompts.h"
@@ -15,6 +14,8 @@
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 #include "platform/WindowSystem.h"
 
@@ -308,7 +309,7 @@ void PutFieldAtCursor(uint8_t letter) {
         const int length = AskFieldLength();
         PutField(FieldCount + 1, letter, length);
     } else {
-        SetTypeSplitOrMerge(n, letter);
+        SetTypeSplitOrMerge(n, letter, CursorRecordPos());
     }
     const int under = CursorField();
     if (under <= FieldCount) DrawField(under);
@@ -431,7 +432,7 @@ bool HandleKey(const MappedKey& key) {
         case '-':
         case '.':
             if (CursorField() <= FieldCount) {
-                if (!SetTypeSplitOrMerge(CursorField(), c)) {
+                if (!SetTypeSplitOrMerge(CursorField(), c, CursorRecordPos())) {
                     JournalDefinition();
                     return true;
                 }

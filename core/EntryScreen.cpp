@@ -6,9 +6,8 @@
 
 #include "console/WinCrt.h"
 #include "core/DefinitionScreen.h"
+#include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
 #include "core/Lookups.h"
@@ -21,6 +20,8 @@
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Statistics.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 
 int64_t ResumeOffset = 0;

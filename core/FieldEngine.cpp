@@ -5,14 +5,15 @@
 
 #include "console/WinCrt.h"
 #include "core/EntryScreen.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/FieldValidation.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
 #include "files/Journal.h"
-#include "files/SignOverpunch.h"
 #include "files/Statistics.h"
+#include "model/FieldTypes.h"
+#include "model/SignOverpunch.h"
 #include "platform/WindowSystem.h"
 
 namespace {
@@ -100,7 +101,7 @@ int FieldLast(const FieldDef& field) {
 void ToggleSign(int n) {
     const FieldDef& field = FieldTable[n];
     RecordBuffer& record = KeyedRecord();
-    if (!NormaliseSign(field, record) && PlaceMinus(field, record)) {
+    if (!NormaliseSign(field, record) && PlaceMinus(field, record, CursorRecordPos())) {
         const int p = CursorRecordPos();
         if (p < FieldLast(field)) PlaceCursorAtRecordPos(p + 1);
     }

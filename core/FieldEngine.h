@@ -8,29 +8,7 @@
 #include <functional>
 #include <span>
 
-#include "core/FieldModel.h"
-
-// The record positions of a field that lie inside a record buffer. A damaged
-// field table (a length of 0, a field running past the record's end, a
-// negative position) yields fewer positions, never one outside the buffer.
-struct FieldExtent {
-    int first = 1;   // record position of the field's first byte in the buffer
-    int length = 0;  // 0: nothing of the field lies in the buffer
-};
-// Inline: the checks and the export ask for them for every field of every
-// record.
-inline FieldExtent ExtentOf(const FieldDef& field) {
-    const int first = std::max<int>(field.RecordPos, 1);
-    const int last = std::min<int>(field.RecordPos + field.Length - 1, MaxRecordLength);
-    return FieldExtent{first, std::max(0, last - first + 1)};
-}
-// The bytes of `field` in `record`, as far as they lie inside it.
-inline std::span<uint8_t> FieldBytes(const FieldDef& field, RecordBuffer& record) {
-    const FieldExtent extent = ExtentOf(field);
-    if (extent.length == 0) return {};
-    return std::span<uint8_t>(record).subspan(static_cast<std::size_t>(extent.first - 1),
-                                              static_cast<std::size_t>(extent.length));
-}
+#include "model/FieldModel.h"
 
 // The buffer the operator keys into and the screen shows: the VerifyRecord in
 // verify mode, the WorkRecord otherwise.

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
-#include "core/FieldTypes.h"
 #include "core/Lookups.h"
 #include "core/Session.h"
 #include "core/TextUtils.h"
-#include "files/SignOverpunch.h"
 #include "files/Statistics.h"
+#include "model/FieldTypes.h"
+#include "model/SignOverpunch.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ bool RangeApplies(int n, bool negative) {
     const FieldDef& condition = FieldTable[m];
     const bool conditionNegative = NormaliseSign(condition, WorkRecord);
     const bool inside = NumberInRange(m, extra.ConditionFrom, extra.ConditionTo, conditionNegative);
-    if (conditionNegative) PlaceMinus(condition, WorkRecord);
+    if (conditionNegative) PlaceMinus(condition, WorkRecord, CursorRecordPos());
     return inside;
 }
 
@@ -188,7 +189,7 @@ void FormatVerifyField(int n) {
     const bool negative = NormaliseSign(field, VerifyRecord);
     if (HasFlag(field.Type, RightJustify)) JustifyRight(input, ' ');
     Fill(input, HasFlag(field.Type, ZeroFill));
-    if (negative) PlaceMinus(field, VerifyRecord);
+    if (negative) PlaceMinus(field, VerifyRecord, CursorRecordPos());
 }
 
 void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(FieldCheck)>& failed) {
@@ -229,7 +230,7 @@ void FormatAndCheckField(int n, LookupRun lookup, const std::function<void(Field
             failed(field.RangeTo == DigitSetMarker ? FieldCheck::DigitSet : FieldCheck::Range);
         }
         Fill(stored, (flags & ZeroFill) != 0);
-        if (negative) PlaceMinus(field, WorkRecord);
+        if (negative) PlaceMinus(field, WorkRecord, CursorRecordPos());
     }
 }
 

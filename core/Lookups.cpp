@@ -9,12 +9,13 @@
 
 #include "console/WinCrt.h"
 #include "core/EntryScreen.h"
+#include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
 #include "core/Session.h"
 #include "core/TextUtils.h"
 #include "files/LookupTable.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
 
 namespace {
 

@@ -3,10 +3,11 @@
 #include <string>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
+#include "core/FieldCursor.h"
 #include "core/LineEditor.h"
 #include "core/StatusLine.h"
 #include "core/TextUtils.h"
+#include "model/FieldModel.h"
 #include "platform/CodePage.h"
 
 int RangeKind = NumberRange;

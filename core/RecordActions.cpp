@@ -6,8 +6,8 @@
 #include "console/WinCrt.h"
 #include "core/DefinitionScreen.h"
 #include "core/EntryScreen.h"
+#include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
 #include "core/LineEditor.h"
 #include "core/ProgramKeys.h"
 #include "core/ScreenLayout.h"
@@ -17,6 +17,7 @@
 #include "files/Journal.h"
 #include "files/Statistics.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
 #include "platform/CodePage.h"
 
 bool DupSkipOn = false;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/FieldModel.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
 
 extern bool DupSkipOn;
 extern std::string LastSearchTerm;  // code page 850

@@ -1,6 +1,6 @@
 #include "core/ScreenLayout.h"
 
-#include "core/FieldModel.h"
+#include "model/FieldModel.h"
 
 std::array<uint8_t, 2000> ScreenLayout = [] {
     std::array<uint8_t, 2000> layout{};

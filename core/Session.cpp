@@ -5,8 +5,7 @@
 #include "console/WinCrt.h"
 #include "core/DefinitionScreen.h"
 #include "core/EntryScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
 #include "core/LineEditor.h"
@@ -20,6 +19,8 @@
 #include "files/Printing.h"
 #include "files/Statistics.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/WindowSystem.h"
 
 int32_t Mode = ModeDefinition;
@@ -113,6 +114,7 @@ void SessionInit() {
     FieldHooks.EraseField = EraseField;
     FieldHooks.DrawField = DrawField;
     FieldHooks.JournalDefinition = JournalDefinition;
+    FieldHooks.PlaceCursorAt = PlaceCursorAtRecordPos;
 
     OpenJournal();
 }

@@ -3,14 +3,14 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
 #include "files/DefinitionFile.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 
 namespace {
 

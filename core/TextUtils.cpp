@@ -4,7 +4,8 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
+#include "core/FieldCursor.h"
+#include "model/FieldModel.h"
 
 namespace {
 

@@ -13,16 +13,16 @@
 #include "console/ConsoleKeyboard.h"
 #include "core/EntryScreen.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/InOutFailure.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/TextUtils.h"
 #include "files/FileDialog.h"
 #include "files/Journal.h"
-#include "files/SignOverpunch.h"
 #include "files/Statistics.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "model/SignOverpunch.h"
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
@@ -271,7 +271,7 @@ struct ExportPlan {
 // blank and counted. The result is 0 or the error number of the write.
 int WriteLine(RecordBuffer& record, ExportPlan& plan, BlockWriter& out, std::size_t& replaced) {
     for (const FieldDef* field : plan.numbers)
-        if (NormaliseSign(*field, record)) PlaceMinus(*field, record);
+        if (NormaliseSign(*field, record)) PlaceMinus(*field, record, 0);
     std::vector<uint8_t>& line = plan.line;
     line.clear();
     for (std::size_t c = 0; c < plan.columns.size(); ++c) {
@@ -312,7 +312,7 @@ int WriteFixed(RecordBuffer& record, std::size_t count, int mode, const ExportPl
     for (const FieldDef* field : plan.numbers) {
         if (!NormaliseSign(*field, record)) continue;
         if (mode == ConversionAscii) {
-            PlaceMinus(*field, record);
+            PlaceMinus(*field, record, 0);
         } else if (mode == ConversionEbcdicHash) {
             Overpunch(*field, record, SignVariant::HashAtDollarStar);
         } else {

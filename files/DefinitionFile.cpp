@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/ProgramKeys.h"
 #include "core/Prompts.h"
 #include "core/ScreenLayout.h"
 #include "files/FileDialog.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"

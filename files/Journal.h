@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "core/FieldModel.h"
+#include "model/FieldModel.h"
 #include "platform/ByteFile.h"
 
 inline constexpr const char* kLayoutJournal = "KELBRIN4.CR1";

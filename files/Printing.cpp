@@ -6,13 +6,13 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/StatusLine.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/PrinterPort.h"
+#include "model/FieldModel.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/WinCrt.h"
+#include "core/FieldCursor.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/Session.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/FieldModel.h"
 #include "files/LookupTable.h"
+#include "model/FieldModel.h"
 
 // Loads "Tab/" + name (cut to 8 characters) into slot `slot` (1..1840 a field,
 // 0 the address data), replacing what the slot held. A file that cannot be read

@@ -10,13 +10,13 @@
 #include <filesystem>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/ProgramKeys.h"
 #include "core/ScreenLayout.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/TempDir.h"
 

@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/ScreenLayout.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -118,7 +119,7 @@ TEST_F(FieldModel, SplittingRetypingAndMerging) {
     FieldTable[1].RangeTo = 9;
     FieldExtras[1].AddressColumn = 3;
     CursorAt(4);
-    EXPECT_TRUE(SetTypeSplitOrMerge(1, 'A'));
+    EXPECT_TRUE(SetTypeSplitOrMerge(1, 'A', CursorRecordPos()));
     ASSERT_EQ(FieldCount, 2);
     EXPECT_EQ(FieldTable[1].Length, 3);
     EXPECT_EQ(FieldTable[2].Length, 7);
@@ -129,19 +130,19 @@ TEST_F(FieldModel, SplittingRetypingAndMerging) {
 
     // Retyping on the first character keeps range and extras, even across kinds.
     CursorAt(1);
-    SetTypeSplitOrMerge(1, 'A');
+    SetTypeSplitOrMerge(1, 'A', CursorRecordPos());
     EXPECT_EQ(FieldTable[1].Type, 'A');
     EXPECT_EQ(FieldTable[1].RangeTo, 9);
     EXPECT_EQ(FieldExtras[1].AddressColumn, 3);
 
     // '-' inside a field or on field 1 does nothing; on the start of field 2 it merges.
     CursorAt(5);
-    SetTypeSplitOrMerge(2, '-');
+    SetTypeSplitOrMerge(2, '-', CursorRecordPos());
     CursorAt(1);
-    SetTypeSplitOrMerge(1, '-');
+    SetTypeSplitOrMerge(1, '-', CursorRecordPos());
     EXPECT_EQ(FieldCount, 2);
     CursorAt(4);
-    EXPECT_TRUE(SetTypeSplitOrMerge(2, '.'));
+    EXPECT_TRUE(SetTypeSplitOrMerge(2, '.', CursorRecordPos()));
     EXPECT_EQ(FieldCount, 1);
     EXPECT_EQ(FieldTable[1].Length, 10);
 }
@@ -154,7 +155,7 @@ TEST_F(FieldModel, MergingAcrossAGapAsksForARedraw) {
     FieldTable[2].ScreenPos = 81;
     FieldTable[3].ScreenPos = 161;
     CursorAt(6);
-    EXPECT_FALSE(SetTypeSplitOrMerge(2, ' '));
+    EXPECT_FALSE(SetTypeSplitOrMerge(2, ' ', CursorRecordPos()));
     ASSERT_EQ(FieldCount, 2);
     EXPECT_EQ(FieldTable[1].Length, 10);
     EXPECT_EQ(FieldTable[1].ScreenPos, 1);
@@ -182,7 +183,7 @@ TEST_F(FieldModel, ConditionsFollowTheirFieldAndGoWithIt) {
     FieldExtras[4].ConditionField = 3;
 
     CursorAt(3);  // field 1 splits into 1 and a new 2; fields 2 to 4 become 3 to 5
-    SetTypeSplitOrMerge(1, 'A');
+    SetTypeSplitOrMerge(1, 'A', CursorRecordPos());
     ASSERT_EQ(FieldCount, 5);
     EXPECT_EQ(Condition(1), "3:10");
     EXPECT_EQ(Condition(2), "0:1");
@@ -191,7 +192,7 @@ TEST_F(FieldModel, ConditionsFollowTheirFieldAndGoWithIt) {
     EXPECT_EQ(Condition(5), "4:40");
 
     CursorAt(11);  // the old field 3, now 4, joins the old field 2: its conditions go
-    EXPECT_TRUE(SetTypeSplitOrMerge(4, '-'));
+    EXPECT_TRUE(SetTypeSplitOrMerge(4, '-', CursorRecordPos()));
     ASSERT_EQ(FieldCount, 4);
     EXPECT_EQ(Condition(1), "3:10");
     EXPECT_EQ(Condition(3), "4:20");
@@ -296,7 +297,7 @@ TEST_F(FieldModel, LongRandomEditingKeepsTheInvariants) {
             CursorAt(pick(1, RecordLength()));
             const uint8_t c =
                 pick(0, 1) ? static_cast<uint8_t>('A' + pick(0, 25)) : " -."[pick(0, 2)];
-            SetTypeSplitOrMerge(CursorField(), c);
+            SetTypeSplitOrMerge(CursorField(), c, CursorRecordPos());
         } else if (op <= 8 && FieldCount > 0) {
             RememberLayout();
             ResizeField(pick(1, FieldCount), pick(0, 1) ? 1 : -1);

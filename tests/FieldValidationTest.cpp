@@ -8,11 +8,12 @@
 
 #include "console/WinCrt.h"
 #include "core/EntryScreen.h"
+#include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/FieldValidation.h"
 #include "core/Session.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 
 namespace {

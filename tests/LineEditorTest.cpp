@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
+#include "model/FieldModel.h"
 #include "tests/kit/ConsoleHarness.h"
 
 namespace {

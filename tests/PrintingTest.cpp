@@ -18,13 +18,14 @@
 #include <optional>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "files/Journal.h"
 #include "files/PrinterPort.h"
 #include "files/Printing.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"

@@ -3,13 +3,14 @@
 #include <map>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
 #include "core/TextUtils.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 
 namespace {

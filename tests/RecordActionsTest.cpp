@@ -5,14 +5,15 @@
 #include <cstdio>
 
 #include "console/WinCrt.h"
+#include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/FieldValidation.h"
 #include "core/LineEditor.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/FaultInjection.h"

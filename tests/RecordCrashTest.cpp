@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/TempDir.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"

@@ -3,10 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
-#include "files/SignOverpunch.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "model/SignOverpunch.h"
 
 namespace {
 
@@ -84,8 +83,7 @@ TEST_F(SignOverpunch, PlaceMinusFindsRoomOrOverpunches) {
     };
     for (const Case& c : cases) {
         const FieldDef& field = Field(c.type, c.in);
-        PlaceCursorAtRecordPos(field.RecordPos + c.cursorOffset);
-        EXPECT_EQ(PlaceMinus(field, record), c.inserted) << c.in;
+        EXPECT_EQ(PlaceMinus(field, record, field.RecordPos + c.cursorOffset), c.inserted) << c.in;
         EXPECT_EQ(Content(), c.out) << c.in;
     }
 

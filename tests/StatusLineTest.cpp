@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
@@ -11,6 +9,8 @@
 #include "files/DataFiles.h"
 #include "files/DefinitionFile.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 
 namespace {

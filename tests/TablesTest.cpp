@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
+#include "core/FieldCursor.h"
 #include "core/LineEditor.h"
 #include "core/Session.h"
 #include "files/LookupTable.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/TempDir.h"
 

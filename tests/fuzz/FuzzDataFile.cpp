@@ -8,11 +8,11 @@
 #include <fstream>
 #include <string>
 
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/ByteFile.h"
 #include "platform/WindowSystem.h"
 #include "tests/fuzz/FuzzKit.h"

@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/ProgramKeys.h"
 #include "core/ScreenLayout.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
 #include "tests/fuzz/FuzzKit.h"

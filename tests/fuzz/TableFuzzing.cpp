@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
 #include "files/LookupTable.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/FieldModel.h"
+#include "model/FieldModel.h"
 
 // Fields one behind the other, in the record and on the screen: type letter
 // and length.

@@ -8,7 +8,6 @@
 
 #include "console/WinCrt.h"
 #include "core/DefinitionScreen.h"
-#include "core/FieldModel.h"
 #include "core/ProgramKeys.h"
 #include "core/Prompts.h"
 #include "core/ScreenLayout.h"
@@ -16,6 +15,7 @@
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"

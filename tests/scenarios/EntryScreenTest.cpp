@@ -5,10 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
+#include "core/FieldCursor.h"
 #include "core/ProgramKeys.h"
 #include "core/Session.h"
 #include "files/DefinitionFile.h"
+#include "model/FieldModel.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 

@@ -13,9 +13,9 @@
 #include <functional>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
 #include "core/InOutFailure.h"
 #include "core/Session.h"
+#include "model/FieldModel.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"

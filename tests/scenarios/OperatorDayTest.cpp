@@ -9,8 +9,9 @@
 #include <cstdio>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
+#include "core/FieldCursor.h"
 #include "core/Session.h"
+#include "model/FieldModel.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 

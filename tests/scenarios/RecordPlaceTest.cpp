@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/ProgramKeys.h"
 #include "core/Session.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/StationHarness.h"

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/Layouts.h"

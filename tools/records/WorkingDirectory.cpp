@@ -5,13 +5,13 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/InOutFailure.h"
 #include "core/Session.h"
 #include "files/DefinitionFile.h"
 #include "files/Journal.h"
 #include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 
 void StartToolSession() {

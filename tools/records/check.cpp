@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "core/FieldEngine.h"
-#include "core/FieldModel.h"
-#include "core/FieldTypes.h"
 #include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
 #include "files/Journal.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 #include "tools/records/WorkingDirectory.h"
 

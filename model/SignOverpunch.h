@@ -7,7 +7,7 @@
 // A position is free when it holds a blank or a 0 byte. Only the part of a
 // field that lies inside the buffer is ever read or written.
 #pragma once
-#include "core/FieldModel.h"
+#include "model/FieldModel.h"
 
 // How an overpunched '0' is written: 0x81 ('ü') for the DIN EBCDIC table and
 // the record file, 0xF8 ('°') for the #@$* EBCDIC table. Both are read back.
@@ -26,7 +26,10 @@ bool NormaliseSign(const FieldDef& field, RecordBuffer& record);
 // free position right before the number, or in a leading '0', or by shifting
 // the field one place right; a full field gets the DIN overpunch instead. True
 // when the sign was inserted at the front (the keyed cursor moves with it).
-bool PlaceMinus(const FieldDef& field, RecordBuffer& record);
+// An empty field keeps the minus in its first place without shifting when the
+// keying cursor (`cursorPos`, a record position; 0 when nobody keys) stands
+// behind that place.
+bool PlaceMinus(const FieldDef& field, RecordBuffer& record, int cursorPos);
 
 // Marks the rightmost digit of the field as negative; no digit, no change.
 void Overpunch(const FieldDef& field, RecordBuffer& record, SignVariant variant);

@@ -1,10 +1,9 @@
-#include "files/SignOverpunch.h"
+#include "model/SignOverpunch.h"
 
 #include <algorithm>
 #include <array>
 
-#include "core/FieldEngine.h"
-#include "core/FieldTypes.h"
+#include "model/FieldTypes.h"
 
 namespace {
 
@@ -88,7 +87,7 @@ void Overpunch(const FieldDef& field, RecordBuffer& record, SignVariant variant)
     }
 }
 
-bool PlaceMinus(const FieldDef& field, RecordBuffer& record) {
+bool PlaceMinus(const FieldDef& field, RecordBuffer& record, int cursorPos) {
     const std::span<uint8_t> bytes = FieldBytes(field, record);
     const std::size_t size = bytes.size();
     if (size == 0) return false;
@@ -122,7 +121,7 @@ bool PlaceMinus(const FieldDef& field, RecordBuffer& record) {
         return false;
     }
     const bool allZero = std::all_of(bytes.begin(), bytes.end(), [](uint8_t c) { return c == 0; });
-    if (allZero && CursorRecordPos() > field.RecordPos) {
+    if (allZero && cursorPos > field.RecordPos) {
         bytes[0] = '-';
         return false;
     }

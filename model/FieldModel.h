@@ -3,9 +3,11 @@
 // condition), their lookup tables, and the buffers every keyed record passes
 // through. Positions are 1-based throughout.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -62,6 +64,28 @@ extern RecordBuffer ScratchRecord;  // the unformatted record while the formatte
 extern RecordBuffer BackupRecord;   // the record before a program key switches the layout
 extern int64_t CurrentRecordNumber;
 
+// The record positions of a field that lie inside a record buffer. A damaged
+// field table (a length of 0, a field running past the record's end, a
+// negative position) yields fewer positions, never one outside the buffer.
+struct FieldExtent {
+    int first = 1;   // record position of the field's first byte in the buffer
+    int length = 0;  // 0: nothing of the field lies in the buffer
+};
+// Inline: the checks and the export ask for them for every field of every
+// record.
+inline FieldExtent ExtentOf(const FieldDef& field) {
+    const int first = std::max<int>(field.RecordPos, 1);
+    const int last = std::min<int>(field.RecordPos + field.Length - 1, MaxRecordLength);
+    return FieldExtent{first, std::max(0, last - first + 1)};
+}
+// The bytes of `field` in `record`, as far as they lie inside it.
+inline std::span<uint8_t> FieldBytes(const FieldDef& field, RecordBuffer& record) {
+    const FieldExtent extent = ExtentOf(field);
+    if (extent.length == 0) return {};
+    return std::span<uint8_t>(record).subspan(static_cast<std::size_t>(extent.first - 1),
+                                              static_cast<std::size_t>(extent.length));
+}
+
 // Everything of this model back to an empty layout (session start).
 void ResetFieldModel();
 
@@ -69,9 +93,6 @@ void ResetFieldModel();
 int RecordLength();
 int FieldAtRecordPos(int p);
 int RecordPosOf(int n, int k);
-int CursorRecordPos();
-int CursorField();
-void PlaceCursorAtRecordPos(int p);
 inline bool IsField(int n) {
     return n >= 1 && n <= FieldCount;
 }
@@ -88,7 +109,7 @@ bool RecordsDiffer(const RecordBuffer& a, const RecordBuffer& b);
 // Editing the layout.
 void ResetFieldExtra(int n);
 void PutField(int n, uint8_t letter, int length);
-bool SetTypeSplitOrMerge(int n, uint8_t c);
+bool SetTypeSplitOrMerge(int n, uint8_t c, int cursorPos);
 // Grows or shrinks field n; false when the change did not fit and was undone.
 bool ResizeField(int n, int delta);
 void RemoveLastField();
@@ -100,5 +121,6 @@ struct FieldEditHooks {
     void (*EraseField)(int n) = nullptr;
     void (*DrawField)(int n) = nullptr;
     void (*JournalDefinition)() = nullptr;
+    void (*PlaceCursorAt)(int recordPos) = nullptr;
 };
 extern FieldEditHooks FieldHooks;

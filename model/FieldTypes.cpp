@@ -1,4 +1,4 @@
-#include "core/FieldTypes.h"
+#include "model/FieldTypes.h"
 
 #include "platform/CodePage.h"
 

@@ -1,10 +1,9 @@
-#include "core/FieldModel.h"
+#include "model/FieldModel.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "console/ConsoleScreen.h"
 #include "platform/CodePage.h"
 
 std::array<FieldDef, MaxFields + 1> FieldTable;
@@ -98,31 +97,6 @@ int RecordPosOf(int n, int k) {
     return FieldTable[n].RecordPos + k - 1;
 }
 
-int CursorRecordPos() {
-    const int d = CursorX + (CursorY - 2) * 80;
-    for (int n = 1; n <= FieldCount; ++n) {
-        const FieldDef& f = FieldTable[n];
-        if (f.ScreenPos <= d && d <= f.ScreenPos + f.Length - 1)
-            return f.RecordPos + (d - f.ScreenPos);
-    }
-    return RecordLength() + 1;
-}
-
-int CursorField() {
-    return FieldAtRecordPos(CursorRecordPos());
-}
-
-void PlaceCursorAtRecordPos(int p) {
-    int s = 1;
-    const int n = FieldAtRecordPos(p);
-    if (n <= FieldCount) {
-        s = FieldTable[n].ScreenPos + (p - FieldTable[n].RecordPos);
-    } else if (FieldCount > 0) {
-        s = FieldTable[FieldCount].ScreenPos + FieldTable[FieldCount].Length;
-    }
-    MoveCursor((s - 1) % 80 + 1, (s - 1) / 80 + 2);
-}
-
 bool HasTable(int n) {
     return n >= 0 && n <= MaxFields && TableAssignments[n].Table != nullptr;
 }
@@ -179,9 +153,9 @@ void PutField(int n, uint8_t letter, int length) {
     }
 }
 
-bool SetTypeSplitOrMerge(int n, uint8_t c) {
+bool SetTypeSplitOrMerge(int n, uint8_t c, int cursorPos) {
     if (!IsField(n)) return true;
-    const int p = CursorRecordPos();
+    const int p = cursorPos;
     FieldDef& field = FieldTable[n];
     if (p == field.RecordPos) {
         if (c >= 'A' && c <= 'Z') {
@@ -238,7 +212,7 @@ bool ResizeField(int n, int delta) {
     }
     const FieldDef& last = FieldTable[FieldCount];
     if (RecordLength() <= MaxRecordLength && last.ScreenPos + last.Length - 1 <= MaxRecordLength) {
-        PlaceCursorAtRecordPos(FieldTable[n].RecordPos);
+        if (FieldHooks.PlaceCursorAt) FieldHooks.PlaceCursorAt(FieldTable[n].RecordPos);
         if (FieldHooks.JournalDefinition) FieldHooks.JournalDefinition();
         return true;
     }
