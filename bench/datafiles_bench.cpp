@@ -12,9 +12,10 @@
 
 #include "bench/QuietWindowSystem.h"
 #include "console/WinCrt.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/RichEdit.h"
@@ -50,8 +51,10 @@ int main(int argc, char** argv) {
                       i % 10 == 0 ? 'K' : '3', "Musterstrasse 12, 20095 Hamburg");
         block.append(record, 80);
     }
-    if (RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) != 0) return 1;
-    if (RecordFile.Write(block.data(), block.size()) != 0 || RecordFile.Sync() != 0) return 1;
+    if (StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create) != 0) return 1;
+    if (StoredRecords.File().Write(block.data(), block.size()) != 0 ||
+        StoredRecords.File().Sync() != 0)
+        return 1;
 
     for (int mode = 0; mode < 4; ++mode) {
         ConversionMode = mode;
@@ -63,7 +66,7 @@ int main(int argc, char** argv) {
         LoadDataFrom(name);
         std::printf("import %d %.4f\n", mode, Since(start));
         int64_t size = 0;
-        RecordFile.Size(size);
+        StoredRecords.File().Size(size);
         if (size != static_cast<int64_t>(records) * 80) {
             std::fprintf(stderr, "datafiles_bench: mode %d came back with %lld bytes\n", mode,
                          static_cast<long long>(size));

@@ -12,8 +12,9 @@
 #include <string>
 
 #include "core/EntryScreen.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/StationHarness.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
             const auto position = static_cast<int16_t>((n - 1) * kLength + 1);
             FieldTable[n] = FieldDef{position, position, kLength, 'A', 1, 0};
         }
-        if (RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) != 0) std::exit(1);
+        if (StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create) != 0) std::exit(1);
         Mode = ModeEntry;
         SubMode = SubMain;
         ResetEntryScreen();
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     int64_t size = 0;
-    RecordFile.Size(size);
+    StoredRecords.File().Size(size);
     if (size != static_cast<int64_t>(records) * kFields * kLength) {
         std::fprintf(stderr, "keying_bench: %lld bytes stored, not %d records\n",
                      static_cast<long long>(size), records);

@@ -24,8 +24,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 
@@ -60,12 +61,12 @@ int main(int argc, char** argv) {
     const std::string what = argv[2];
     const int count = std::atoi(argv[3]);
     Layout();
-    if (RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) != 0) return 1;
+    if (StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create) != 0) return 1;
 
     if (what == "commit") {
         auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < count; ++i) {
-            RecordFile.Seek(static_cast<int64_t>(i) * kLength);
+            OpenRecordAt(static_cast<int64_t>(i) * kLength, false);
             Fill(i);
             NoteRecordKeyed();  // as keyed: a new record is stored
             if (!CommitRecord(true)) return 1;
@@ -90,14 +91,14 @@ int main(int argc, char** argv) {
             Fill(i);
             block.append(reinterpret_cast<const char*>(WorkRecord.data()), kLength);
         }
-        if (RecordFile.Write(block.data(), block.size()) != 0 || RecordFile.Sync() != 0) return 1;
-        RecordFile.Seek(0);
-        LoadRecord(false);
+        if (StoredRecords.File().Write(block.data(), block.size()) != 0 ||
+            StoredRecords.File().Sync() != 0)
+            return 1;
+        OpenRecordAt(0, false);
         auto start = std::chrono::steady_clock::now();
         InsertRecord();
         const double insert = Seconds(start);
-        RecordFile.Seek(0);
-        LoadRecord(false);
+        OpenRecordAt(0, false);
         start = std::chrono::steady_clock::now();
         DeleteRecord();
         const double remove = Seconds(start);
@@ -108,29 +109,29 @@ int main(int argc, char** argv) {
         Fill(1);
         const int64_t size = static_cast<int64_t>(count) * kLength;
         std::vector<char> zeros(1 << 20, '\0');
-        if (RecordFile.Write(WorkRecord.data(), kLength) != 0) return 1;
+        if (StoredRecords.File().Write(WorkRecord.data(), kLength) != 0) return 1;
         for (int64_t done = kLength; done < size;) {
             const auto n = static_cast<std::size_t>(
                 std::min<int64_t>(size - done, static_cast<int64_t>(zeros.size())));
-            if (RecordFile.Write(zeros.data(), n) != 0) return 1;
+            if (StoredRecords.File().Write(zeros.data(), n) != 0) return 1;
             done += static_cast<int64_t>(n);
         }
-        if (RecordFile.Sync() != 0) return 1;
+        if (StoredRecords.File().Sync() != 0) return 1;
         const auto timeEnd = [] {
-            RecordFile.Seek(0);
+            StoredRecords.File().Seek(0);
             const auto start = std::chrono::steady_clock::now();
             LastRecord(false);
             const double seconds = Seconds(start);
             return CurrentRecordNumber == 1 ? seconds : -1.0;
         };
         const double written = timeEnd();
-        RecordFile.Close();
+        StoredRecords.File().Close();
         const int fd = ::open("sparse.CR2", O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0 || ::pwrite(fd, WorkRecord.data(), kLength, 0) != kLength ||
             ::ftruncate(fd, size) != 0)
             return 1;
         ::close(fd);
-        if (RecordFile.Open("sparse.CR2", ByteFile::Mode::ReadWrite) != 0) return 1;
+        if (StoredRecords.File().Open("sparse.CR2", ByteFile::Mode::ReadWrite) != 0) return 1;
         ResetRecordStore();
         const double sparse = timeEnd();
         if (written < 0 || sparse < 0) return 1;

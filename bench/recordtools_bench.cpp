@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "bench/QuietWindowSystem.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
+#include "core/Journal.h"
+#include "core/LayoutFiles.h"
+#include "core/OperatorRecord.h"
 #include "files/Tables.h"
 
 namespace {

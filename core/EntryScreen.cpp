@@ -10,18 +10,19 @@
 #include "core/FieldEngine.h"
 #include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
+#include "core/Journal.h"
+#include "core/LayoutFiles.h"
 #include "core/Lookups.h"
-#include "core/ProgramKeys.h"
+#include "core/OperatorRecord.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
-#include "core/ScreenLayout.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
 #include "platform/CodePage.h"
 
 int64_t ResumeOffset = 0;
@@ -101,7 +102,7 @@ void SwitchLayout(int index) {
     const bool unchanged =
         CurrentRecordState().onFile == before.onFile && !before.keyed &&
         std::equal(before.stored.begin(), before.stored.end(), CurrentRecordState().stored.begin());
-    ResumeOffset = RecordFile.Position();
+    ResumeOffset = StoredRecords.Position();
     UseDefinitionBytes(bytes);
     CurrentProgramKey = index;
     if (FieldCount == 0) {
@@ -420,7 +421,7 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
                 settle.previousField = currentField;
                 continue;
             }
-            ResumeOffset = RecordFile.Position();
+            ResumeOffset = StoredRecords.Position();
             return;
         }
         if (oneKey) return;

@@ -8,16 +8,17 @@
 #include "core/EntryScreen.h"
 #include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
+#include "core/Journal.h"
 #include "core/LineEditor.h"
-#include "core/ProgramKeys.h"
-#include "core/ScreenLayout.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
 #include "core/TextUtils.h"
-#include "files/Journal.h"
 #include "files/Statistics.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
 #include "platform/CodePage.h"
 
 bool DupSkipOn = false;
@@ -108,7 +109,7 @@ bool SearchCancelled() {
 // False when the record could not be stored: then nothing was searched.
 bool SearchContent(const std::string& term, int cursorPos, int32_t cursorX, int32_t cursorY) {
     const int length = RecordLength();
-    const int64_t start = RecordFile.Position();
+    const int64_t start = StoredRecords.Position();
     // Leaving the record stores it first; when it cannot be stored, the
     // operator stays on it, with everything keyed still there.
     if (!CommitRecord(true)) return false;
@@ -130,7 +131,7 @@ bool SearchContent(const std::string& term, int cursorPos, int32_t cursorX, int3
                 loaded = FirstRecord(false);
                 if (!loaded) break;
             }
-            const int64_t offset = RecordFile.Position();
+            const int64_t offset = StoredRecords.Position();
             hitPos = LastMatch(WorkRecord, length, folded);
             if (hitPos > 0) {
                 hitOffset = offset;
@@ -165,7 +166,7 @@ bool SearchRecordNumber(const std::string& term, int cursorPos) {
     if (number < 1) return false;
     const int64_t length = RecordLength();
     int64_t size = 0;
-    CheckInOut(RecordFile.Size(size));
+    CheckInOut(StoredRecords.File().Size(size));
     if ((number - 1) > size / length) return false;  // also keeps the product in range
     const int64_t offset = (number - 1) * length;
     if (offset > size) return false;
@@ -342,6 +343,7 @@ ClearAnswer ClearAllPrompt() {
         DrawLayoutRows();
         PlaceCursorAtRecordPos(1);
         ClearProgramKeys();
+        ShowProgramKeyCaptions();
         for (int slot = 0; slot <= MaxFields; ++slot) ReleaseSlot(slot);
     }
     ShowLegend(LegendFor());

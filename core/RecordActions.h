@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "files/Journal.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "model/FieldModel.h"
 
 extern bool DupSkipOn;

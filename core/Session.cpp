@@ -1,4 +1,5 @@
 #include "core/Session.h"
+#include "core/StatusLine.h"
 
 #include <cstdlib>
 
@@ -8,19 +9,20 @@
 #include "core/FieldCursor.h"
 #include "core/FieldValidation.h"
 #include "core/InOutFailure.h"
+#include "core/Journal.h"
+#include "core/LayoutFiles.h"
 #include "core/LineEditor.h"
-#include "core/ProgramKeys.h"
+#include "core/OperatorRecord.h"
+#include "core/Printing.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
-#include "core/ScreenLayout.h"
 #include "files/DataFiles.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
-#include "files/Printing.h"
 #include "files/Statistics.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
 #include "platform/WindowSystem.h"
 
 int32_t Mode = ModeDefinition;
@@ -103,6 +105,7 @@ void SessionInit() {
     ResetRecordActions();
     ResetDefinitionFiles();
     ClearProgramKeys();
+    ShowProgramKeyCaptions();
     CurrentProgramKey = 11;
     ResetPrompts();
     ResetDefinitionScreen();

@@ -3,14 +3,17 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
+#include "core/LayoutFiles.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
-#include "files/DefinitionFile.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "platform/CodePage.h"
+#include "platform/WindowSystem.h"
 
 namespace {
 
@@ -217,4 +220,11 @@ const std::string& LegendFor() {
         default:
             return empty;
     }
+}
+
+void ShowProgramKeyCaptions() {
+    WindowSystem* host = BoundWindowSystem();
+    if (host == nullptr) return;
+    for (int k = 0; k < kProgramKeys; ++k)
+        host->SetProgramKeyCaption(k, OemToUtf8(ProgramKeyCaption(k)));
 }

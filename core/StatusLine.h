@@ -52,3 +52,6 @@ void DrawSearchSwitches();
 void DrawRangeSwitches();
 // Dark grey on silver.
 void SetStatusColors();
+
+// The program-key buttons show the keys as they are now.
+void ShowProgramKeyCaptions();

@@ -13,12 +13,13 @@
 #include "console/ConsoleKeyboard.h"
 #include "core/EntryScreen.h"
 #include "core/FieldEngine.h"
+#include "core/FileDialog.h"
 #include "core/InOutFailure.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/TextUtils.h"
-#include "files/FileDialog.h"
-#include "files/Journal.h"
+#include "files/RecordStore.h"
+#include "files/StationFiles.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
@@ -634,7 +635,7 @@ ExportLosses SaveDataTo(const std::string& path) {
         // operator's record at its own place.
         const OperatorRecordGuard guard;
         try {
-            error = ExportRecordFile(RecordFile, out, ConversionMode, true, &losses);
+            error = ExportRecordFile(StoredRecords.File(), out, ConversionMode, true, &losses);
         } catch (...) {
             try {
                 guard.Restore();
@@ -690,6 +691,5 @@ ImportLosses LoadDataFrom(const std::string& path) {
             return {};
     }
     ResumeOffset = 0;
-    CheckInOut(RecordFile.Seek(0));
     return losses;
 }

@@ -10,27 +10,15 @@
 #include <optional>
 #include <vector>
 
-#include "console/ConsoleScreen.h"
-#include "core/ProgramKeys.h"
-#include "core/Prompts.h"
-#include "core/ScreenLayout.h"
-#include "files/FileDialog.h"
-#include "files/Journal.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
-
-bool SaveWithProgramKeys = false;
-std::string DefinitionFileName;
-
-void ResetDefinitionFiles() {
-    SaveWithProgramKeys = false;
-    DefinitionFileName.clear();
-}
 
 namespace {
 
@@ -48,12 +36,6 @@ void Put16(std::string& out, int value) {
 void Put32(std::string& out, int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
     for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((bits >> shift) & 0xFF);
-}
-
-// The name and extension of a path, without its directory.
-std::string FileNameOf(std::string_view path) {
-    const std::size_t cut = NameStart(path);
-    return std::string(path.substr(cut));
 }
 
 std::string EncodeDefinition(bool withKeys) {
@@ -419,35 +401,8 @@ int ReadWholeFile(ByteFile& file, std::string& bytes) {
 
 }  // namespace
 
-void WriteDefinitionFile(std::string_view name) {
-    SaveWithProgramKeys = true;
-    std::string path(name);
-    // Only a name the operator chose is answered with a message; the layout
-    // journal's own writes report a failure to their caller.
-    const bool asked = path.empty();
-    if (asked) {
-        SaveWithProgramKeys = false;
-        path = AskFileName("*.DEF", DefinitionFileName, true, true);
-        if (path.empty()) return;
-        DefinitionFileName = FileNameOf(path);
-    }
-    // KELBRIN4.CR2 holds the records and KELBRIN4.LEN their length: a layout
-    // saved over either would destroy them. KELBRIN4.CR1 must hold the current
-    // layout, written only by the journal itself.
-    if (LeadsToStationFile(NativePath(path), asked)) {
-        ShowMessage("Kann Datei nicht schreiben !!!", true);
-        return;
-    }
-    // A layout file the operator names is only ever a regular file (the
-    // dialog has said why when the name leads elsewhere). The layout journal
-    // is the station's own name: one that was made a pipe or a device is
-    // written through it, without waiting for a reader.
-    const int error = ReplaceFileWhole(
-        path, EncodeDefinition(SaveWithProgramKeys),
-        asked ? FileReplacement::Target::RegularFile : FileReplacement::Target::FileOrDevice);
-    if (error == 0) return;
-    if (!asked) throw InOutError(error);
-    ShowMessage("Kann Datei nicht schreiben !!!", true);
+std::string EncodeLayout(bool withKeys) {
+    return EncodeDefinition(withKeys);
 }
 
 int ReadDefinitionBytes(std::string_view path, std::string& bytes) {
@@ -498,39 +453,12 @@ LayoutRead PeekDefinitionFile(std::string_view path, std::string& bytes, int& re
     return result;
 }
 
-void ReadDefinitionFile(std::string_view name) {
-    std::string path(name);
-    if (path.empty()) {
-        path = AskFileName("*.DEF", DefinitionFileName, true, false);
-        if (path.empty()) return;
-        DefinitionFileName = FileNameOf(path);
-    }
-    std::string bytes;
-    if (ReadDefinitionBytes(path, bytes) != 0 || bytes.empty()) {
-        ShowMessage("Kann Datei nicht lesen !!!", true);
-        return;
-    }
-    UseDefinitionBytes(bytes);
-}
-
-void UseDefinitionBytes(const std::string& bytes) {
+LayoutRead TakeLayoutBytes(const std::string& bytes,
+                           const std::function<void(std::string_view, int)>& loadTable) {
     Reading reading;
-    switch (InterpretBytes(bytes, reading)) {
-        case LayoutRead::Taken:
-            Apply(reading, [](std::string_view table, int slot) { LoadTable(table, slot); });
-            JournalDefinition();
-            return;
-        case LayoutRead::CannotRead:
-        case LayoutRead::NotADefinition:
-            ShowMessage("Keine FeldDefinitions-Datei !!!", true);
-            return;
-        case LayoutRead::TooManyFields:
-            ShowMessage("Zu viele Felder !!!", true);
-            return;
-        case LayoutRead::RecordTooLong:
-            ShowMessage("Satz zu lang !!!", true);
-            return;
-    }
+    const LayoutRead result = InterpretBytes(bytes, reading);
+    if (result == LayoutRead::Taken) Apply(reading, loadTable);
+    return result;
 }
 
 LayoutRead ReadLayoutQuietly(

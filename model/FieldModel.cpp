@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/FieldTypes.h"
 #include "platform/CodePage.h"
 
 std::array<FieldDef, MaxFields + 1> FieldTable;
@@ -95,6 +96,18 @@ int RecordPosOf(int n, int k) {
     if (n > FieldCount) return RecordLength() + 1;
     if (n <= 0) return 0;
     return FieldTable[n].RecordPos + k - 1;
+}
+
+RecordBuffer EmptyPlaceImage() {
+    RecordBuffer image{};
+    for (int n = 1; n <= FieldCount; ++n) {
+        const FieldDef& field = FieldTable[n];
+        if (!HasFlag(field.Type, EndMarker)) continue;
+        const std::span<uint8_t> bytes = FieldBytes(field, image);
+        if (bytes.size() > 1) bytes[bytes.size() - 2] = 13;
+        if (!bytes.empty()) bytes.back() = 10;
+    }
+    return image;
 }
 
 bool HasTable(int n) {

@@ -101,6 +101,11 @@ inline bool HasRange(const FieldDef& field) {
 }
 bool HasTable(int n);
 
+// A place of the record file that holds no record: nothing but the end
+// markers, which an empty record has as well. No record counter: a counter
+// alone would make a record that nobody keyed.
+RecordBuffer EmptyPlaceImage();
+
 // Record buffers, used by the field editor of entry mode.
 void DeleteCharInField(int p, RecordBuffer& buffer);
 void InsertCharInField(int p, uint8_t c, RecordBuffer& buffer);

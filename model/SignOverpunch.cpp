@@ -129,3 +129,14 @@ bool PlaceMinus(const FieldDef& field, RecordBuffer& record, int cursorPos) {
     bytes[0] = '-';
     return true;
 }
+
+RecordBuffer StoredImage(const RecordBuffer& record) {
+    RecordBuffer image = record;
+    for (int n = 1; n <= FieldCount; ++n) {
+        const FieldDef& field = FieldTable[n];
+        if (IsNumericType(field.Type) && NormaliseSign(field, image)) {
+            Overpunch(field, image, SignVariant::Din);
+        }
+    }
+    return image;
+}

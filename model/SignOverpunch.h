@@ -33,3 +33,7 @@ bool PlaceMinus(const FieldDef& field, RecordBuffer& record, int cursorPos);
 
 // Marks the rightmost digit of the field as negative; no digit, no change.
 void Overpunch(const FieldDef& field, RecordBuffer& record, SignVariant variant);
+
+// The record as the record file holds it: negative numbers carry the DIN
+// overpunch on their last digit instead of a minus sign.
+RecordBuffer StoredImage(const RecordBuffer& record);

@@ -16,11 +16,12 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "core/FieldEngine.h"
+#include "core/Journal.h"
 #include "core/LineEditor.h"
+#include "core/OperatorRecord.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
@@ -78,16 +79,16 @@ class DataFiles : public ::testing::Test {
     DataFiles() { StartSession(); }
     ~DataFiles() override {
         ClearFaults();
-        RecordFile.Close();
+        StoredRecords.File().Close();
         ResetFieldModel();
         ResetDataFiles();
         Mode = ModeDefinition;
     }
 
     void Records(const std::string& bytes) {
-        RecordFile.Close();
+        StoredRecords.File().Close();
         dir.Write(kRecordJournal, bytes);
-        ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
         ResetRecordStore();
     }
     std::string Records() const { return dir.Read(kRecordJournal); }
@@ -150,7 +151,7 @@ TEST_F(DataFiles, EmptyRecordsAreSkippedAndAsciiShowsMinusSigns) {
     // -123 right-justified, an empty record (0, CR, LF only), a full -12345.
     Records("AB\0  12L\0\0"s + "\0\0\0\0\0\0\0\0\r\n"s + "XYZ1234N\0\0"s);
     // The operator stands on the last record: every record goes out all the same.
-    ASSERT_EQ(RecordFile.Seek(20), 0);
+    ASSERT_EQ(StoredRecords.File().Seek(20), 0);
     EXPECT_EQ(Save("a.dat", ConversionAscii), "AB  -123\r\nXYZ1234N\r\n");
     EXPECT_EQ(Save("t.dat", ConversionAsciiTab), "AB\t -123\r\nXYZ\t1234N\r\n");
     for (int mode : {ConversionEbcdicHash, ConversionEbcdicDin})
@@ -276,7 +277,7 @@ TEST_F(DataFiles, TabLinesFillTheFieldsInOrder) {
                   "2\0\0"
                   "3"s +
                   "x\0\0\0\0\0\0\0"s + "longabc\0"s + std::string(8, '\0') + "end\0\0\0\0\0"s);
-    EXPECT_EQ(RecordFile.Position(), 0);
+    EXPECT_EQ(StoredRecords.Position(), 0);
 }
 
 // A line holds a TAB between every two fields, also where an end mark stands
@@ -339,8 +340,7 @@ TEST_F(DataFiles, AShortFixedInputKeepsItsLastRecord) {
          "aufgefüllt); Satz 3 !!!");
     EXPECT_EQ(Records(), "abcdefghijkl\0\0\0"s);
     // Reachable as a record of its own.
-    ASSERT_EQ(RecordFile.Seek(10), 0);
-    EXPECT_TRUE(LoadRecord(false));
+    EXPECT_TRUE(OpenRecordAt(10, false));
 }
 
 TEST_F(DataFiles, AFailedLoadLeavesTheRecordsAsTheyWere) {
@@ -367,8 +367,7 @@ TEST_F(DataFiles, AFailedLoadLeavesTheRecordsAsTheyWere) {
     }
     EXPECT_EQ(console.host().MessageBoxes().size(), 2u);
     // The record file in use is still the old one.
-    ASSERT_EQ(RecordFile.Seek(2), 0);
-    ASSERT_TRUE(LoadRecord(false));
+    ASSERT_TRUE(OpenRecordAt(2, false));
     EXPECT_EQ(std::string(WorkRecord.begin(), WorkRecord.begin() + 2), "r2");
 }
 
@@ -627,10 +626,9 @@ TEST(DataFilesStop, StopWhileSavingStoresOnlyTheOperatorsRecord) {
     StationHarness station([] {
         StartSession();
         UseLayout({{'A', 6}, {'E', 2}});
-        ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
         ResetRecordStore();
-        ASSERT_EQ(RecordFile.Seek(4 * 8), 0);
-        LoadRecord(false);
+        OpenRecordAt(4 * 8, false);
         std::copy_n("OPER  ", 6, WorkRecord.begin());  // keyed into record 5
         SubMode = SubSaveData;
         SaveData();

@@ -12,9 +12,10 @@
 #include "core/EntryScreen.h"
 #include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
@@ -33,11 +34,11 @@ class FieldEngine : public ::testing::Test {
         ResetEntryScreen();
         ResetRecordActions();
         Mode = ModeEntry;
-        EXPECT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create), 0);
+        EXPECT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create), 0);
         ResetRecordStore();
     }
     ~FieldEngine() override {
-        RecordFile.Close();
+        StoredRecords.File().Close();
         ResetFieldModel();
         ResetRecordActions();
         Mode = ModeDefinition;
@@ -235,8 +236,7 @@ TEST_F(FieldEngine, SkippingOffEitherEndOfTheRecordChangesRecords) {
     EXPECT_EQ(CursorRecordPos(), 4);
     EXPECT_EQ(console.Text(1, 2, 5), ".cd 2");
     EXPECT_EQ(dir.Read(kRecordJournal), "\0ab 1\0cd 2"s) << "untouched, record 3 is no record";
-    RecordFile.Seek(0);
-    LoadRecord(false);
+    OpenRecordAt(0, false);
     PlaceCursorAtRecordPos(1);
     FieldEnter(1, false);  // no record before the first: passed forwards
     EXPECT_EQ(CurrentRecordNumber, 1);

@@ -5,9 +5,9 @@
 
 #include "console/ConsoleScreen.h"
 #include "core/FieldCursor.h"
-#include "core/ScreenLayout.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ScreenLayout.h"
 #include "platform/CodePage.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "core/FileDialog.h"
+#include "core/LayoutFiles.h"
 #include "core/LineEditor.h"
-#include "core/ProgramKeys.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
-#include "files/DefinitionFile.h"
-#include "files/FileDialog.h"
+#include "model/ProgramKeys.h"
 #include "platform/ByteFile.h"
 #include "platform/FileSystem.h"
 #include "tests/kit/ConsoleHarness.h"

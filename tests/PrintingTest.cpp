@@ -19,11 +19,12 @@
 
 #include "console/WinCrt.h"
 #include "core/FieldCursor.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
+#include "core/Printing.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "files/PrinterPort.h"
-#include "files/Printing.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
@@ -70,15 +71,15 @@ void StartSession() {
 class Printing : public ::testing::Test {
   protected:
     void Open(const std::vector<std::pair<char, int>>& layout, const std::string& records) {
-        RecordFile.Close();
+        StoredRecords.File().Close();
         StartSession();
         UseLayout(layout);
         dir.Write(kRecordJournal, records);
-        ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
         ResetRecordStore();
     }
     ~Printing() override {
-        RecordFile.Close();
+        StoredRecords.File().Close();
         ResetFieldModel();
         Mode = ModeDefinition;
     }
@@ -369,10 +370,9 @@ namespace {
 void PrintWhileKeyingRecord5() {
     StartSession();
     UseLayout({{'A', 6}, {'E', 2}});
-    ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+    ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
     ResetRecordStore();
-    ASSERT_EQ(RecordFile.Seek(4 * 8), 0);
-    LoadRecord(false);
+    OpenRecordAt(4 * 8, false);
     std::copy_n("OPER\0\0", 6, WorkRecord.begin());
     PlaceCursorAtRecordPos(3);
     PrintData();

@@ -8,10 +8,11 @@
 #include "core/FieldCursor.h"
 #include "core/FieldEngine.h"
 #include "core/FieldValidation.h"
+#include "core/Journal.h"
 #include "core/LineEditor.h"
+#include "core/OperatorRecord.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/CodePage.h"
@@ -44,8 +45,7 @@ std::string Bytes(const RecordBuffer& record) {
 }
 
 void GoTo(int number) {
-    ASSERT_EQ(RecordFile.Seek(static_cast<int64_t>(number - 1) * RecordLength()), 0);
-    LoadRecord(false);
+    OpenRecordAt(static_cast<int64_t>(number - 1) * RecordLength(), false);
 }
 
 class RecordActions : public ::testing::Test {
@@ -55,11 +55,11 @@ class RecordActions : public ::testing::Test {
         StartSession(mode);
         UseLayout({{'A', 4}, {'A', 2}});
         dir.Write(kRecordJournal, records);
-        ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
         ResetRecordStore();
     }
     ~RecordActions() override {
-        RecordFile.Close();
+        StoredRecords.File().Close();
         ResetFieldModel();
         Mode = ModeDefinition;
     }
@@ -120,12 +120,12 @@ TEST_F(RecordActions, SearchPromptAndRecordNumbers) {
     RunSearch(script::Type("4\r"));
     EXPECT_EQ(dir.Read(kRecordJournal), "Aaaa11bbbb22cccc33");
     EXPECT_EQ(CurrentRecordNumber, 4);
-    EXPECT_EQ(RecordFile.Position(), 18);
+    EXPECT_EQ(StoredRecords.Position(), 18);
     EXPECT_EQ(Bytes(WorkRecord), std::string(6, '\0'));
     EXPECT_EQ(CursorPos(), 2);
     RunSearch(script::Type("2\r"));
     EXPECT_EQ(Bytes(WorkRecord), "bbbb22");
-    EXPECT_EQ(RecordFile.Position(), 6);
+    EXPECT_EQ(StoredRecords.Position(), 6);
 }
 
 TEST_F(RecordActions, ContentSearchOrderCaseAndUmlauts) {
@@ -194,13 +194,13 @@ TEST_F(RecordActions, DupFromThePreviousRecordInEntryAndVerifyMode) {
     DupField(2);
     EXPECT_EQ(dir.Read(kRecordJournal), std::string("aaaa11bb  \0\0", 12));
     EXPECT_EQ(Bytes(WorkRecord), "bb  11");
-    EXPECT_EQ(RecordFile.Position(), 6);
+    EXPECT_EQ(StoredRecords.Position(), 6);
     EXPECT_EQ(CurrentRecordNumber, 2);
     EXPECT_TRUE(VerifyAgainstPrevious(2));
     EXPECT_FALSE(VerifyAgainstPrevious(1));
     EXPECT_TRUE(VerifyAgainstPrevious(3));  // no such field
     EXPECT_EQ(Bytes(WorkRecord), "bb  11");
-    EXPECT_EQ(RecordFile.Position(), 6);
+    EXPECT_EQ(StoredRecords.Position(), 6);
     DupField(0);
     DupField(3);
     EXPECT_EQ(Bytes(WorkRecord), "bb  11");
@@ -298,7 +298,7 @@ TEST(RecordActionsStop, StopWhileSearchingStoresOnlyTheOperatorsRecord) {
     StationHarness station([] {
         StartSession(ModeEntry);
         UseLayout({{'A', 6}, {'E', 2}});
-        ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+        ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
         ResetRecordStore();
         GoTo(5);
         Put(WorkRecord, "OPER");  // keyed into record 5

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/TempDir.h"
@@ -81,16 +82,16 @@ void Send(int fd, char phase, char op, int slot, const std::string& text) {
 
 // The child: record work at random until it is killed.
 [[noreturn]] void Work(int fd, unsigned seed, int serial) {
-    RecordFile.Close();
-    if (RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite) != 0 &&
-        RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) != 0) {
+    StoredRecords.File().Close();
+    if (StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite) != 0 &&
+        StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create) != 0) {
         ::_exit(2);
     }
     ResetRecordStore();
     std::mt19937 random(seed);
     for (;;) {
         int64_t size = 0;
-        RecordFile.Size(size);
+        StoredRecords.File().Size(size);
         const int slots = static_cast<int>(size / kLength);
         const int choice = static_cast<int>(random() % 10);
         char text[16];
@@ -98,14 +99,13 @@ void Send(int fd, char phase, char op, int slot, const std::string& text) {
         if (choice < 4 || slots == 0) {
             LastRecord(false);
             if (!IsEmptyRecord(WorkRecord)) NextRecord(false);
-            Send(fd, 'B', 'a', static_cast<int>(RecordFile.Position() / kLength), text);
+            Send(fd, 'B', 'a', static_cast<int>(StoredRecords.Position() / kLength), text);
             std::memcpy(WorkRecord.data(), text, kLength);
             NoteRecordKeyed();
             if (!CommitRecord(true)) ::_exit(4);
         } else {
             const int slot = static_cast<int>(random() % static_cast<unsigned>(slots));
-            RecordFile.Seek(static_cast<int64_t>(slot) * kLength);
-            LoadRecord(false);
+            OpenRecordAt(static_cast<int64_t>(slot) * kLength, false);
             const char op = choice < 6 ? 'e' : choice < 8 ? 'i' : 'd';
             Send(fd, 'B', op, slot, text);
             if (op == 'e') {
@@ -181,7 +181,7 @@ TEST(RecordCrash, EveryReturnedRecordSurvivesAKillExactlyOnce) {
         ++inFlight;
     }
     EXPECT_GE(kills, 200);
-    RecordFile.Close();
+    StoredRecords.File().Close();
     ResetFieldModel();
     Mode = ModeDefinition;
     std::printf("%d kills, %d caught in the middle of an operation, %zu records at the end\n",

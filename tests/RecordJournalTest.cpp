@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
@@ -23,12 +24,12 @@ class RecordJournal : public ::testing::Test {
         FillFieldTypeTable();
         Mode = ModeEntry;
         UseLayout({{'A', 4}, {'A', 2}});
-        EXPECT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create), 0);
+        EXPECT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create), 0);
         ResetRecordStore();
     }
     ~RecordJournal() override {
         ClearFaults();
-        RecordFile.Close();
+        StoredRecords.File().Close();
         ResetFieldModel();
         Mode = ModeDefinition;
     }
@@ -51,8 +52,7 @@ class RecordJournal : public ::testing::Test {
         }
     }
     static void GoTo(int number) {
-        ASSERT_EQ(RecordFile.Seek(static_cast<int64_t>(number - 1) * RecordLength()), 0);
-        LoadRecord(false);
+        OpenRecordAt(static_cast<int64_t>(number - 1) * RecordLength(), false);
     }
     // The record file's slots as text, an empty record as "-".
     std::string Slots() const {
@@ -84,7 +84,7 @@ TEST_F(RecordJournal, StoringAndWalkingThroughTheRecords) {
     // An empty file has no last record: the first place, cleared.
     Key("zzzzzz");
     EXPECT_FALSE(LastRecord(false));
-    EXPECT_EQ(RecordFile.Position(), 0);
+    EXPECT_EQ(StoredRecords.Position(), 0);
     EXPECT_EQ(CurrentRecordNumber, 1);
     EXPECT_EQ(Work(), std::string(6, '\0'));
 
@@ -97,7 +97,7 @@ TEST_F(RecordJournal, StoringAndWalkingThroughTheRecords) {
     EXPECT_TRUE(PreviousRecord(false));
     EXPECT_EQ(Work(), "aaaa11");
     EXPECT_FALSE(PreviousRecord(false));  // nothing before the first: nothing moves
-    EXPECT_EQ(RecordFile.Position(), 0);
+    EXPECT_EQ(StoredRecords.Position(), 0);
 
     // A cut-off tail is never read as a record; stepping past the last record
     // gives the append position, and a commit there overwrites the tail.
@@ -142,7 +142,7 @@ TEST_F(RecordJournal, InsertingAndDeletingMoveTheLaterRecords) {
     Key("BBBB22");  // keyed but not yet committed: the insert keeps it
     InsertRecord();
     EXPECT_EQ(Slots(), "aaaa11|-|BBBB22|cccc33|");
-    EXPECT_EQ(RecordFile.Position(), 6);
+    EXPECT_EQ(StoredRecords.Position(), 6);
     EXPECT_EQ(CurrentRecordNumber, 2);
     EXPECT_EQ(Work(), std::string(6, '\0'));
 
@@ -200,8 +200,7 @@ TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
 
     // Verify mode formats what it loads: the stored sign comes back as a minus.
     Mode = ModeVerify;
-    ASSERT_EQ(RecordFile.Seek(0), 0);
-    ASSERT_TRUE(LoadRecord(true));
+    ASSERT_TRUE(OpenRecordAt(0, true));
     EXPECT_EQ(Work(), "abcd  1 -12\r\n");
 
     // Stop in verify mode stores the record on the screen, in entry mode.
@@ -233,7 +232,7 @@ TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {
         EXPECT_EQ(console.host().MessageBoxes().back().text,
                   "Ein-/Ausgabefehler 5: Lese- oder Schreibfehler des Datenträgers.");
         EXPECT_EQ(Work().substr(0, 4), "BBBB");  // still on the screen
-        EXPECT_EQ(RecordFile.Position(), 6);
+        EXPECT_EQ(StoredRecords.Position(), 6);
         ClearFaults();
         EXPECT_TRUE(CommitRecord(true));
         EXPECT_EQ(Slots(), "aaaa11|" + Work() + "|");

@@ -8,9 +8,10 @@
 #include <fstream>
 #include <string>
 
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/ByteFile.h"
@@ -50,14 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                             size - 2 - static_cast<std::size_t>(fields));
     std::ofstream("in.dat", std::ios::binary) << input;
     Mode = ModeEntry;
-    FUZZ_CHECK(RecordFile.Open(kRecordJournal, ByteFile::Mode::Create) == 0);
+    FUZZ_CHECK(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::Create) == 0);
     try {
         LoadDataFrom("in.dat");
     } catch (const ProcessEnded&) {
     } catch (const InOutError&) {
     }
     int64_t stored = 0;
-    FUZZ_CHECK(RecordFile.Size(stored) == 0);
+    FUZZ_CHECK(StoredRecords.File().Size(stored) == 0);
     FUZZ_CHECK(stored % length == 0);
 #ifdef KELBRIN_FUZZ_TAB
     // A line gives at most one record; every record needs its line end or the
@@ -68,6 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 #else
     FUZZ_CHECK(stored <= static_cast<int64_t>(input.size()) + length);
 #endif
-    RecordFile.Close();
+    StoredRecords.File().Close();
     return 0;
 }

@@ -20,13 +20,14 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/ProgramKeys.h"
-#include "core/ScreenLayout.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
+#include "core/Journal.h"
+#include "core/LayoutFiles.h"
+#include "core/OperatorRecord.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
 #include "tests/fuzz/FuzzKit.h"

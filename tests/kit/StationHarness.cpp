@@ -1,8 +1,9 @@
 #include "tests/kit/StationHarness.h"
 
 #include "console/WinCrt.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 
 StationHarness::StationHarness(std::function<void()> session) {
     ResetConsoleScreen();
@@ -50,7 +51,7 @@ StationHarness::StationHarness(std::function<void()> session) {
 StationHarness::~StationHarness() {
     // A run that ended in the middle leaves the journal open: close it, so the
     // next test starts like a fresh process.
-    RecordFile.Close();
+    StoredRecords.File().Close();
     ReleaseJournalLock();
     form_.reset();
     UnbindConsole();

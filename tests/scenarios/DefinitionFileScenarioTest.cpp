@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
-#include "core/ScreenLayout.h"
 #include "model/FieldModel.h"
+#include "model/ScreenLayout.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 

@@ -6,10 +6,10 @@
 
 #include "console/WinCrt.h"
 #include "core/FieldCursor.h"
-#include "core/ProgramKeys.h"
+#include "core/LayoutFiles.h"
 #include "core/Session.h"
-#include "files/DefinitionFile.h"
 #include "model/FieldModel.h"
+#include "model/ProgramKeys.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 

@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/ProgramKeys.h"
+#include "core/Journal.h"
+#include "core/LayoutFiles.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/StationHarness.h"

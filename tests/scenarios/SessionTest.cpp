@@ -5,8 +5,9 @@
 #include <cerrno>
 
 #include "console/WinCrt.h"
+#include "core/Journal.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/Journal.h"
 #include "model/FieldModel.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"

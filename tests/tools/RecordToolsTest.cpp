@@ -13,10 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "core/Journal.h"
+#include "core/LayoutFiles.h"
+#include "core/OperatorRecord.h"
 #include "core/Session.h"
 #include "files/DataFiles.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
@@ -42,7 +43,7 @@ class RecordTools : public ::testing::Test {
         Mode = ModeEntry;
     }
     ~RecordTools() override {
-        RecordFile.Close();
+        StoredRecords.File().Close();
         for (int slot = 0; slot <= MaxFields; ++slot) ReleaseSlot(slot);
         ResetFieldModel();
         ResetDataFiles();
@@ -82,7 +83,7 @@ TEST_F(RecordTools, ExportWritesWhatF2WritesInEveryForm) {
     records += "Rest";
     dir.Write(kRecordJournal, records);
     dir.Write(kRecordLengthFile, std::to_string(RecordLength()) + "\n");
-    ASSERT_EQ(RecordFile.Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
+    ASSERT_EQ(StoredRecords.File().Open(kRecordJournal, ByteFile::Mode::ReadWrite), 0);
     ResetRecordStore();
 
     const char* modes[] = {"ascii", "ebcdic", "din", "tab"};

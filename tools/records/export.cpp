@@ -29,7 +29,8 @@
 
 #include "core/InOutFailure.h"
 #include "files/DataFiles.h"
-#include "files/Journal.h"
+#include "files/RecordStore.h"
+#include "files/StationFiles.h"
 #include "files/Statistics.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"

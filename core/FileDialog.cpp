@@ -1,14 +1,16 @@
-#include "files/FileDialog.h"
+#include "core/FileDialog.h"
 
 #include "console/WinCrt.h"
 #include "core/InOutFailure.h"
+#include "core/Journal.h"
 #include "core/LineEditor.h"
-#include "core/ProgramKeys.h"
 #include "core/Prompts.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
 #include "files/DataFiles.h"
-#include "files/Journal.h"
+#include "files/RecordStore.h"
+#include "files/StationFiles.h"
+#include "model/ProgramKeys.h"
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -160,9 +162,11 @@ void BrowserKey(uint8_t scan, const std::string& pattern, const DirEntry& curren
     if (scan == ScanF10) {
         CurrentProgramKey = (CurrentProgramKey + 1) % kProgramKeys;
         SetProgramKey(CurrentProgramKey, path);
+        ShowProgramKeyCaptions();
         JournalDefinition();
     } else if (programKey) {
         SetProgramKey(scan - ScanProgramKey1, path);
+        ShowProgramKeyCaptions();
         JournalDefinition();
     } else if (scan == ScanDel) {
         DeleteFileAsk(pattern, current.Name);

@@ -1,9 +1,6 @@
-#include "core/ProgramKeys.h"
+#include "model/ProgramKeys.h"
 
-#include "console/ConsoleScreen.h"
-#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
-#include "platform/WindowSystem.h"
 
 std::array<std::string, kProgramKeys> ProgramKeyTexts;
 int CurrentProgramKey = 11;
@@ -16,10 +13,13 @@ void SetProgramKey(int index, std::string_view path) {
     std::string text(path.substr(cut));
     if (text.size() > 255) text.resize(255);
     ProgramKeyTexts[index] = text;
+}
+
+std::string ProgramKeyCaption(int index) {
+    if (index < 0 || index >= kProgramKeys) return {};
+    const std::string& text = ProgramKeyTexts[index];
     const std::size_t dot = text.rfind('.');
-    const std::string caption = dot == std::string::npos ? text : text.substr(0, dot);
-    if (WindowSystem* host = BoundWindowSystem())
-        host->SetProgramKeyCaption(index, OemToUtf8(caption));
+    return dot == std::string::npos ? text : text.substr(0, dot);
 }
 
 void ClearProgramKeys() {

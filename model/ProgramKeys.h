@@ -11,9 +11,11 @@ extern std::array<std::string, kProgramKeys> ProgramKeyTexts;  // code page 850,
 extern int CurrentProgramKey;                                  // 0..11
 
 // Sets key `index` (0..11) from a path: the key keeps the file name with its
-// extension, the button shows the name without extension. An empty path empties both.
+// extension (an empty path empties it). The screens show the buttons anew.
 void SetProgramKey(int index, std::string_view path);
 void ClearProgramKeys();
+// What a program-key button shows: the file name without its extension.
+std::string ProgramKeyCaption(int index);
 // F12: makes the next assigned key after the current one current (at most
 // twelve steps, wrapping) and returns it; -1 when no key is assigned.
 int StepToNextProgramKey();

@@ -1,4 +1,4 @@
-#include "core/ScreenLayout.h"
+#include "model/ScreenLayout.h"
 
 #include "model/FieldModel.h"
 

@@ -1,4 +1,4 @@
-#include "files/Printing.h"
+#include "core/Printing.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,12 +6,13 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
+#include "core/LayoutFiles.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/StatusLine.h"
-#include "files/DefinitionFile.h"
-#include "files/Journal.h"
 #include "files/PrinterPort.h"
+#include "files/RecordStore.h"
+#include "files/StationFiles.h"
 #include "model/FieldModel.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -30,7 +31,7 @@ bool ReadNextRecord(int length) {
     std::size_t filled = 0;
     while (filled < static_cast<std::size_t>(length)) {
         std::size_t got = 0;
-        CheckInOut(RecordFile.Read(WorkRecord.data() + filled, length - filled, got));
+        CheckInOut(StoredRecords.File().Read(WorkRecord.data() + filled, length - filled, got));
         if (got == 0) return false;
         filled += got;
     }
@@ -117,7 +118,7 @@ Listing PrintRecords(int length, int64_t total) {
     }
     int error = printer.Write(kHeading);
 
-    CheckInOut(RecordFile.Seek(0));
+    CheckInOut(StoredRecords.File().Seek(0));
     while (error == 0 && !listing.cut && ReadNextRecord(length)) {
         ++listing.last;
         if (!IsEmptyRecord(WorkRecord)) error = printer.Write(RecordLines(length));
@@ -140,9 +141,9 @@ Listing PrintRecords(int length, int64_t total) {
 
 void PrintData() {
     const int length = RecordLength();
-    if (length <= 0 || !RecordFile.IsOpen()) return;
+    if (length <= 0 || !StoredRecords.IsOpen()) return;
     int64_t size = 0;
-    CheckInOut(RecordFile.Size(size));
+    CheckInOut(StoredRecords.File().Size(size));
     if (size == 0) return;
 
     // The listing reads every record into WorkRecord and moves the file's
