@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/TableLoading.h"
 #include "files/LookupTable.h"
-#include "files/Tables.h"
 #include "model/FieldModel.h"
 
 int main(int argc, char** argv) {

@@ -22,8 +22,8 @@
 #include "core/FieldEngine.h"
 #include "core/Lookups.h"
 #include "core/Session.h"
+#include "core/TableLoading.h"
 #include "files/LookupTable.h"
-#include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 

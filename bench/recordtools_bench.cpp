@@ -17,7 +17,7 @@
 #include "core/Journal.h"
 #include "core/LayoutFiles.h"
 #include "core/OperatorRecord.h"
-#include "files/Tables.h"
+#include "core/TableLoading.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
-#include "files/Tables.h"
+#include "core/TableLoading.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"

@@ -226,7 +226,7 @@ void KeyCharacter(uint8_t key) {
         }
         if (key == '-') {
             ToggleSign(n);
-            CountKeystroke();
+            CountKeystroke(Mode == ModeVerify);
             return;
         }
     }
@@ -238,7 +238,7 @@ void KeyCharacter(uint8_t key) {
     RecordBuffer& record = KeyedRecord();
     record[at] = key;
     Keyed();
-    CountKeystroke();
+    CountKeystroke(Mode == ModeVerify);
     if (Mode == ModeVerify && key != WorkRecord[at]) {
         if (MismatchBeepArmed) Beep();
         MismatchBeepArmed = false;

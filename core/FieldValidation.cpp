@@ -258,7 +258,7 @@ bool FieldExit(int n, bool lookupAllowed) {
     FormatVerifyField(n);
     const std::span<const uint8_t> input = FieldBytes(field, VerifyRecord);
     if (std::equal(input.begin(), input.end(), stored.begin())) return true;
-    CountMismatch(n);
+    CountMismatch(n, Mode == ModeVerify);
     Beep();
     DrawEntryField(n);
     ArmRekey(n);

@@ -272,7 +272,7 @@ void Korrektur(int n) {
     } else {
         CopyField(field, VerifyRecord, WorkRecord);
     }
-    CountKorrektur();
+    CountKorrektur(Mode == ModeVerify);
     NoteRecordKeyed();  // the stored record takes over what was keyed
     CommitRecord(true);
     DrawEntryField(n);

@@ -10,8 +10,6 @@
 #include <set>
 #include <string>
 
-#include "core/Session.h"
-
 namespace {
 
 // What was done to the record on the screen since it was last stored.
@@ -29,8 +27,8 @@ struct Counts {
 Counts counts;
 bool pasting = false;
 
-void NoteMode() {
-    counts.verify = Mode == ModeVerify;
+void NoteMode(bool verifyMode) {
+    counts.verify = verifyMode;
 }
 
 // The name of the account the station runs under, as printable ASCII without
@@ -101,20 +99,20 @@ void AppendLine(const std::string& line) {
 
 }  // namespace
 
-void CountKeystroke() {
+void CountKeystroke(bool verifyMode) {
     if (pasting) return;
     ++counts.keystrokes;
-    NoteMode();
+    NoteMode(verifyMode);
 }
 
-void CountMismatch(int n) {
+void CountMismatch(int n, bool verifyMode) {
     counts.mismatchedFields.insert(n);
-    NoteMode();
+    NoteMode(verifyMode);
 }
 
-void CountKorrektur() {
+void CountKorrektur(bool verifyMode) {
     ++counts.korrekturen;
-    NoteMode();
+    NoteMode(verifyMode);
 }
 
 void CountRecordStored(int64_t recordNumber) noexcept {

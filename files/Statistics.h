@@ -22,11 +22,11 @@ inline constexpr const char* kStatisticsEntryMode = "Eingabe";
 inline constexpr const char* kStatisticsVerifyMode = "Pruefen";
 
 // A key typed into a field that put a character (or a sign) there.
-void CountKeystroke();
+void CountKeystroke(bool verifyMode);
 // Field n failed the verify comparison; each field counts once per record.
-void CountMismatch(int n);
+void CountMismatch(int n, bool verifyMode);
 // F8 took over a verify input.
-void CountKorrektur();
+void CountKorrektur(bool verifyMode);
 // The record with this number was stored: when anything was counted since the
 // last store, its line is appended to KELBRIN4.STA and the counts start anew.
 // Never throws, never reports.

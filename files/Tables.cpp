@@ -6,13 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/LineEditor.h"
-#include "core/Prompts.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
-#include "core/TextUtils.h"
 #include "platform/ByteFile.h"
 #include "platform/FileSystem.h"
 
@@ -48,7 +41,7 @@ namespace {
 constexpr std::size_t kMaxEntry = 255;         // longer lines are cut
 constexpr std::size_t kReadBlock = 64 * 1024;  // bytes per read
 constexpr std::size_t kMaxText = 0x7FFFFFFFu;  // keeps every offset and line number in 31 bits
-constexpr std::size_t kMaxNameLength = 8;
+constexpr std::size_t kMaxNameLength = kMaxTableName;
 
 // Splits the bytes of a file into lines the way the station's line reader does:
 // a line ends at LF, a CR right before the LF belongs to the line end, a CR
@@ -271,10 +264,6 @@ class TableBuilder {
     uint32_t previousSize_ = 0;
 };
 
-void CannotRead(const std::string& name) {
-    ShowMessage("Kann Tabelle " + name + " nicht lesen !!!", true);
-}
-
 }  // namespace
 
 bool IsPostalCodeLine(std::string_view line) {
@@ -376,54 +365,9 @@ TableLoad LoadTableQuietly(std::string_view name, int slot) {
     return TableLoad::Loaded;
 }
 
-bool LoadTable(std::string_view name, int slot) {
-    switch (LoadTableQuietly(name, slot)) {
-        case TableLoad::Loaded:
-            return true;
-        case TableLoad::NoEntries:
-            return false;
-        case TableLoad::CannotRead:
-            if (slot >= 0 && slot <= MaxFields)
-                CannotRead(std::string(name.substr(0, kMaxNameLength)));
-            return false;
-        case TableLoad::BadPostalCode:
-            // The address data is released already: the station ends, whatever
-            // the ending does with the rest of the session.
-            ShowMessage("Plz in den Adressdaten ist fehlerhaft !", true);
-            EndStationAfterFatalError();
-    }
-    return false;
-}
-
-void LoadAddressData() {
-    if (TableAssignments[0].Table != nullptr) return;
-    LoadTable("adr", 0);
-}
-
 void ReleaseSlot(int slot) {
     if (slot < 0 || slot > MaxFields) return;
     TableAssignments[static_cast<std::size_t>(slot)].Table.reset();
-}
-
-TableNameAnswer AskTableName() {
-    TableNameAnswer answer;
-    const int column = ShowStatus("Dateiname der Tabelle: ", 0, 0, 0, true);
-    SaveCursor();
-    MoveCursor(column, 1);
-    std::string name;
-    const bool entered = LineEditor(name, static_cast<int>(kMaxNameLength));
-    RestoreCursor();
-    if (!entered) return answer;
-    if (name.empty()) {
-        answer.cancelled = false;
-        return answer;
-    }
-    const int field = std::min<int>(CursorField(), FieldCount);
-    if (field < 1) return answer;
-    answer.name = name.substr(0, kMaxNameLength);
-    LoadTable(answer.name, field);
-    answer.cancelled = false;
-    return answer;
 }
 
 HouseNumber SplitHouseNumber(std::string& text) {

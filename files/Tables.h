@@ -13,18 +13,26 @@
 #include "files/LookupTable.h"
 #include "model/FieldModel.h"
 
+// A table name holds at most this many characters; the rest is cut.
+inline constexpr std::size_t kMaxTableName = 8;
+// What loading a table came to.
+enum class TableLoad {
+    Loaded,
+    NoEntries,      // the file holds no entry: the slot stays empty
+    CannotRead,     // missing, unreadable, not a regular file, or too large
+    BadPostalCode,  // the address data has a postal code that is not five digits
+};
 // Loads "Tab/" + name (cut to 8 characters) into slot `slot` (1..1840 a field,
 // 0 the address data), replacing what the slot held. A file that cannot be read
-// is reported ("Kann Tabelle <name> nicht lesen !!!", waiting for a key) and
-// leaves the slot empty; a file without entries leaves it empty too.
-// True when the slot now holds a table.
+// leaves the slot empty, and so does a file without entries: the result says
+// which. The caller tells the operator.
 //
 // Lines end at LF (a CR right before it belongs to the line end), are cut to
 // 255 bytes and at a NUL byte, lose their trailing blanks, and are skipped when
 // nothing is left. A table whose lines are not in ascending byte order keeps
 // its lines but no two-character index; the same holds for the address data
 // when its postal-code lines are out of order. A postal-code line whose code is
-// not five digits ends the station ("Plz in den Adressdaten ist fehlerhaft !").
+// not five digits is BadPostalCode, and the address data is not kept.
 // A read error after opening throws InOutError; the slot then stays empty.
 // Only a regular file is read: a FIFO or a device (also behind a link) is
 // reported like an unreadable file, and so is a file of more than 2 GiB or one
@@ -34,30 +42,10 @@
 // A file that some slot holds already, unchanged since it was read (the same
 // file, size and times), is not read again: the slots share the one table.
 // Loading a table again for a slot that holds it keeps it as it is.
-bool LoadTable(std::string_view name, int slot);
-// What loading a table came to.
-enum class TableLoad {
-    Loaded,
-    NoEntries,      // the file holds no entry: the slot stays empty
-    CannotRead,     // missing, unreadable, not a regular file, or too large
-    BadPostalCode,  // the address data has a postal code that is not five digits
-};
-// LoadTable without a word to anyone and without ending anything: the caller
-// tells what happened. The slot is left as LoadTable leaves it (empty unless
-// Loaded); a read error inside the open file throws InOutError as there.
 TableLoad LoadTableQuietly(std::string_view name, int slot);
-// Loads the address data into slot 0 unless it is there already.
-void LoadAddressData();
 // Gives up what slot `slot` holds (for slot 0 also the postal-code index); the
 // table is freed when no other slot shares it.
 void ReleaseSlot(int slot);
-
-struct TableNameAnswer {
-    bool cancelled = true;
-    std::string name;  // at most 8 characters; empty: remove the field's table
-};
-// Asks for the table of the field under the cursor on the status line and loads it.
-TableNameAnswer AskTableName();
 
 struct HouseNumber {
     int32_t number = 0;  // 0: none

@@ -13,7 +13,7 @@
 #include "core/Journal.h"
 #include "core/LayoutFiles.h"
 #include "core/OperatorRecord.h"
-#include "files/Tables.h"
+#include "core/TableLoading.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"

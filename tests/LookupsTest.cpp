@@ -16,7 +16,7 @@
 #include "core/FieldValidation.h"
 #include "core/Lookups.h"
 #include "core/Session.h"
-#include "files/Tables.h"
+#include "core/TableLoading.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"

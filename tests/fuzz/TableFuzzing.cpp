@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "console/WinCrt.h"
+#include "core/TableLoading.h"
 #include "files/LookupTable.h"
-#include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"
