@@ -12,10 +12,10 @@
 
 #include "bench/QuietWindowSystem.h"
 #include "console/WinCrt.h"
+#include "core/DataFileDialogs.h"
 #include "core/Journal.h"
 #include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/DataFiles.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/RichEdit.h"

@@ -3,12 +3,12 @@
 #include <array>
 
 #include "console/WinCrt.h"
+#include "core/DataFileDialogs.h"
 #include "core/LayoutFiles.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
-#include "files/DataFiles.h"
 
 bool SearchPromptActive = false;
 bool RangePromptActive = false;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "console/WinCrt.h"
+#include "core/DataFileDialogs.h"
 #include "core/DefinitionScreen.h"
 #include "core/EntryScreen.h"
 #include "core/FieldCursor.h"
@@ -16,7 +17,6 @@
 #include "core/Printing.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
-#include "files/DataFiles.h"
 #include "files/Statistics.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"

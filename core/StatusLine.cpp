@@ -3,12 +3,12 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
+#include "core/DataFileDialogs.h"
 #include "core/LayoutFiles.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
-#include "files/DataFiles.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"

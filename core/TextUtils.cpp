@@ -97,17 +97,3 @@ void SaveCursor() {
 void RestoreCursor() {
     MoveCursor(savedX, savedY);
 }
-
-void BlanksForZeros(uint8_t* bytes, std::size_t count) {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    std::size_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, bytes + i, 8);
-        // 0x80 exactly in the bytes that are 0, shifted down to 0x20 (a blank).
-        const uint64_t zeros = ~(((word & kLow7) + kLow7) | word | kLow7);
-        word |= zeros >> 2;
-        std::memcpy(bytes + i, &word, 8);
-    }
-    for (; i < count; ++i) bytes[i] = bytes[i] == 0 ? ' ' : bytes[i];
-}

@@ -14,9 +14,6 @@ int64_t ParseDecimal(std::string_view text);
 // The character a record byte shows: CR as a corner, LF as a corner, other
 // control characters as '?'.
 uint8_t VisibleChar(uint8_t c);
-// Turns every 0x00 into a blank, eight bytes at a time: the export and the
-// checks run this over every byte of every record.
-void BlanksForZeros(uint8_t* bytes, std::size_t count);
 void WriteVisibleChar(uint8_t c);
 void WriteVisibleCharAt(uint8_t c, int p);
 void SaveCursor();

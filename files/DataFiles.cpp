@@ -10,17 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/ConsoleKeyboard.h"
-#include "core/EntryScreen.h"
-#include "core/FieldEngine.h"
-#include "core/FileDialog.h"
-#include "core/InOutFailure.h"
-#include "core/Prompts.h"
-#include "core/RecordActions.h"
-#include "core/TextUtils.h"
 #include "files/RecordStore.h"
-#include "files/StationFiles.h"
-#include "files/Statistics.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
@@ -29,16 +19,6 @@
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "support/myread3.h"
-
-int ConversionMode = ConversionEbcdicDin;
-std::string DataFileName;
-std::string DataDirectory = "./";
-
-void ResetDataFiles() {
-    ConversionMode = ConversionEbcdicDin;
-    DataFileName.clear();
-    DataDirectory = "./";
-}
 
 namespace {
 
@@ -234,12 +214,6 @@ class BlockWriter {
     int error_ = 0;
 };
 
-void Remember(const std::string& path) {
-    const std::size_t cut = NameStart(path);
-    DataDirectory = path.substr(0, cut);
-    DataFileName = path.substr(cut);
-}
-
 // The fields a tab-separated line holds, in order: all but the end marks,
 // which only a fixed-length record carries.
 std::vector<const FieldDef*> LineColumns() {
@@ -352,8 +326,8 @@ void RecordNumbers::Add(int64_t number) {
     if (first.size() < kNamed) first.push_back(number);
 }
 
-int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool letEventsThrough,
-                     ExportLosses* losses) {
+int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode,
+                     const std::function<void()>& betweenBlocks, ExportLosses* losses) {
     ExportLosses counted;
     counted.mode = mode;
     ExportLosses& tally = losses != nullptr ? *losses : counted;
@@ -387,7 +361,7 @@ int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool let
                       record.begin() + static_cast<std::ptrdiff_t>(length), uint8_t{0});
             const int error = ExportRecord(record, count, mode, plan, writer, ++number, tally);
             if (error != 0) return error;
-            if (++done % kRecordsBetweenEvents == 0 && letEventsThrough) PollKey();
+            if (++done % kRecordsBetweenEvents == 0 && betweenBlocks) betweenBlocks();
         }
         at += static_cast<int64_t>(got);
     }
@@ -396,17 +370,23 @@ int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool let
 
 namespace {
 
-enum class LoadFailure { None, CannotRead, NothingInIt, CannotStore };
+using LoadOutcome = ImportOutcome;
+using LoadFailure = ImportFailure;
 
-struct LoadOutcome {
-    LoadFailure failure = LoadFailure::None;
-    int error = 0;
+// How an import replaces the record file, and what it does between blocks.
+struct ImportWay {
+    const ReplaceRecords& replace;
+    const std::function<void()>& betweenBlocks;
+    void Between() const {
+        if (betweenBlocks) betweenBlocks();
+    }
 };
 
 // Puts the outcome of a record-file replacement that `fill` ran: an error of
 // the input (flagged by `inputFailed`) or of the new record file.
-LoadOutcome Replace(const std::function<int(FileReplacement&)>& fill, const bool& inputFailed) {
-    const int error = ReplaceRecordFile(fill);
+LoadOutcome Replace(const ImportWay& way, const std::function<int(FileReplacement&)>& fill,
+                    const bool& inputFailed) {
+    const int error = way.replace(fill);
     if (error == 0) return {};
     if (inputFailed) return {LoadFailure::CannotRead, error};
     return {LoadFailure::CannotStore, error};
@@ -460,7 +440,7 @@ bool LineToRecord(std::string_view line, std::size_t length,
 
 // Any line end counts, CR alone too (a file from an old Macintosh or a
 // converter): taken for no line end, it would make the whole file one record.
-LoadOutcome LoadLines(const std::string& path, ImportLosses& losses) {
+LoadOutcome LoadLines(const std::string& path, ImportLosses& losses, const ImportWay& way) {
     struct Reader {
         ~Reader() { CloseLines(); }
     };
@@ -476,6 +456,7 @@ LoadOutcome LoadLines(const std::string& path, ImportLosses& losses) {
     const auto recordLength = static_cast<std::size_t>(RecordLength());
     const std::vector<const FieldDef*> columns = LineColumns();
     return Replace(
+        way,
         [&](FileReplacement& out) {
             BlockWriter writer(out);
             RecordBuffer record{};
@@ -483,7 +464,7 @@ LoadOutcome LoadLines(const std::string& path, ImportLosses& losses) {
                 if (LineToRecord(line, length, columns, record, losses))
                     losses.records.Add(records);
                 if (const int error = writer.Put(record.data(), recordLength)) return error;
-                if (records % kRecordsBetweenEvents == 0) PollKey();
+                if (records % kRecordsBetweenEvents == 0) way.Between();
                 if (!more) break;
                 more = ReadTextLine(line, kLineUsed, length);
                 if (LastReadError() != 0) {
@@ -497,7 +478,8 @@ LoadOutcome LoadLines(const std::string& path, ImportLosses& losses) {
         inputFailed);
 }
 
-LoadOutcome LoadFixed(const std::string& path, int mode, ImportLosses& losses) {
+LoadOutcome LoadFixed(const std::string& path, int mode, ImportLosses& losses,
+                      const ImportWay& way) {
     ByteFile input;
     uint8_t probe = 0;
     std::size_t got = 0;
@@ -508,6 +490,7 @@ LoadOutcome LoadFixed(const std::string& path, int mode, ImportLosses& losses) {
     bool inputFailed = false;
     const auto length = static_cast<std::size_t>(RecordLength());
     return Replace(
+        way,
         [&](FileReplacement& out) {
             BlockWriter writer(out);
             std::vector<uint8_t> block(length * kBlockRecords);
@@ -540,7 +523,7 @@ LoadOutcome LoadFixed(const std::string& path, int mode, ImportLosses& losses) {
                     losses.records.Add(records);
                 }
                 if (const int error = writer.Put(block.data(), whole)) return error;
-                PollKey();
+                way.Between();
             }
             return writer.Flush();
         },
@@ -602,94 +585,10 @@ std::string DescribeImportLosses(const ImportLosses& losses) {
     return text + "; " + RecordsNamed(losses.records);
 }
 
-void SaveData() {
-    if (RecordLength() <= 0) return;
-    const std::string path = AskFileName(DataDirectory, DataFileName, false, true);
-    if (path.empty()) return;
-    // Keyed data never goes missing unseen: what the file does not hold as
-    // keyed is said, with the records to look at.
-    const std::string lost = DescribeExportLosses(SaveDataTo(path));
-    if (!lost.empty()) ShowMessage("Gesichert, aber " + lost + " !!!", true);
-}
-
-ExportLosses SaveDataTo(const std::string& path) {
-    if (RecordLength() <= 0) return {};
-    Remember(path);
-    VerifyRecord.fill(0);
-    // The station's own files are never saved over: a data file in place of
-    // KELBRIN4.CR2 would leave the station writing its records to a file that
-    // is gone, and one in place of KELBRIN4.CR1 would lose the layout.
-    const std::string native = NativePath(path);
-    if (LeadsToStationFile(native)) {
-        ShowMessage("Kann Datei nicht schreiben !!!", true);
-        return {};
-    }
-
-    // The file is replaced whole: a failure part way leaves the old file as it
-    // was, and never a part of the records under the chosen name.
-    ExportLosses losses;
-    FileReplacement out;
-    int error = out.Begin(path);
-    if (error == 0) {
-        // The walk moves the record file's position; Stop meanwhile stores the
-        // operator's record at its own place.
-        const OperatorRecordGuard guard;
-        try {
-            error = ExportRecordFile(StoredRecords.File(), out, ConversionMode, true, &losses);
-        } catch (...) {
-            try {
-                guard.Restore();
-            } catch (...) {
-                // The failure being handled is the one to report.
-            }
-            throw;
-        }
-        guard.Restore();
-    }
-    bool replaced = false;
-    if (error == 0) error = out.Commit(replaced);
-    if (error != 0) {
-        ShowMessage("Kann Datei nicht schreiben !!!", true);
-        return {};
-    }
-    return losses;
-}
-
-void LoadData() {
-    if (RecordLength() <= 0) return;
-    const std::string path = AskFileName(DataDirectory, DataFileName, false, false);
-    if (path.empty()) return;
-    // A load that left something out is never taken for a clean one.
-    const std::string lost = DescribeImportLosses(LoadDataFrom(path));
-    if (!lost.empty())
-        ShowMessage("Geladen, aber nicht alles übernommen: "_oem + lost + " !!!", true);
-}
-
-ImportLosses LoadDataFrom(const std::string& path) {
-    if (RecordLength() <= 0) return {};
-    Remember(path);
-    VerifyRecord.fill(0);
-
-    ImportLosses losses;
-    const LoadOutcome outcome = ConversionMode == ConversionAsciiTab
-                                    ? LoadLines(path, losses)
-                                    : LoadFixed(path, ConversionMode, losses);
-    switch (outcome.failure) {
-        case LoadFailure::None:
-            break;
-        case LoadFailure::CannotRead:
-            ShowMessage("Kann Datei nicht lesen !!!", true);
-            return {};
-        case LoadFailure::NothingInIt:
-            ShowMessage("Kann Datei nicht lesen (Len=0) !!!", true);
-            return {};
-        case LoadFailure::CannotStore:
-            // Before the rename the records are as they were; a failure after
-            // it (flushing the directory) leaves the new ones, not known to be
-            // safe on the disk. Either way the operator comes back where he was.
-            ReportInOutError(outcome.error);
-            return {};
-    }
-    ResumeOffset = 0;
-    return losses;
+ImportOutcome ImportDataFile(const std::string& path, int mode, ImportLosses& losses,
+                             const ReplaceRecords& replace,
+                             const std::function<void()>& betweenBlocks) {
+    const ImportWay way{replace, betweenBlocks};
+    return mode == ConversionAsciiTab ? LoadLines(path, losses, way)
+                                      : LoadFixed(path, mode, losses, way);
 }

@@ -1,7 +1,10 @@
-// Data files: saving the records in one of four forms and loading them back.
+// Data files: the records in one of four forms, written and read back. These
+// read and write bytes and say what came of it; the screens ask for the file
+// and tell the operator.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,12 +14,6 @@ enum ConversionModeValue {
     ConversionEbcdicDin = 2,   // EBCDIC (ÄÖÜäöüß=DIN)
     ConversionAsciiTab = 3,
 };
-extern int ConversionMode;
-extern std::string DataFileName;   // name and extension of the last data file
-extern std::string DataDirectory;  // directory of the last data file
-
-void ResetDataFiles();
-
 // Records a report names by number (1 for the first record of the file): the
 // first few of them, and how many there are in all.
 struct RecordNumbers {
@@ -58,31 +55,37 @@ struct ImportLosses {
 std::string DescribeExportLosses(const ExportLosses& losses);
 std::string DescribeImportLosses(const ImportLosses& losses);
 
-// Asks for the file, then saves to it; tells the operator what the file could
-// not hold as the records hold it.
-void SaveData();
-// Saves every record with content to the file `path` (code page 850) in the
-// current conversion mode. Says when the file cannot be written; what the
-// written file does not hold faithfully is returned (nothing when it was not
-// written), for the caller to tell.
-ExportLosses SaveDataTo(const std::string& path);
 class ByteFile;
 class FileReplacement;
 // The export itself, without a station: every record with content of the
 // record file `records` (read from its start; its position is left anywhere)
-// written to `out` in conversion mode `mode`, byte for byte as SaveDataTo
-// writes them, for the layout in the field table. `letEventsThrough` looks for
-// window events every 1024 records (the station's, so that Stop works in a
-// long transfer). A read error of `records` throws InOutError; the result is 0
+// written to `out` in conversion mode `mode`, for the layout in the field
+// table. `betweenBlocks` (when given) runs every 1024 records: the station
+// lets its window events through there, so that Stop works in a long
+// transfer. A read error of `records` throws InOutError; the result is 0
 // or the error number of writing to `out`, which is neither committed nor
 // given up here. With `losses`, it is told what the written file does not
 // hold as the records hold it.
-int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode, bool letEventsThrough,
+int ExportRecordFile(ByteFile& records, FileReplacement& out, int mode,
+                     const std::function<void()>& betweenBlocks = {},
                      ExportLosses* losses = nullptr);
-// Asks for the file, then loads it; tells the operator what the records did
-// not take as the file held it.
-void LoadData();
-// Loads the file `path` (code page 850) in the current conversion mode. Says
-// when it cannot be read or stored; what the loaded records did not take is
-// returned (nothing when the records were not replaced), for the caller to tell.
-ImportLosses LoadDataFrom(const std::string& path);
+enum class ImportFailure {
+    None,
+    CannotRead,   // the file cannot be opened or read
+    NothingInIt,  // it holds nothing
+    CannotStore,  // the new record file could not be written
+};
+struct ImportOutcome {
+    ImportFailure failure = ImportFailure::None;
+    int error = 0;  // the system's error number, where there is one
+};
+// Builds the record file anew with what `fill` writes (0 or an error number);
+// the station's is ReplaceRecordFile.
+using ReplaceRecords = std::function<int(const std::function<int(FileReplacement&)>& fill)>;
+// Reads the data file `path` (code page 850) in conversion mode `mode` into a
+// new record file through `replace`, for the layout in the field table; what
+// the records did not take as the file held it is counted into `losses`.
+// `betweenBlocks` (when given) runs between blocks of records.
+ImportOutcome ImportDataFile(const std::string& path, int mode, ImportLosses& losses,
+                             const ReplaceRecords& replace,
+                             const std::function<void()>& betweenBlocks = {});

@@ -110,6 +110,9 @@ RecordBuffer EmptyPlaceImage();
 void DeleteCharInField(int p, RecordBuffer& buffer);
 void InsertCharInField(int p, uint8_t c, RecordBuffer& buffer);
 bool RecordsDiffer(const RecordBuffer& a, const RecordBuffer& b);
+// Turns every 0x00 into a blank, eight bytes at a time: the export and the
+// checks run this over every byte of every record.
+void BlanksForZeros(uint8_t* bytes, std::size_t count);
 
 // Editing the layout.
 void ResetFieldExtra(int n);

@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "console/ConsoleKeyboard.h"
+#include "core/DataFileDialogs.h"
 #include "core/FieldEngine.h"
 #include "core/Journal.h"
 #include "core/LineEditor.h"
 #include "core/OperatorRecord.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
-#include "files/DataFiles.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "core/DataFileDialogs.h"
 #include "core/FileDialog.h"
 #include "core/LayoutFiles.h"
 #include "core/LineEditor.h"
 #include "core/Session.h"
-#include "files/DataFiles.h"
 #include "model/ProgramKeys.h"
 #include "platform/ByteFile.h"
 #include "platform/FileSystem.h"

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
+#include "core/DataFileDialogs.h"
 #include "core/LayoutFiles.h"
 #include "core/LineEditor.h"
 #include "core/Prompts.h"
 #include "core/RecordActions.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
-#include "files/DataFiles.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"

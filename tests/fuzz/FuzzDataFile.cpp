@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
+#include "core/DataFileDialogs.h"
 #include "core/Journal.h"
 #include "core/OperatorRecord.h"
 #include "core/Session.h"
-#include "files/DataFiles.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/ByteFile.h"

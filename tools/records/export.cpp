@@ -137,7 +137,7 @@ int Export(const std::string& directory, const std::string& output, int mode) {
     ExportLosses losses;
     if (opened == 0) {
         try {
-            if (const int error = ExportRecordFile(records, out, mode, false, &losses))
+            if (const int error = ExportRecordFile(records, out, mode, {}, &losses))
                 return CannotWrite(output, error);
         } catch (const InOutError& error) {
             Say(kProgram,
