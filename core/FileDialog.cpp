@@ -14,7 +14,7 @@
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
-#include "support/DirTPU.h"
+#include "core/DirTPU.h"
 
 namespace {
 

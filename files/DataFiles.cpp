@@ -18,7 +18,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
-#include "support/myread3.h"
+#include "files/myread3.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "support/myread3.h"
+#include "files/myread3.h"
 #include "tests/kit/TempDir.h"
 
 namespace {

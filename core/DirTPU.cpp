@@ -1,4 +1,4 @@
-#include "support/DirTPU.h"
+#include "core/DirTPU.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "support/myread3.h"
+#include "files/myread3.h"
 
 #include <algorithm>
 #include <array>
