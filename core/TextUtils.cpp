@@ -4,7 +4,6 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldModel.h"
 
 namespace {
 
@@ -35,15 +34,6 @@ uint8_t PlainVowel(uint8_t c) {
 }
 
 }  // namespace
-
-uint8_t ToLowerFold(uint8_t c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<uint8_t>(c - 'A' + 'a');
-    if (c == 142) return 132;  // Ä
-    if (c == 153) return 148;  // Ö
-    if (c == 154) return 129;  // Ü
-    if (const uint8_t plain = PlainVowel(c)) return plain;
-    return c;
-}
 
 uint8_t ToUpperFold(uint8_t c) {
     if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 'A');
@@ -80,12 +70,6 @@ uint8_t VisibleChar(uint8_t c) {
 
 void WriteVisibleChar(uint8_t c) {
     WriteText(std::string(1, static_cast<char>(VisibleChar(c))));
-}
-
-void WriteVisibleCharAt(uint8_t c, int p) {
-    PlaceCursorAtRecordPos(p);
-    WriteVisibleChar(c);
-    PlaceCursorAtRecordPos(p + 1);
 }
 
 void SaveCursor() {

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string_view>
 
-uint8_t ToLowerFold(uint8_t c);
 uint8_t ToUpperFold(uint8_t c);
 uint8_t MatchFold(uint8_t c);
 // The value of a string of digits; -1 when any other character is in it; 0 when empty.
@@ -18,6 +17,5 @@ uint8_t VisibleChar(uint8_t c);
 // checks run this over every byte of every record.
 void BlanksForZeros(uint8_t* bytes, std::size_t count);
 void WriteVisibleChar(uint8_t c);
-void WriteVisibleCharAt(uint8_t c, int p);
 void SaveCursor();
 void RestoreCursor();
