@@ -1,7 +1,6 @@
 #include "core/TextUtils.h"
 
 #include <cstring>
-#include <string>
 
 #include "console/ConsoleScreen.h"
 
@@ -59,17 +58,6 @@ int64_t ParseDecimal(std::string_view text) {
         if (value < 100000000000000LL) value = value * 10 + (ch - '0');
     }
     return value;
-}
-
-uint8_t VisibleChar(uint8_t c) {
-    if (c == 13) return 217;
-    if (c == 10) return 218;
-    if (c < 32 || c == 127) return '?';
-    return c;
-}
-
-void WriteVisibleChar(uint8_t c) {
-    WriteText(std::string(1, static_cast<char>(VisibleChar(c))));
 }
 
 void SaveCursor() {

@@ -163,16 +163,11 @@ TEST(TextUtils, FoldingsFollowTheirTablesForEveryByte) {
     EXPECT_EQ(street, "STR ");
 }
 
-TEST(TextUtils, DecimalsAndVisibleCharacters) {
+TEST(TextUtils, Decimals) {
     EXPECT_EQ(ParseDecimal("0042"), 42);
     EXPECT_EQ(ParseDecimal("4a"), -1);
     EXPECT_EQ(ParseDecimal(""), 0);
     EXPECT_GT(ParseDecimal("99999999999999999999999"), 0);  // never overflows
-    EXPECT_EQ(VisibleChar(13), 217);
-    EXPECT_EQ(VisibleChar(10), 218);
-    EXPECT_EQ(VisibleChar(0), '?');
-    EXPECT_EQ(VisibleChar(127), '?');
-    EXPECT_EQ(VisibleChar(0x81), 0x81);
 }
 
 TEST(TextUtils, RestoreCursorGoesBackToTheSavedPlace) {
