@@ -243,10 +243,6 @@ void FlushBatch() {
     WriteText(run);
 }
 
-bool BatchActive() {
-    return screen.batching;
-}
-
 void ClearScreen() {
     const std::u32string blank(kScreenColumns, U' ');
     if (screen.status != nullptr) {
@@ -265,25 +261,6 @@ void ClearScreen() {
         screen.main->AppendLine(std::u32string(kScreenColumns + 1, DisplayGlyph(FillerChar)));
     }
     MoveCursor(1, 1);
-}
-
-PathParts SplitPath(std::string_view path, std::size_t directoryCapacity, std::size_t nameCapacity,
-                    std::size_t extensionCapacity) {
-    PathParts parts;
-    const std::size_t cut = NameStart(path);
-    parts.directory = std::string(path.substr(0, cut));
-    std::string name(path.substr(cut));
-    const std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos) {
-        parts.extension = name.substr(dot, 4);
-        parts.name = name.substr(0, std::min<std::size_t>(dot, 8));
-    } else {
-        parts.name = name;
-    }
-    if (parts.directory.size() > directoryCapacity) parts.directory.resize(directoryCapacity);
-    if (parts.name.size() > nameCapacity) parts.name.resize(nameCapacity);
-    if (parts.extension.size() > extensionCapacity) parts.extension.resize(extensionCapacity);
-    return parts;
 }
 
 std::string ExpandPath(std::string_view name) {

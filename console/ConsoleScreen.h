@@ -56,7 +56,6 @@ void SetForeColor(uint32_t color);
 void SetBackColor(uint32_t color);
 void BeginBatch();
 void FlushBatch();
-bool BatchActive();
 
 // The glyph a code page 850 byte shows on screen. The frame marks and the
 // filler (0xD9 to 0xDE) get fixed box and block glyphs of their own.
@@ -65,15 +64,12 @@ std::u32string DisplayText(std::string_view oem);
 // The glyph of the filler 0xDB, which the clipboard never takes.
 inline constexpr char32_t kFillerGlyph = U'\u2591';
 
+// A path as directory (up to and including the last separator), name and
+// extension (the last dot on).
 struct PathParts {
     std::string directory;
     std::string name;
     std::string extension;
 };
-// Directory (up to and including the last separator), name and extension (the
-// last dot on); with an extension the name is cut to 8 and the extension to 4
-// characters. Each part is then cut to the capacity the caller gives.
-PathParts SplitPath(std::string_view path, std::size_t directoryCapacity = 255,
-                    std::size_t nameCapacity = 255, std::size_t extensionCapacity = 255);
 // The absolute path of a name against the current directory, cut to 255 characters.
 std::string ExpandPath(std::string_view name);

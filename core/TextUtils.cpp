@@ -1,11 +1,8 @@
 #include "core/TextUtils.h"
 
 #include <cstring>
-#include <string>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldCursor.h"
-#include "model/FieldModel.h"
 
 namespace {
 
@@ -37,15 +34,6 @@ uint8_t PlainVowel(uint8_t c) {
 
 }  // namespace
 
-uint8_t ToLowerFold(uint8_t c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<uint8_t>(c - 'A' + 'a');
-    if (c == 142) return 132;  // Ä
-    if (c == 153) return 148;  // Ö
-    if (c == 154) return 129;  // Ü
-    if (const uint8_t plain = PlainVowel(c)) return plain;
-    return c;
-}
-
 uint8_t ToUpperFold(uint8_t c) {
     if (c >= 'a' && c <= 'z') return static_cast<uint8_t>(c - 'a' + 'A');
     if (c == 132) return 142;  // ä
@@ -70,23 +58,6 @@ int64_t ParseDecimal(std::string_view text) {
         if (value < 100000000000000LL) value = value * 10 + (ch - '0');
     }
     return value;
-}
-
-uint8_t VisibleChar(uint8_t c) {
-    if (c == 13) return 217;
-    if (c == 10) return 218;
-    if (c < 32 || c == 127) return '?';
-    return c;
-}
-
-void WriteVisibleChar(uint8_t c) {
-    WriteText(std::string(1, static_cast<char>(VisibleChar(c))));
-}
-
-void WriteVisibleCharAt(uint8_t c, int p) {
-    PlaceCursorAtRecordPos(p);
-    WriteVisibleChar(c);
-    PlaceCursorAtRecordPos(p + 1);
 }
 
 void SaveCursor() {

@@ -1,20 +1,14 @@
 // Small helpers on code page 850 characters: case foldings for comparisons,
-// normalisation for matching street names, decimal parsing, and drawing record
-// characters so that control characters stay visible.
+// normalisation for matching street names, decimal parsing, blanks for zero
+// bytes, and the cursor's place kept while the status line asks something.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-uint8_t ToLowerFold(uint8_t c);
 uint8_t ToUpperFold(uint8_t c);
 uint8_t MatchFold(uint8_t c);
 // The value of a string of digits; -1 when any other character is in it; 0 when empty.
 int64_t ParseDecimal(std::string_view text);
-// The character a record byte shows: CR as a corner, LF as a corner, other
-// control characters as '?'.
-uint8_t VisibleChar(uint8_t c);
-void WriteVisibleChar(uint8_t c);
-void WriteVisibleCharAt(uint8_t c, int p);
 void SaveCursor();
 void RestoreCursor();

@@ -148,15 +148,3 @@ int LastReadError() {
 void CloseLines() {
     reader.file.Close();
 }
-
-void SetStringLength(std::string& text, std::size_t length) {
-    text.resize(std::min<std::size_t>(length, 255), ' ');
-}
-
-std::string SubstringBetween(std::string_view text, int32_t from, int32_t to) {
-    if (from < 1) from = 1;
-    if (to > static_cast<int32_t>(text.size())) to = static_cast<int32_t>(text.size());
-    if (to < from) return {};
-    return std::string(
-        text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(to - from + 1)));
-}

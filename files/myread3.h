@@ -25,10 +25,3 @@ bool ReadTextLine(std::string& line, int32_t maxlen, std::size_t& length);
 // The error number of the last block read, 0 when it went well.
 int LastReadError();
 void CloseLines();
-
-// The two string helpers of the old line reader for length-prefixed strings:
-// setting the length (new bytes are blanks) ...
-void SetStringLength(std::string& text, std::size_t length);
-// ... and the part between two 1-based positions, both included (empty when
-// the range is empty or outside the string).
-std::string SubstringBetween(std::string_view text, int32_t from, int32_t to);

@@ -1,5 +1,6 @@
 #include "host/TForm1.h"
 
+#include <array>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -118,15 +119,20 @@ void TForm1::KeyPress(char32_t character) {
 }
 
 void TForm1::HotkeyClick(int n) {
-    if (!StartGuard || n < 1 || n > 12) return;
-    uint16_t virtualKey = 0;
-    if (n <= 9) {
-        virtualKey = static_cast<uint16_t>('0' + n);
-    } else if (n == 10) {
-        virtualKey = '0';
-    } else {
-        virtualKey = n == 11 ? VkOem4 : VkOem6;
-    }
+    // Each button has a handler of its own, as each button of the window is
+    // wired to one: button n goes to entry n - 1.
+    static constexpr std::array<void (TForm1::*)(), 12> kButtonHandlers = {
+        &TForm1::Hotkey1Click,  &TForm1::Hotkey2Click,  &TForm1::Hotkey3Click,
+        &TForm1::Hotkey4Click,  &TForm1::Hotkey5Click,  &TForm1::Hotkey6Click,
+        &TForm1::Hotkey7Click,  &TForm1::Hotkey8Click,  &TForm1::Hotkey9Click,
+        &TForm1::Hotkey10Click, &TForm1::Hotkey11Click, &TForm1::Hotkey12Click};
+    if (n < 1 || n > static_cast<int>(kButtonHandlers.size())) return;
+    (this->*kButtonHandlers[n - 1])();
+}
+
+// The program keys are Alt with the digit keys and the two keys right of '0'.
+void TForm1::ProgramKeyClick(uint16_t virtualKey) {
+    if (!StartGuard) return;
     DeliverKey(virtualKey, AltKey, 0);
 }
 

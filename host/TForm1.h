@@ -52,20 +52,22 @@ class TForm1 : public HostEvents {
     void MouseDown(MouseButton button) override;
     void MouseUp(MouseButton button) override;
 
-    // The twelve program-key buttons, n = 1 .. 12.
+    // The twelve program-key buttons. A host names the clicked button n
+    // (1 .. 12); HotkeyClick hands the click to that button's own handler,
+    // which keys Alt with the key the button stands for.
     void HotkeyClick(int n) override;
-    void Hotkey1Click() { HotkeyClick(1); }
-    void Hotkey2Click() { HotkeyClick(2); }
-    void Hotkey3Click() { HotkeyClick(3); }
-    void Hotkey4Click() { HotkeyClick(4); }
-    void Hotkey5Click() { HotkeyClick(5); }
-    void Hotkey6Click() { HotkeyClick(6); }
-    void Hotkey7Click() { HotkeyClick(7); }
-    void Hotkey8Click() { HotkeyClick(8); }
-    void Hotkey9Click() { HotkeyClick(9); }
-    void Hotkey10Click() { HotkeyClick(10); }
-    void Hotkey11Click() { HotkeyClick(11); }
-    void Hotkey12Click() { HotkeyClick(12); }
+    void Hotkey1Click() { ProgramKeyClick('1'); }
+    void Hotkey2Click() { ProgramKeyClick('2'); }
+    void Hotkey3Click() { ProgramKeyClick('3'); }
+    void Hotkey4Click() { ProgramKeyClick('4'); }
+    void Hotkey5Click() { ProgramKeyClick('5'); }
+    void Hotkey6Click() { ProgramKeyClick('6'); }
+    void Hotkey7Click() { ProgramKeyClick('7'); }
+    void Hotkey8Click() { ProgramKeyClick('8'); }
+    void Hotkey9Click() { ProgramKeyClick('9'); }
+    void Hotkey10Click() { ProgramKeyClick('0'); }
+    void Hotkey11Click() { ProgramKeyClick(VkOem4); }
+    void Hotkey12Click() { ProgramKeyClick(VkOem6); }
 
     // The right-click paste and the left-click copy of the window.
     void ClipboardPaste();
@@ -77,6 +79,7 @@ class TForm1 : public HostEvents {
     WindowSystem& windowSystem() { return windowSystem_; }
 
   private:
+    void ProgramKeyClick(uint16_t virtualKey);
     void Click(MouseButton button);
     bool OperatorSelection() const;
     void SaveAndEnd();

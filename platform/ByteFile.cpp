@@ -175,11 +175,6 @@ int ByteFile::Size(int64_t& size) const {
     return 0;
 }
 
-int ByteFile::Truncate() {
-    if (fd_ < 0) return EBADF;
-    return ::ftruncate(fd_, position_) == 0 ? 0 : errno;
-}
-
 int ByteFile::Sync() {
     if (fd_ < 0) return EBADF;
     return ::fsync(fd_) == 0 ? 0 : errno;

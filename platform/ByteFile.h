@@ -58,8 +58,6 @@ class ByteFile {
     int Seek(int64_t position);
     int64_t Position() const { return position_; }
     int Size(int64_t& size) const;
-    // Cuts the file at the current position.
-    int Truncate();
     // Forces what was written onto the disk.
     int Sync();
     // The same without the file's times: enough for the data to survive a

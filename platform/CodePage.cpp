@@ -59,13 +59,6 @@ std::string OemToUtf8(std::string_view oem) {
     return out;
 }
 
-std::u32string OemToU32(std::string_view oem) {
-    std::u32string out;
-    out.reserve(oem.size());
-    for (char ch : oem) out += kOemToUnicode[static_cast<uint8_t>(ch)];
-    return out;
-}
-
 // The UTF-8 character at `i`: its length, and its code point in `code`; 0 when
 // the bytes there are not valid UTF-8 (overlong forms and surrogates included).
 std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& code) {

@@ -23,7 +23,6 @@ uint8_t AnsiToOem(uint8_t ansi);
 
 // Whole strings: code page 850 bytes <-> UTF-8.
 std::string OemToUtf8(std::string_view oem);
-std::u32string OemToU32(std::string_view oem);
 // Invalid UTF-8 sequences and characters without counterpart become '?'.
 std::string Utf8ToOem(std::string_view utf8);
 std::u32string Utf8ToU32(std::string_view utf8);

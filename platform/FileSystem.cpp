@@ -175,7 +175,9 @@ std::string NativePath(std::string_view oemPath) {
             result += "/" + matched;
         }
     }
-    if (result.empty()) result = absolute ? "/" : ".";
+    // One character into the empty string: assigning a literal here makes
+    // GCC 12 warn of overlapping copies that cannot happen.
+    if (result.empty()) result.push_back(absolute ? '/' : '.');
     return result;
 }
 
@@ -201,7 +203,7 @@ std::string AbsoluteOemPath(std::string_view oemName) {
     addParts(oemName);
     std::string result;
     for (const std::string& part : parts) result += "/" + part;
-    if (result.empty()) result = "/";
+    if (result.empty()) result.push_back('/');  // not = "/": see NativePath
     if (!oemName.empty() && IsPathSeparator(oemName.back()) && result != "/") result += "/";
     return result;
 }

@@ -154,13 +154,14 @@ TEST_F(ConsoleScreen, BatchingCollectsARunAndShowsItAtTheFlush) {
     EXPECT_EQ(CellText(3, 4), " ");  // nothing shown yet
     SetForeColor(kRed);              // a colour change flushes the run first
     EXPECT_EQ(CellText(4, 4), "b");
-    EXPECT_TRUE(BatchActive());
     WriteText("c");
+    EXPECT_EQ(CellText(5, 4), " ");  // still batching after the colour change
     FlushBatch();
-    EXPECT_FALSE(BatchActive());
     EXPECT_EQ(console.Cell(5, 4).color, kRed);
     EXPECT_EQ(console.Cell(4, 4).color, kBlack);  // white on dark grey shows black
     ExpectCursor(6, 4);
+    WriteText("d");  // the flush ended batching: this shows at once
+    EXPECT_EQ(CellText(6, 4), "d");
 }
 
 TEST_F(ConsoleScreen, BatchingAcrossTheRowEndRestartsOnTheNextRow) {
@@ -169,8 +170,7 @@ TEST_F(ConsoleScreen, BatchingAcrossTheRowEndRestartsOnTheNextRow) {
     for (char ch : std::string("wxyz")) WriteText(std::string(1, ch));
     // The character at column 80 flushed the run and batching began again at (1, 7).
     EXPECT_EQ(console.Row(6).substr(77), "wxy");
-    EXPECT_EQ(CellText(1, 7), " ");
-    EXPECT_TRUE(BatchActive());
+    EXPECT_EQ(CellText(1, 7), " ");  // the new run is not shown yet
     FlushBatch();
     EXPECT_EQ(CellText(1, 7), "z");
     ExpectCursor(2, 7);
@@ -184,25 +184,7 @@ TEST_F(ConsoleScreen, BatchingAcrossTheRowEndRestartsOnTheNextRow) {
     FlushBatch();
 }
 
-TEST_F(ConsoleScreen, SplitPathAndExpandPath) {
-    PathParts parts = SplitPath("C:\\DATEN\\kunden.def");
-    EXPECT_EQ(parts.directory, "C:\\DATEN\\");
-    EXPECT_EQ(parts.name, "kunden");
-    EXPECT_EQ(parts.extension, ".def");
-    parts = SplitPath("dir/verylongname.text");
-    EXPECT_EQ(parts.name, "verylong");
-    EXPECT_EQ(parts.extension, ".tex");
-    parts = SplitPath("noextension_at_all");
-    EXPECT_EQ(parts.name, "noextension_at_all");
-    EXPECT_EQ(parts.extension, "");
-    parts = SplitPath("a/b.c/", 255, 255, 255);
-    EXPECT_EQ(parts.directory, "a/b.c/");
-    EXPECT_EQ(parts.name, "");
-    parts = SplitPath("x/abc.DEF", 1, 2, 3);
-    EXPECT_EQ(parts.directory, "x");
-    EXPECT_EQ(parts.name, "ab");
-    EXPECT_EQ(parts.extension, ".DE");
-
+TEST_F(ConsoleScreen, ExpandPathIsAbsoluteAndCut) {
     EXPECT_EQ(ExpandPath("/tmp/../etc/./x"), "/etc/x");
     EXPECT_EQ(ExpandPath("\\tmp\\a.def"), "/tmp/a.def");
     EXPECT_EQ(ExpandPath(std::string(300, 'a')).size(), 255u);

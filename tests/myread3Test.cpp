@@ -161,15 +161,3 @@ TEST(LineReader, TextLinesEndAtAnyLineEndAndTellTheirLength) {
         ASSERT_EQ(lines, expected) << "round " << round;
     }
 }
-
-TEST(LineReader, StringHelpers) {
-    std::string text = "abc";
-    SetStringLength(text, 5);
-    EXPECT_EQ(text, "abc  ");
-    SetStringLength(text, 2);
-    EXPECT_EQ(text, "ab");
-    EXPECT_EQ(SubstringBetween("abcdef", 2, 4), "bcd");
-    EXPECT_EQ(SubstringBetween("abcdef", 5, 99), "ef");
-    EXPECT_EQ(SubstringBetween("abcdef", 4, 3), "");
-    EXPECT_EQ(SubstringBetween("abc", 0, 1), "a");
-}
