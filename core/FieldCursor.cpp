@@ -3,6 +3,13 @@
 #include "console/ConsoleScreen.h"
 #include "model/FieldModel.h"
 
+namespace {
+
+int32_t savedX = 1;
+int32_t savedY = 1;
+
+}  // namespace
+
 int CursorRecordPos() {
     const int d = CursorX + (CursorY - 2) * 80;
     for (int n = 1; n <= FieldCount; ++n) {
@@ -26,4 +33,13 @@ void PlaceCursorAtRecordPos(int p) {
         s = FieldTable[FieldCount].ScreenPos + FieldTable[FieldCount].Length;
     }
     MoveCursor((s - 1) % 80 + 1, (s - 1) / 80 + 2);
+}
+
+void SaveCursor() {
+    savedX = CursorX;
+    savedY = CursorY;
+}
+
+void RestoreCursor() {
+    MoveCursor(savedX, savedY);
 }

@@ -13,6 +13,7 @@
 #include "core/Session.h"
 #include "core/StatusLine.h"
 #include "files/Statistics.h"
+#include "model/FieldRules.h"
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
 #include "platform/WindowSystem.h"
@@ -78,7 +79,8 @@ bool DigitSetApplies(int n) {
     const std::span<uint8_t> bytes = FieldBytes(FieldTable[m], WorkRecord);
     const std::string kept(bytes.begin(), bytes.end());
     const bool negative = NormaliseSign(FieldTable[m], WorkRecord);
-    const bool inside = NumberInRange(m, extra.ConditionFrom, extra.ConditionTo, negative);
+    const bool inside =
+        NumberInRange(m, WorkRecord, extra.ConditionFrom, extra.ConditionTo, negative);
     std::copy(kept.begin(), kept.end(), bytes.begin());
     return inside;
 }

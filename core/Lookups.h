@@ -11,13 +11,7 @@
 // Nothing happens in verify mode, nor for a field without a loaded table.
 #pragma once
 
-// Address columns of a field (FieldExtra::AddressColumn) that the lookups read.
-enum AddressColumns {
-    kStreetColumn = 1,
-    kHouseNumberColumn = 2,
-    kPostalCodeColumn = 3,
-    kTownColumn = 4,
-};
+#include "files/TableSearch.h"
 
 // The field's own lookup table.
 bool TableLookup(int n, bool forceList);
@@ -25,12 +19,3 @@ bool TableLookup(int n, bool forceList);
 // without a town field, looks anything up; the street, house-number and
 // postal-code fields are read for it and completed from what it finds.
 bool AddressLookup(int n, bool forceList);
-
-// The same searches for checking a stored record: whether the value of field n
-// is an entry, as the lookups would have written it (the whole key, or as much
-// of it as the field holds), with the street where one is given. Nothing is
-// completed, no choice list opens, and the mode does not matter. A field the
-// lookup would not search passes, as does a town field left empty beside a
-// postal code the address data knows (the station would fill it in).
-bool TableHolds(int n);
-bool AddressDataHolds(int n);

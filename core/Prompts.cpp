@@ -6,7 +6,6 @@
 #include "core/FieldCursor.h"
 #include "core/LineEditor.h"
 #include "core/StatusLine.h"
-#include "core/TextUtils.h"
 #include "model/FieldModel.h"
 #include "platform/CodePage.h"
 

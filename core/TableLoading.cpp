@@ -9,7 +9,6 @@
 #include "core/Prompts.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
-#include "core/TextUtils.h"
 #include "model/FieldModel.h"
 
 namespace {

@@ -53,6 +53,14 @@ extern std::array<FieldExtra, MaxFields + 1> FieldExtras;
 extern std::array<TableAssignment, MaxFields + 1> TableAssignments;
 extern uint16_t FieldCount;
 
+// Address columns of a field (FieldExtra::AddressColumn) that the lookups read.
+enum AddressColumns {
+    kStreetColumn = 1,
+    kHouseNumberColumn = 2,
+    kPostalCodeColumn = 3,
+    kTownColumn = 4,
+};
+
 // Names of the address-data columns, 1..6, in code page 850.
 std::string AddressColumnName(int column);
 
@@ -84,6 +92,12 @@ inline std::span<uint8_t> FieldBytes(const FieldDef& field, RecordBuffer& record
     if (extent.length == 0) return {};
     return std::span<uint8_t>(record).subspan(static_cast<std::size_t>(extent.first - 1),
                                               static_cast<std::size_t>(extent.length));
+}
+inline std::span<const uint8_t> FieldBytes(const FieldDef& field, const RecordBuffer& record) {
+    const FieldExtent extent = ExtentOf(field);
+    if (extent.length == 0) return {};
+    return std::span<const uint8_t>(record).subspan(static_cast<std::size_t>(extent.first - 1),
+                                                    static_cast<std::size_t>(extent.length));
 }
 
 // Everything of this model back to an empty layout (session start).

@@ -13,6 +13,7 @@
 #include "core/FieldValidation.h"
 #include "core/Session.h"
 #include "model/FieldModel.h"
+#include "model/FieldRules.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 
@@ -110,9 +111,9 @@ TEST_F(FieldValidation, NumberInRangeReadsNumbersAndDigitSets) {
     };
     for (const auto& [field, lower, upper, negative, inside] : cases) {
         Layout({'O'}, field);
-        EXPECT_EQ(NumberInRange(1, lower, upper, negative), inside) << field;
+        EXPECT_EQ(NumberInRange(1, WorkRecord, lower, upper, negative), inside) << field;
     }
-    EXPECT_FALSE(NumberInRange(2, 0, 9, false));
+    EXPECT_FALSE(NumberInRange(2, WorkRecord, 0, 9, false));
 }
 
 TEST_F(FieldValidation, RangeChecksWithAndWithoutACondition) {

@@ -350,7 +350,7 @@ TEST_F(Lookups, CheckingAStoredValueNeedsAWholeEntryAndChangesNothing) {
              {"Bonnx", false},  // completed when keyed, but no entry
          }) {
         Key(1, value);
-        EXPECT_EQ(TableHolds(1), held) << value;
+        EXPECT_EQ(TableHolds(1, WorkRecord), held) << value;
         EXPECT_EQ(Field(1).substr(0, value.size()), value);
     }
     const auto address = [](const std::string& street, const std::string& postal,
@@ -358,7 +358,7 @@ TEST_F(Lookups, CheckingAStoredValueNeedsAWholeEntryAndChangesNothing) {
         Key(2, street);
         Key(3, postal);
         Key(4, town);
-        const bool held = AddressDataHolds(4);
+        const bool held = AddressDataHolds(4, WorkRecord);
         EXPECT_EQ(Field(4).substr(0, town.size()), town);
         return held;
     };

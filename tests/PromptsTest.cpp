@@ -8,7 +8,7 @@
 #include "core/Prompts.h"
 #include "core/Session.h"
 #include "core/StatusLine.h"
-#include "core/TextUtils.h"
+#include "model/Characters.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"

@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "core/InOutFailure.h"
-#include "core/Session.h"
 #include "files/DefinitionFile.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
@@ -14,11 +12,11 @@
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/CodePage.h"
+#include "platform/ErrorText.h"
 
 void StartToolSession() {
     FillFieldTypeTable();
     ResetFieldModel();
-    Mode = ModeEntry;
 }
 
 void Say(const char* program, const std::string& text) {

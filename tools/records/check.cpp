@@ -23,14 +23,14 @@
 #include <string_view>
 #include <vector>
 
-#include "core/FieldEngine.h"
-#include "core/FieldValidation.h"
-#include "core/InOutFailure.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
+#include "files/TableSearch.h"
 #include "model/FieldModel.h"
+#include "model/FieldRules.h"
 #include "model/FieldTypes.h"
 #include "platform/CodePage.h"
+#include "platform/ErrorText.h"
 #include "tools/records/WorkingDirectory.h"
 
 namespace {
@@ -155,11 +155,10 @@ class Checker {
         // The checks of a commit, every field from the last to the first, with
         // every field's lookup (in the station only the one under the cursor
         // looks up; the others did when they were left).
-        CurrentRecordNumber = number;
         failures_.clear();
         for (const int n : checked_) {
             field_ = n;
-            FormatAndCheckField(n, LookupRun::Check, collect_);
+            FormatAndCheckField(n, LeftRecord{WorkRecord, nullptr, number}, &looking_, collect_);
         }
         if (failures_.empty() && count == length) return;
 
@@ -192,6 +191,9 @@ class Checker {
     std::vector<int> checked_;  // the fields to check, from the last to the first
     int field_ = 0;
     const std::function<void(FieldCheck)> collect_;
+    // Only whether each value is an entry: nothing is completed.
+    const FieldLookups looking_{[](int n) { return TableHolds(n, WorkRecord); },
+                                [](int n) { return AddressDataHolds(n, WorkRecord); }};
     int64_t records_ = 0;
     int64_t empty_ = 0;
     int64_t warned_ = 0;

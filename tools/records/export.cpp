@@ -27,12 +27,12 @@
 #include <string>
 #include <string_view>
 
-#include "core/InOutFailure.h"
 #include "files/DataFiles.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
 #include "files/Statistics.h"
 #include "platform/CodePage.h"
+#include "platform/ErrorText.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "tools/records/WorkingDirectory.h"

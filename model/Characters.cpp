@@ -1,13 +1,6 @@
-#include "core/TextUtils.h"
-
-#include <cstring>
-
-#include "console/ConsoleScreen.h"
+#include "model/Characters.h"
 
 namespace {
-
-int32_t savedX = 1;
-int32_t savedY = 1;
 
 // Accented vowels fold to their plain letter in both directions.
 uint8_t PlainVowel(uint8_t c) {
@@ -58,13 +51,4 @@ int64_t ParseDecimal(std::string_view text) {
         if (value < 100000000000000LL) value = value * 10 + (ch - '0');
     }
     return value;
-}
-
-void SaveCursor() {
-    savedX = CursorX;
-    savedY = CursorY;
-}
-
-void RestoreCursor() {
-    MoveCursor(savedX, savedY);
 }
