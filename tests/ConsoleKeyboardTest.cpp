@@ -1,3 +1,4 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -116,8 +117,17 @@ TEST(ConsoleKeyboard, BeepSoundsAndPumps) {
     EXPECT_EQ(console.host().Beeps(), 1);
 }
 
-TEST(ConsoleKeyboard, AnEndedScriptEndsTheWaitInsteadOfHanging) {
+TEST(ConsoleKeyboard, AnEndedOrHeldScriptEndsTheWaitInsteadOfHanging) {
     ConsoleHarness console;
     bool returned = console.Run([] { ReadKey(); });
     EXPECT_FALSE(returned);
+
+    // A script held back (as before the session begins) cannot answer a wait:
+    // the test fails and the wait ends, instead of going on for ever.
+    console.Type("a");
+    console.host().SetHeld(true);
+    EXPECT_NONFATAL_FAILURE(returned = console.Run([] { ReadKey(); }),
+                            "waited for a key the script did not give");
+    EXPECT_FALSE(returned);
+    console.host().DropRemaining();
 }

@@ -1,5 +1,7 @@
 #include "tests/kit/ScriptedWindowSystem.h"
 
+#include <gtest/gtest.h>
+
 #include <utility>
 
 #include "platform/CodePage.h"
@@ -146,6 +148,13 @@ void ScriptedWindowSystem::Pump() {
 }
 
 void ScriptedWindowSystem::WaitForEvents() {
+    if (held_) {
+        // The script goes on only once the session has begun: a station that
+        // waits for a key before that would wait for ever.
+        ADD_FAILURE() << "The station waited for a key the script did not give: the script is "
+                         "held back until the session begins, and the station waited before.";
+        throw ScriptEnded{};
+    }
     if (next_ >= events_.size()) throw ScriptEnded{};
     forceNext_ = true;
     waited_ = true;

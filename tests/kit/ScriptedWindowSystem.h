@@ -3,7 +3,9 @@
 //
 // Like the real hosts it never delivers an event while a key is unread, so keys
 // arrive strictly in order and none is lost. When the list runs out while the
-// station waits for a key, the run ends cleanly with ScriptEnded.
+// station waits for a key, the run ends cleanly with ScriptEnded. A wait that
+// the list can never answer, because it is held, fails the test and ends the
+// run the same way instead of waiting for ever.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -39,7 +41,8 @@ struct ScriptEvent {
     std::function<void()> call;
 };
 
-// Thrown when the station waits for a key and the script has nothing left.
+// Thrown when the station waits for a key and the script has nothing left, or
+// is held.
 struct ScriptEnded {};
 
 // Builders for scripts.
@@ -81,7 +84,8 @@ class ScriptedWindowSystem : public WindowSystem {
     void SetDispatcher(Dispatcher dispatcher) { dispatcher_ = std::move(dispatcher); }
     void SetScreen(RichEdit& main, RichEdit& status, RichEdit& legend);
 
-    // While held, pumps deliver nothing (the script waits for the session to start).
+    // While held, pumps deliver nothing (the script waits for the session to
+    // start); a key wait then fails the test.
     void SetHeld(bool held) { held_ = held; }
 
     void Add(ScriptEvent event);

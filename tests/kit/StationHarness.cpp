@@ -71,6 +71,20 @@ StationHarness::Outcome StationHarness::Start(bool scriptBeforeSession) {
     }
 }
 
+void PrintTo(StationHarness::Outcome outcome, std::ostream* out) {
+    switch (outcome) {
+        case StationHarness::Outcome::ScriptEnded:
+            *out << "ScriptEnded (the station waited for a key the script did not give)";
+            break;
+        case StationHarness::Outcome::ProcessEnded:
+            *out << "ProcessEnded (the station ended the process)";
+            break;
+        case StationHarness::Outcome::Returned:
+            *out << "Returned (Start came back without ending the process)";
+            break;
+    }
+}
+
 std::string StationHarness::Text(int x, int y, int count) const {
     std::string text;
     for (int i = 0; i < count; ++i) text += host_.Cell(x + i, y).ch;

@@ -4,6 +4,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,3 +41,7 @@ class StationHarness {
     ScriptedWindowSystem host_;
     std::unique_ptr<TForm1> form_;
 };
+
+// How a failed expectation names an outcome: a station that waited for a key
+// where the test expected it to end should say so.
+void PrintTo(StationHarness::Outcome outcome, std::ostream* out);
