@@ -9,7 +9,7 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
-#include "core/Session.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/RichEdit.h"

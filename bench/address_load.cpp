@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/TableLoading.h"
+#include "screens/TableLoading.h"
 #include "files/LookupTable.h"
 #include "model/FieldModel.h"
 

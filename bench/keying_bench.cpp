@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <string>
 
-#include "core/EntryScreen.h"
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
+#include "screens/EntryScreen.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "tests/kit/StationHarness.h"

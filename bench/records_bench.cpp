@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 

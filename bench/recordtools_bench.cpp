@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "bench/QuietWindowSystem.h"
-#include "core/Journal.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
-#include "core/TableLoading.h"
+#include "screens/Journal.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
+#include "screens/TableLoading.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "console/ConsoleKeyboard.h"
-#include "core/InOutFailure.h"
+#include "screens/InOutFailure.h"
 #include "host/HostEvents.h"
 #include "platform/RichEdit.h"
 #include "platform/WindowSystem.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Plants single-line faults in core/ and files/, one at a time, and reports how
+"""Plants single-line faults in model/, files/ and screens/, one at a time, and reports how
 many the tests catch.
 
 Each fault is one small change on one line, the kind a slip of the hand makes:
@@ -32,7 +32,7 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FOLDERS = ["core", "files"]
+FOLDERS = ["model", "files", "screens"]
 
 COMPARISONS = [("==", "!="), ("!=", "=="), ("<=", ">"), (">=", "<"), (" < ", " >= "),
                (" > ", " <= ")]

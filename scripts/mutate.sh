@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Plants single-line faults in core/ and files/ one at a time and reports how
+# Plants single-line faults in model/, files/ and screens/ one at a time and reports how
 # many the tests catch (see scripts/mutate.py for the kinds of fault).
 #   scripts/mutate.sh [--sample N] [--seed S] [--build DIR]
 # Each run draws other places unless --seed repeats one. The build dir must be

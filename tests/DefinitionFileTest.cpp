@@ -10,10 +10,10 @@
 #include <filesystem>
 
 #include "console/WinCrt.h"
-#include "core/Journal.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
-#include "core/TableLoading.h"
+#include "screens/Journal.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
+#include "screens/TableLoading.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"

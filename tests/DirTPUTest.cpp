@@ -6,7 +6,7 @@
 
 #include "console/WinCrt.h"
 #include "platform/FileSystem.h"
-#include "core/DirTPU.h"
+#include "screens/DirTPU.h"
 #include "tests/kit/ConsoleHarness.h"
 #include "tests/kit/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "console/ConsoleScreen.h"
-#include "core/FieldCursor.h"
+#include "screens/FieldCursor.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ScreenLayout.h"

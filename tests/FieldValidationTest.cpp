@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/EntryScreen.h"
-#include "core/FieldCursor.h"
-#include "core/FieldEngine.h"
-#include "core/FieldValidation.h"
-#include "core/Session.h"
+#include "screens/EntryScreen.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldEngine.h"
+#include "screens/FieldValidation.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldRules.h"
 #include "model/FieldTypes.h"

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "console/WinCrt.h"
-#include "core/DataFileDialogs.h"
-#include "core/FileDialog.h"
-#include "core/LayoutFiles.h"
-#include "core/LineEditor.h"
-#include "core/Session.h"
+#include "screens/DataFileDialogs.h"
+#include "screens/FileDialog.h"
+#include "screens/LayoutFiles.h"
+#include "screens/LineEditor.h"
+#include "screens/Session.h"
 #include "model/ProgramKeys.h"
 #include "platform/ByteFile.h"
 #include "platform/FileSystem.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
-#include "core/DataFileDialogs.h"
-#include "core/LineEditor.h"
-#include "core/Prompts.h"
-#include "core/Session.h"
+#include "screens/DataFileDialogs.h"
+#include "screens/LineEditor.h"
+#include "screens/Prompts.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "tests/kit/ConsoleHarness.h"
 

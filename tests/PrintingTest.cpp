@@ -18,12 +18,12 @@
 #include <optional>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/Printing.h"
-#include "core/RecordActions.h"
-#include "core/Session.h"
+#include "screens/FieldCursor.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Printing.h"
+#include "screens/RecordActions.h"
+#include "screens/Session.h"
 #include "files/PrinterPort.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"

@@ -3,11 +3,11 @@
 #include <map>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/LineEditor.h"
-#include "core/Prompts.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
+#include "screens/FieldCursor.h"
+#include "screens/LineEditor.h"
+#include "screens/Prompts.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 #include "model/Characters.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"

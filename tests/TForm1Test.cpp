@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/Session.h"
+#include "screens/Session.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/LineEditor.h"
-#include "core/Session.h"
-#include "core/TableLoading.h"
+#include "screens/FieldCursor.h"
+#include "screens/LineEditor.h"
+#include "screens/Session.h"
+#include "screens/TableLoading.h"
 #include "files/LookupTable.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
-#include "core/DataFileDialogs.h"
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
+#include "screens/DataFileDialogs.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/ByteFile.h"

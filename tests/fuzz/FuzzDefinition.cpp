@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/Journal.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
+#include "screens/Journal.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/TableLoading.h"
+#include "screens/TableLoading.h"
 #include "files/LookupTable.h"
 #include "model/FieldModel.h"
 #include "platform/RichEdit.h"

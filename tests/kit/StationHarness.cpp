@@ -1,9 +1,9 @@
 #include "tests/kit/StationHarness.h"
 
 #include "console/WinCrt.h"
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
 
 StationHarness::StationHarness(std::function<void()> session) {
     ResetConsoleScreen();

@@ -7,12 +7,12 @@
 #include <random>
 
 #include "console/WinCrt.h"
-#include "core/DefinitionScreen.h"
-#include "core/Journal.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
-#include "core/Prompts.h"
-#include "core/Session.h"
+#include "screens/DefinitionScreen.h"
+#include "screens/Journal.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Prompts.h"
+#include "screens/Session.h"
 #include "files/Tables.h"
 #include "model/FieldModel.h"
 #include "model/ProgramKeys.h"

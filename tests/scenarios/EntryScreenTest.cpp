@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/LayoutFiles.h"
-#include "core/Session.h"
+#include "screens/FieldCursor.h"
+#include "screens/LayoutFiles.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/ProgramKeys.h"
 #include "tests/kit/StationHarness.h"

@@ -13,8 +13,8 @@
 #include <functional>
 
 #include "console/WinCrt.h"
-#include "core/InOutFailure.h"
-#include "core/Session.h"
+#include "screens/InOutFailure.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "tests/kit/FaultInjection.h"
 #include "tests/kit/StationHarness.h"

@@ -9,8 +9,8 @@
 #include <cstdio>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/Session.h"
+#include "screens/FieldCursor.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"

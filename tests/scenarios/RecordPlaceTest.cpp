@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/Journal.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
+#include "screens/Journal.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"

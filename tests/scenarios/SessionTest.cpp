@@ -5,9 +5,9 @@
 #include <cerrno>
 
 #include "console/WinCrt.h"
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "core/DataFileDialogs.h"
-#include "core/Journal.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
-#include "core/TableLoading.h"
+#include "screens/DataFileDialogs.h"
+#include "screens/Journal.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
+#include "screens/TableLoading.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/CodePage.h"

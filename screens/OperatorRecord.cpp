@@ -1,11 +1,11 @@
-#include "core/OperatorRecord.h"
+#include "screens/OperatorRecord.h"
 
 #include <algorithm>
 
 #include "console/ConsoleKeyboard.h"
-#include "core/FieldValidation.h"
-#include "core/InOutFailure.h"
-#include "core/Session.h"
+#include "screens/FieldValidation.h"
+#include "screens/InOutFailure.h"
+#include "screens/Session.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
 #include "model/SignOverpunch.h"

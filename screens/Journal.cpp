@@ -1,15 +1,15 @@
-#include "core/Journal.h"
+#include "screens/Journal.h"
 
 #include <cerrno>
 #include <string>
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
-#include "core/InOutFailure.h"
-#include "core/LayoutFiles.h"
-#include "core/OperatorRecord.h"
-#include "core/Prompts.h"
-#include "core/RecordActions.h"
+#include "screens/InOutFailure.h"
+#include "screens/LayoutFiles.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Prompts.h"
+#include "screens/RecordActions.h"
 #include "files/RecordStore.h"
 #include "platform/CodePage.h"
 #include "platform/WindowSystem.h"

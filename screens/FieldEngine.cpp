@@ -1,17 +1,17 @@
-#include "core/FieldEngine.h"
+#include "screens/FieldEngine.h"
 
 #include <algorithm>
 #include <string>
 
 #include "console/WinCrt.h"
-#include "core/EntryScreen.h"
-#include "core/FieldCursor.h"
-#include "core/FieldValidation.h"
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
-#include "core/RecordActions.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
+#include "screens/EntryScreen.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldValidation.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
+#include "screens/RecordActions.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 #include "files/Statistics.h"
 #include "model/FieldRules.h"
 #include "model/FieldTypes.h"

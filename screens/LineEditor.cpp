@@ -1,14 +1,14 @@
-#include "core/LineEditor.h"
+#include "screens/LineEditor.h"
 
 #include <array>
 
 #include "console/WinCrt.h"
-#include "core/DataFileDialogs.h"
-#include "core/LayoutFiles.h"
-#include "core/Prompts.h"
-#include "core/RecordActions.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
+#include "screens/DataFileDialogs.h"
+#include "screens/LayoutFiles.h"
+#include "screens/Prompts.h"
+#include "screens/RecordActions.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 
 bool SearchPromptActive = false;
 bool RangePromptActive = false;

@@ -1,4 +1,4 @@
-#include "core/FieldCursor.h"
+#include "screens/FieldCursor.h"
 
 #include "console/ConsoleScreen.h"
 #include "model/FieldModel.h"

@@ -1,14 +1,14 @@
-#include "core/StatusLine.h"
+#include "screens/StatusLine.h"
 
 #include <string>
 
 #include "console/ConsoleScreen.h"
-#include "core/DataFileDialogs.h"
-#include "core/LayoutFiles.h"
-#include "core/LineEditor.h"
-#include "core/Prompts.h"
-#include "core/RecordActions.h"
-#include "core/Session.h"
+#include "screens/DataFileDialogs.h"
+#include "screens/LayoutFiles.h"
+#include "screens/LineEditor.h"
+#include "screens/Prompts.h"
+#include "screens/RecordActions.h"
+#include "screens/Session.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"

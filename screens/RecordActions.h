@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Journal.h"
-#include "core/OperatorRecord.h"
+#include "screens/Journal.h"
+#include "screens/OperatorRecord.h"
 #include "model/FieldModel.h"
 
 extern bool DupSkipOn;

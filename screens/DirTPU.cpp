@@ -1,4 +1,4 @@
-#include "core/DirTPU.h"
+#include "screens/DirTPU.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,11 +1,11 @@
-#include "core/Prompts.h"
+#include "screens/Prompts.h"
 
 #include <string>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/LineEditor.h"
-#include "core/StatusLine.h"
+#include "screens/FieldCursor.h"
+#include "screens/LineEditor.h"
+#include "screens/StatusLine.h"
 #include "model/FieldModel.h"
 #include "platform/CodePage.h"
 

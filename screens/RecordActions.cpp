@@ -1,18 +1,18 @@
-#include "core/RecordActions.h"
+#include "screens/RecordActions.h"
 
 #include <algorithm>
 #include <span>
 
 #include "console/WinCrt.h"
-#include "core/DefinitionScreen.h"
-#include "core/EntryScreen.h"
-#include "core/FieldCursor.h"
-#include "core/FieldEngine.h"
-#include "core/Journal.h"
-#include "core/LineEditor.h"
-#include "core/OperatorRecord.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
+#include "screens/DefinitionScreen.h"
+#include "screens/EntryScreen.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldEngine.h"
+#include "screens/Journal.h"
+#include "screens/LineEditor.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 #include "files/Statistics.h"
 #include "files/Tables.h"
 #include "model/Characters.h"

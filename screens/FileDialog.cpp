@@ -1,12 +1,12 @@
-#include "core/FileDialog.h"
+#include "screens/FileDialog.h"
 
 #include "console/WinCrt.h"
-#include "core/InOutFailure.h"
-#include "core/Journal.h"
-#include "core/LineEditor.h"
-#include "core/Prompts.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
+#include "screens/InOutFailure.h"
+#include "screens/Journal.h"
+#include "screens/LineEditor.h"
+#include "screens/Prompts.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 #include "files/DataFiles.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
@@ -14,7 +14,7 @@
 #include "platform/ByteFile.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
-#include "core/DirTPU.h"
+#include "screens/DirTPU.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "core/TableLoading.h"
+#include "screens/TableLoading.h"
 
 #include <algorithm>
 #include <string>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/LineEditor.h"
-#include "core/Prompts.h"
-#include "core/Session.h"
-#include "core/StatusLine.h"
+#include "screens/FieldCursor.h"
+#include "screens/LineEditor.h"
+#include "screens/Prompts.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 #include "model/FieldModel.h"
 
 namespace {

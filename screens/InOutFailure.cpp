@@ -1,4 +1,4 @@
-#include "core/InOutFailure.h"
+#include "screens/InOutFailure.h"
 
 #include <cstdio>
 

@@ -1,14 +1,14 @@
-#include "core/FieldValidation.h"
+#include "screens/FieldValidation.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 
 #include "console/WinCrt.h"
-#include "core/FieldCursor.h"
-#include "core/FieldEngine.h"
-#include "core/Lookups.h"
-#include "core/Session.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldEngine.h"
+#include "screens/Lookups.h"
+#include "screens/Session.h"
 #include "files/Statistics.h"
 #include "model/FieldRules.h"
 #include "model/FieldTypes.h"

@@ -1,4 +1,4 @@
-#include "core/Printing.h"
+#include "screens/Printing.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,10 +6,10 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
-#include "core/LayoutFiles.h"
-#include "core/Prompts.h"
-#include "core/RecordActions.h"
-#include "core/StatusLine.h"
+#include "screens/LayoutFiles.h"
+#include "screens/Prompts.h"
+#include "screens/RecordActions.h"
+#include "screens/StatusLine.h"
 #include "files/PrinterPort.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"

@@ -1,4 +1,4 @@
-#include "core/Lookups.h"
+#include "screens/Lookups.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "core/EntryScreen.h"
-#include "core/FieldCursor.h"
-#include "core/FieldEngine.h"
-#include "core/Session.h"
+#include "screens/EntryScreen.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldEngine.h"
+#include "screens/Session.h"
 #include "files/LookupTable.h"
 #include "files/TableSearch.h"
 #include "files/Tables.h"
