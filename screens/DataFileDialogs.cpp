@@ -1,18 +1,18 @@
 #include "screens/DataFileDialogs.h"
 
 #include "console/ConsoleKeyboard.h"
-#include "screens/EntryScreen.h"
-#include "screens/FileDialog.h"
-#include "screens/InOutFailure.h"
-#include "screens/OperatorRecord.h"
-#include "screens/Prompts.h"
-#include "screens/RecordActions.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
 #include "model/FieldModel.h"
 #include "platform/CodePage.h"
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
+#include "screens/EntryScreen.h"
+#include "screens/FileDialog.h"
+#include "screens/InOutFailure.h"
+#include "screens/OperatorRecord.h"
+#include "screens/Prompts.h"
+#include "screens/RecordActions.h"
 
 int ConversionMode = ConversionEbcdicDin;
 std::string DataFileName;

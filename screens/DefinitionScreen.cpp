@@ -3,6 +3,12 @@
 #include <algorithm>
 
 #include "console/WinCrt.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
+#include "platform/CodePage.h"
+#include "platform/WindowSystem.h"
 #include "screens/FieldCursor.h"
 #include "screens/Journal.h"
 #include "screens/LayoutFiles.h"
@@ -13,12 +19,6 @@
 #include "screens/Session.h"
 #include "screens/StatusLine.h"
 #include "screens/TableLoading.h"
-#include "model/FieldModel.h"
-#include "model/FieldTypes.h"
-#include "model/ProgramKeys.h"
-#include "model/ScreenLayout.h"
-#include "platform/CodePage.h"
-#include "platform/WindowSystem.h"
 
 bool LayoutTextEditorActive = false;
 bool FieldPositionerActive = false;

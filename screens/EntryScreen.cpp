@@ -5,6 +5,12 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "files/Statistics.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
+#include "platform/CodePage.h"
 #include "screens/DefinitionScreen.h"
 #include "screens/FieldCursor.h"
 #include "screens/FieldEngine.h"
@@ -18,12 +24,6 @@
 #include "screens/RecordActions.h"
 #include "screens/Session.h"
 #include "screens/StatusLine.h"
-#include "files/Statistics.h"
-#include "model/FieldModel.h"
-#include "model/FieldTypes.h"
-#include "model/ProgramKeys.h"
-#include "model/ScreenLayout.h"
-#include "platform/CodePage.h"
 
 int64_t ResumeOffset = 0;
 bool MismatchBeepArmed = true;
@@ -405,11 +405,8 @@ void EntryScreen(int32_t startMode, bool oneKey, bool showStatus) {
             // given up there is nothing left to compare.
             const RecordBuffer verifyInput = VerifyRecord;
             VerifyRecord = WorkRecord;
-            const int32_t nextMode = Mode;
-            Mode = ModeEntry;
             // Everything cleared (F1, Entf): there is no record left to store.
-            const bool stored = RecordLength() <= 0 || CommitRecord(true);
-            Mode = nextMode;
+            const bool stored = RecordLength() <= 0 || CommitRecordAsKeyed(true);
             if (!stored) {
                 // The disk refused the record (the operator has seen why).
                 // Leaving now would read it back from the file without what

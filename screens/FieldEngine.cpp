@@ -4,6 +4,11 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "files/Statistics.h"
+#include "model/FieldRules.h"
+#include "model/FieldTypes.h"
+#include "model/SignOverpunch.h"
+#include "platform/WindowSystem.h"
 #include "screens/EntryScreen.h"
 #include "screens/FieldCursor.h"
 #include "screens/FieldValidation.h"
@@ -12,11 +17,6 @@
 #include "screens/RecordActions.h"
 #include "screens/Session.h"
 #include "screens/StatusLine.h"
-#include "files/Statistics.h"
-#include "model/FieldRules.h"
-#include "model/FieldTypes.h"
-#include "model/SignOverpunch.h"
-#include "platform/WindowSystem.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <string>
 
 #include "console/WinCrt.h"
-#include "screens/FieldCursor.h"
-#include "screens/FieldEngine.h"
-#include "screens/Lookups.h"
-#include "screens/Session.h"
 #include "files/Statistics.h"
 #include "model/FieldRules.h"
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldEngine.h"
+#include "screens/Lookups.h"
+#include "screens/Session.h"
 
 namespace {
 int lookupsSuspended = 0;
@@ -27,22 +27,26 @@ LookupsSuspended::~LookupsSuspended() {
 }
 
 bool FieldExit(int n, bool lookupAllowed) {
+    return FieldExit(n, lookupAllowed, Mode);
+}
+
+bool FieldExit(int n, bool lookupAllowed, int32_t mode) {
     if (!IsField(n)) return true;
     if (lookupsSuspended > 0) lookupAllowed = false;
     // The one place where a failed check is heard: the rules only say so.
     static const std::function<void(FieldCheck)> beep = [](FieldCheck) { Beep(); };
-    static const FieldLookups completing{[](int m) { return TableLookup(m, false); },
-                                         [](int m) { return AddressLookup(m, false); }};
+    const FieldLookups completing{[mode](int m) { return TableLookup(m, false, mode); },
+                                  [mode](int m) { return AddressLookup(m, false, mode); }};
     FormatAndCheckField(n, LeftRecord{WorkRecord, &VerifyRecord, CurrentRecordNumber},
                         lookupAllowed ? &completing : nullptr, beep);
 
-    if (Mode != ModeVerify) return true;
+    if (mode != ModeVerify) return true;
     const FieldDef& field = FieldTable[n];
     const std::span<const uint8_t> stored = FieldBytes(field, WorkRecord);
     FormatVerifyField(n, VerifyRecord);
     const std::span<const uint8_t> input = FieldBytes(field, VerifyRecord);
     if (std::equal(input.begin(), input.end(), stored.begin())) return true;
-    CountMismatch(n, Mode == ModeVerify);
+    CountMismatch(n, true);
     Beep();
     DrawEntryField(n);
     ArmRekey(n);
@@ -50,12 +54,16 @@ bool FieldExit(int n, bool lookupAllowed) {
 }
 
 bool ValidateAll(bool check) {
-    if (Mode == ModeEntry && !check) return true;
+    return ValidateAll(check, Mode);
+}
+
+bool ValidateAll(bool check, int32_t mode) {
+    if (mode == ModeEntry && !check) return true;
     const int current = std::min<int>(CursorField(), FieldCount);
     bool passed = true;
     for (int n = FieldCount; n >= 1; --n) {
-        if (!FieldExit(n, n == current)) passed = false;
+        if (!FieldExit(n, n == current, mode)) passed = false;
     }
-    if (!passed && Mode == ModeEntry) PlaceCursorAtRecordPos(RecordPosOf(current, 1));
+    if (!passed && mode == ModeEntry) PlaceCursorAtRecordPos(RecordPosOf(current, 1));
     return passed;
 }

@@ -12,6 +12,9 @@
 // passes. Lookups run only with `lookupAllowed`. False only in verify mode, when
 // the field differs from the stored one (it is then armed for keying again).
 bool FieldExit(int n, bool lookupAllowed);
+// The same with the checks of `mode` instead of the screen's: in entry mode
+// nothing is compared with a stored record.
+bool FieldExit(int n, bool lookupAllowed, int32_t mode);
 
 // While one of these lives, FieldExit runs no lookups: the record is stored as
 // keyed. For the end of the station (Stop, closing the window, a hang-up),
@@ -28,3 +31,4 @@ class LookupsSuspended {
 // after a failure; lookups only for the field under the cursor. Entry mode
 // without `check` passes at once, so that a record is loaded unchanged.
 bool ValidateAll(bool check);
+bool ValidateAll(bool check, int32_t mode);

@@ -1,12 +1,6 @@
 #include "screens/FileDialog.h"
 
 #include "console/WinCrt.h"
-#include "screens/InOutFailure.h"
-#include "screens/Journal.h"
-#include "screens/LineEditor.h"
-#include "screens/Prompts.h"
-#include "screens/Session.h"
-#include "screens/StatusLine.h"
 #include "files/DataFiles.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
@@ -15,6 +9,12 @@
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "screens/DirTPU.h"
+#include "screens/InOutFailure.h"
+#include "screens/Journal.h"
+#include "screens/LineEditor.h"
+#include "screens/Prompts.h"
+#include "screens/Session.h"
+#include "screens/StatusLine.h"
 
 namespace {
 

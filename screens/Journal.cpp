@@ -5,14 +5,14 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
+#include "files/RecordStore.h"
+#include "platform/CodePage.h"
+#include "platform/WindowSystem.h"
 #include "screens/InOutFailure.h"
 #include "screens/LayoutFiles.h"
 #include "screens/OperatorRecord.h"
 #include "screens/Prompts.h"
 #include "screens/RecordActions.h"
-#include "files/RecordStore.h"
-#include "platform/CodePage.h"
-#include "platform/WindowSystem.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "screens/LayoutFiles.h"
 
+#include "files/StationFiles.h"
+#include "platform/ByteFile.h"
+#include "platform/FileReplacement.h"
+#include "platform/FileSystem.h"
 #include "screens/FileDialog.h"
 #include "screens/Journal.h"
 #include "screens/Prompts.h"
 #include "screens/StatusLine.h"
 #include "screens/TableLoading.h"
-#include "files/StationFiles.h"
-#include "platform/ByteFile.h"
-#include "platform/FileReplacement.h"
-#include "platform/FileSystem.h"
 
 bool SaveWithProgramKeys = false;
 std::string DefinitionFileName;

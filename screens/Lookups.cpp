@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "console/WinCrt.h"
-#include "screens/EntryScreen.h"
-#include "screens/FieldCursor.h"
-#include "screens/FieldEngine.h"
-#include "screens/Session.h"
 #include "files/LookupTable.h"
 #include "files/TableSearch.h"
 #include "files/Tables.h"
 #include "model/Characters.h"
 #include "model/FieldModel.h"
+#include "screens/EntryScreen.h"
+#include "screens/FieldCursor.h"
+#include "screens/FieldEngine.h"
+#include "screens/Session.h"
 
 namespace {
 
@@ -173,7 +173,11 @@ int32_t FindEntry(int n, Search& search, bool forceList) {
 }  // namespace
 
 bool TableLookup(int n, bool forceList) {
-    if (Mode == ModeVerify || !IsField(n) || !HasTable(n)) return true;
+    return TableLookup(n, forceList, Mode);
+}
+
+bool TableLookup(int n, bool forceList, int32_t mode) {
+    if (mode == ModeVerify || !IsField(n) || !HasTable(n)) return true;
     Search search = TableSearch(n, WorkRecord);
     const int32_t chosen = FindEntry(n, search, forceList);
     if (chosen < 0) return false;
@@ -182,7 +186,11 @@ bool TableLookup(int n, bool forceList) {
 }
 
 bool AddressLookup(int n, bool forceList) {
-    if (Mode == ModeVerify || !IsField(n)) return true;
+    return AddressLookup(n, forceList, Mode);
+}
+
+bool AddressLookup(int n, bool forceList, int32_t mode) {
+    if (mode == ModeVerify || !IsField(n)) return true;
     const AddressFields fields = LocateAddressFields();
     Search search;
     const AddressSearch prepared = PrepareAddressSearch(n, fields, WorkRecord, search);

@@ -15,7 +15,10 @@
 
 // The field's own lookup table.
 bool TableLookup(int n, bool forceList);
+// The same for a field left with the checks of `mode` (see FieldExit).
+bool TableLookup(int n, bool forceList, int32_t mode);
 // The address data. Only the town field, or the postal-code field of a layout
 // without a town field, looks anything up; the street, house-number and
 // postal-code fields are read for it and completed from what it finds.
 bool AddressLookup(int n, bool forceList);
+bool AddressLookup(int n, bool forceList, int32_t mode);

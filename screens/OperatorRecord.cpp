@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "console/ConsoleKeyboard.h"
-#include "screens/FieldValidation.h"
-#include "screens/InOutFailure.h"
-#include "screens/Session.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
 #include "model/SignOverpunch.h"
+#include "screens/FieldValidation.h"
+#include "screens/InOutFailure.h"
+#include "screens/Session.h"
 
 namespace {
 
@@ -75,6 +75,23 @@ void FinishMove(int error, const RecordKeptAside& operatorRecord, const RecordBu
     if (error != RecordStore::kStopped) ReportInOutError(error);
 }
 
+// A commit whose checks run as in `checksMode`.
+bool CommitWithChecksOf(bool flush, int32_t checksMode) {
+    const int length = RecordLength();
+    lastCommit = CommitOutcome::Refused;
+    if (length <= 0 || !StoredRecords.IsOpen()) return false;
+    if (!ValidateAll(true, checksMode)) return false;
+    const int error = StoredRecords.Commit(StoredImage(WorkRecord), length, flush);
+    if (error != 0) {
+        lastCommit = CommitOutcome::NotWritten;
+        ReportInOutError(error);
+        return false;
+    }
+    lastCommit = CommitOutcome::Stored;
+    CountRecordStored(StoredRecords.Position() / length + 1);
+    return true;
+}
+
 }  // namespace
 
 void ResetRecordStore() {
@@ -114,19 +131,11 @@ bool OpenRecordAt(int64_t position, bool refresh) {
 }
 
 bool CommitRecord(bool flush) {
-    const int length = RecordLength();
-    lastCommit = CommitOutcome::Refused;
-    if (length <= 0 || !StoredRecords.IsOpen()) return false;
-    if (!ValidateAll(true)) return false;
-    const int error = StoredRecords.Commit(StoredImage(WorkRecord), length, flush);
-    if (error != 0) {
-        lastCommit = CommitOutcome::NotWritten;
-        ReportInOutError(error);
-        return false;
-    }
-    lastCommit = CommitOutcome::Stored;
-    CountRecordStored(StoredRecords.Position() / length + 1);
-    return true;
+    return CommitWithChecksOf(flush, Mode);
+}
+
+bool CommitRecordAsKeyed(bool flush) {
+    return CommitWithChecksOf(flush, ModeEntry);
 }
 
 bool PreviousRecord(bool refresh) {

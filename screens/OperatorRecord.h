@@ -25,6 +25,10 @@ bool OpenRecordAt(int64_t position, bool refresh);
 // written: a write failure is shown to the operator, and the record stays in
 // WorkRecord for the next commit to write again.
 bool CommitRecord(bool flush);
+// The same with the checks of entry mode whatever the screen's mode: the
+// record goes to its place as keyed, and no verify comparison holds it back
+// (leaving verify mode, the end of the station).
+bool CommitRecordAsKeyed(bool flush);
 enum class CommitOutcome {
     Stored,      // on the disk (or nothing there to change)
     Refused,     // a check (the verify comparison) holds it back

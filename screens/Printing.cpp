@@ -6,16 +6,16 @@
 
 #include "console/ConsoleKeyboard.h"
 #include "console/ConsoleScreen.h"
-#include "screens/LayoutFiles.h"
-#include "screens/Prompts.h"
-#include "screens/RecordActions.h"
-#include "screens/StatusLine.h"
 #include "files/PrinterPort.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
 #include "model/FieldModel.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "screens/LayoutFiles.h"
+#include "screens/Prompts.h"
+#include "screens/RecordActions.h"
+#include "screens/StatusLine.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "model/FieldModel.h"
+#include "platform/CodePage.h"
 #include "screens/FieldCursor.h"
 #include "screens/LineEditor.h"
 #include "screens/StatusLine.h"
-#include "model/FieldModel.h"
-#include "platform/CodePage.h"
 
 int RangeKind = NumberRange;
 bool FieldConditionOn = false;

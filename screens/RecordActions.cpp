@@ -4,6 +4,13 @@
 #include <span>
 
 #include "console/WinCrt.h"
+#include "files/Statistics.h"
+#include "files/Tables.h"
+#include "model/Characters.h"
+#include "model/FieldModel.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
+#include "platform/CodePage.h"
 #include "screens/DefinitionScreen.h"
 #include "screens/EntryScreen.h"
 #include "screens/FieldCursor.h"
@@ -13,13 +20,6 @@
 #include "screens/OperatorRecord.h"
 #include "screens/Session.h"
 #include "screens/StatusLine.h"
-#include "files/Statistics.h"
-#include "files/Tables.h"
-#include "model/Characters.h"
-#include "model/FieldModel.h"
-#include "model/ProgramKeys.h"
-#include "model/ScreenLayout.h"
-#include "platform/CodePage.h"
 
 bool DupSkipOn = false;
 std::string LastSearchTerm;
@@ -212,7 +212,7 @@ void OperatorRecordGuard::Restore() const {
 }
 
 bool CommitOperatorRecord() {
-    if (heldRecord == nullptr) return CommitRecord(true);
+    if (heldRecord == nullptr) return CommitRecordAsKeyed(true);
     // The activity gets its buffers, place and cursor back afterwards: when
     // the station does not end (the commit failed), it goes on where it was.
     const OperatorRecordGuard activity;
@@ -222,7 +222,7 @@ bool CommitOperatorRecord() {
     } back{activity};
     const OperatorRecordGuard& held = *heldRecord;
     held.Restore();
-    return CommitRecord(true);
+    return CommitRecordAsKeyed(true);
 }
 
 void ShowDupSkip() {

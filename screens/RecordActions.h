@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "model/FieldModel.h"
 #include "screens/Journal.h"
 #include "screens/OperatorRecord.h"
-#include "model/FieldModel.h"
 
 extern bool DupSkipOn;
 extern std::string LastSearchTerm;  // code page 850
@@ -68,7 +68,7 @@ class OperatorRecordGuard {
     int32_t cursorY_;
     bool outermost_;
 };
-// Stop and closing the window: commits (with flush) the record the operator is
+// Stop and closing the window: commits as keyed (with flush) the record the operator is
 // on: the one kept by a guard while an activity holds the buffers (which get
 // back what the activity had in them), else the record in the buffers.
 bool CommitOperatorRecord();

@@ -4,6 +4,13 @@
 #include <cstdlib>
 
 #include "console/WinCrt.h"
+#include "files/Statistics.h"
+#include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "model/ScreenLayout.h"
+#include "platform/WindowSystem.h"
 #include "screens/DataFileDialogs.h"
 #include "screens/DefinitionScreen.h"
 #include "screens/EntryScreen.h"
@@ -17,13 +24,6 @@
 #include "screens/Printing.h"
 #include "screens/Prompts.h"
 #include "screens/RecordActions.h"
-#include "files/Statistics.h"
-#include "files/Tables.h"
-#include "model/FieldModel.h"
-#include "model/FieldTypes.h"
-#include "model/ProgramKeys.h"
-#include "model/ScreenLayout.h"
-#include "platform/WindowSystem.h"
 
 int32_t Mode = ModeDefinition;
 int32_t SubMode = SubMain;
@@ -170,11 +170,10 @@ bool SaveBeforeEnd() {
     bool saved = true;
     try {
         if (Mode == ModeEntry || Mode == ModeVerify) {
-            // In entry mode the record on the screen goes to its place, as
-            // keyed: no verify comparison may hold it back now. While an
-            // activity (a search) walks other records through the buffers, it
-            // is the operator's record, kept aside, that goes to its place.
-            Mode = ModeEntry;
+            // The record on the screen goes to its place as keyed: no verify
+            // comparison may hold it back now. While an activity (a search)
+            // walks other records through the buffers, it is the operator's
+            // record, kept aside, that goes to its place.
             // Stored as keyed: a lookup could open a choice list now and wait
             // for an operator who has gone (a hang-up), or ask a second time
             // for what the list open under Stop was asking.

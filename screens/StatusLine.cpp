@@ -3,17 +3,17 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "model/ProgramKeys.h"
+#include "platform/CodePage.h"
+#include "platform/WindowSystem.h"
 #include "screens/DataFileDialogs.h"
 #include "screens/LayoutFiles.h"
 #include "screens/LineEditor.h"
 #include "screens/Prompts.h"
 #include "screens/RecordActions.h"
 #include "screens/Session.h"
-#include "model/FieldModel.h"
-#include "model/FieldTypes.h"
-#include "model/ProgramKeys.h"
-#include "platform/CodePage.h"
-#include "platform/WindowSystem.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <string>
 
 #include "console/WinCrt.h"
+#include "model/FieldModel.h"
 #include "screens/FieldCursor.h"
 #include "screens/LineEditor.h"
 #include "screens/Prompts.h"
 #include "screens/Session.h"
 #include "screens/StatusLine.h"
-#include "model/FieldModel.h"
 
 namespace {
 

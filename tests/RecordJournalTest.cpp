@@ -203,11 +203,12 @@ TEST_F(RecordJournal, StoredRecordsCarryCountersEndMarksAndOverpunchedSigns) {
     ASSERT_TRUE(OpenRecordAt(0, true));
     EXPECT_EQ(Work(), "abcd  1 -12\r\n");
 
-    // Stop in verify mode stores the record on the screen, in entry mode.
+    // Stop in verify mode stores the record on the screen as keyed: the verify
+    // comparison does not hold it back, and the screen's mode is left alone.
     GoTo(1);
     std::copy_n("wxyz", 4, WorkRecord.begin());
     EXPECT_TRUE(SaveBeforeEnd());
-    EXPECT_EQ(Mode, ModeEntry);
+    EXPECT_EQ(Mode, ModeVerify);
     EXPECT_EQ(Slots().substr(0, 4), "wxyz");
 }
 
