@@ -210,9 +210,9 @@ bool ResizeField(int n, int delta) {
     // The fields as they were, to undo a change that does not fit. The journal
     // is no copy to undo from: after a write that failed it holds an older layout.
     const std::vector<FieldDef> before(FieldTable.begin() + n, FieldTable.begin() + FieldCount + 1);
-    if (FieldHooks.EraseField) FieldHooks.EraseField(n);
+    if (FieldHooks.EraseOnScreen) FieldHooks.EraseOnScreen(n);
     FieldTable[n].Length = static_cast<int16_t>(newLength);
-    if (FieldHooks.DrawField) FieldHooks.DrawField(n);
+    if (FieldHooks.DrawOnScreen) FieldHooks.DrawOnScreen(n);
     for (int m = n + 1; m <= FieldCount; ++m) {
         FieldDef& field = FieldTable[m];
         field.RecordPos = static_cast<int16_t>(field.RecordPos + delta);
@@ -221,13 +221,13 @@ bool ResizeField(int n, int delta) {
         if (field.ScreenPos < earliest) {
             // Pushed fields can run past the screen; the check below undoes that.
             field.ScreenPos = static_cast<int16_t>(std::min(earliest, 32767));
-            if (FieldHooks.DrawField) FieldHooks.DrawField(m);
+            if (FieldHooks.DrawOnScreen) FieldHooks.DrawOnScreen(m);
         }
     }
     const FieldDef& last = FieldTable[FieldCount];
     if (RecordLength() <= MaxRecordLength && last.ScreenPos + last.Length - 1 <= MaxRecordLength) {
         if (FieldHooks.PlaceCursorAt) FieldHooks.PlaceCursorAt(FieldTable[n].RecordPos);
-        if (FieldHooks.JournalDefinition) FieldHooks.JournalDefinition();
+        if (FieldHooks.WriteJournal) FieldHooks.WriteJournal();
         return true;
     }
     std::copy(before.begin(), before.end(), FieldTable.begin() + n);

@@ -140,9 +140,9 @@ void ResetFieldTable();
 // What resizing a field needs of the definition screen and the journal; the
 // session wires them at start.
 struct FieldEditHooks {
-    void (*EraseField)(int n) = nullptr;
-    void (*DrawField)(int n) = nullptr;
-    void (*JournalDefinition)() = nullptr;
+    void (*EraseOnScreen)(int n) = nullptr;
+    void (*DrawOnScreen)(int n) = nullptr;
+    void (*WriteJournal)() = nullptr;
     void (*PlaceCursorAt)(int recordPos) = nullptr;
 };
 extern FieldEditHooks FieldHooks;

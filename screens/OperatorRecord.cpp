@@ -28,7 +28,7 @@ void ShowStoredPlace(const RecordBuffer& record, bool whole, bool refresh) {
 
 // The record at `position` becomes the operator's: read first, and only when
 // that worked do the buffers, the position and the record number change.
-bool Open(int64_t position, bool refresh) {
+bool TakeRecordAt(int64_t position, bool refresh) {
     RecordBuffer record{};
     const bool whole = StoredRecords.Open(position, RecordLength(), record);
     ShowStoredPlace(record, whole, refresh);
@@ -122,12 +122,12 @@ CommitOutcome LastCommitOutcome() {
 
 bool LoadRecord(bool refresh) {
     if (RecordLength() <= 0) return false;
-    return Open(StoredRecords.Position(), refresh);
+    return TakeRecordAt(StoredRecords.Position(), refresh);
 }
 
 bool OpenRecordAt(int64_t position, bool refresh) {
     if (RecordLength() <= 0) return false;
-    return Open(std::max<int64_t>(position, 0), refresh);
+    return TakeRecordAt(std::max<int64_t>(position, 0), refresh);
 }
 
 bool CommitRecord(bool flush) {
@@ -143,10 +143,10 @@ bool PreviousRecord(bool refresh) {
     if (length <= 0) return false;
     const int64_t position = StoredRecords.Position() - length;
     if (position < 0) return false;
-    if (Open(position, refresh)) return true;
+    if (TakeRecordAt(position, refresh)) return true;
     // A place before the current one that holds no whole record: only a
     // record file cut short ends like that. Record 1 is the place to be.
-    Open(0, refresh);
+    TakeRecordAt(0, refresh);
     return false;
 }
 
@@ -161,12 +161,12 @@ bool NextRecord(bool refresh) {
         StoredRecords.OpenAnew();
         return false;
     }
-    return Open(StoredRecords.Position() + length, refresh);
+    return TakeRecordAt(StoredRecords.Position() + length, refresh);
 }
 
 bool FirstRecord(bool refresh) {
     if (RecordLength() <= 0) return false;
-    return Open(0, refresh);
+    return TakeRecordAt(0, refresh);
 }
 
 bool LastRecord(bool refresh, const std::function<bool()>& keepGoing) {
@@ -175,7 +175,7 @@ bool LastRecord(bool refresh, const std::function<bool()>& keepGoing) {
     const int64_t slot = StoredRecords.LastFilledSlot(length, keepGoing);
     if (slot == RecordStore::kStopped) return false;
     // An empty record file has no last record: the first place, cleared.
-    return Open(std::max<int64_t>(slot, 0) * length, refresh);
+    return TakeRecordAt(std::max<int64_t>(slot, 0) * length, refresh);
 }
 
 void InsertRecord(const std::function<bool()>& keepGoing) {
@@ -207,7 +207,7 @@ void DeleteRecord(const std::function<bool()>& keepGoing) {
             ReportInOutError(error);
             return;
         }
-        Open(position, true);
+        TakeRecordAt(position, true);
         return;
     }
     const RecordKeptAside operatorRecord;

@@ -114,9 +114,9 @@ void SessionInit() {
     ResetStatistics();
     ClearLayout();
 
-    FieldHooks.EraseField = EraseField;
-    FieldHooks.DrawField = DrawField;
-    FieldHooks.JournalDefinition = JournalDefinition;
+    FieldHooks.EraseOnScreen = EraseField;
+    FieldHooks.DrawOnScreen = DrawField;
+    FieldHooks.WriteJournal = JournalDefinition;
     FieldHooks.PlaceCursorAt = PlaceCursorAtRecordPos;
 
     OpenJournal();

@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "console/ConsoleScreen.h"
-#include "screens/FieldCursor.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ScreenLayout.h"
 #include "platform/CodePage.h"
+#include "screens/FieldCursor.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ class FieldModel : public ::testing::Test {
         FillFieldTypeTable();
         ResetFieldModel();
         FieldHooks = FieldEditHooks{};
-        FieldHooks.JournalDefinition = [] { RememberLayout(); };
+        FieldHooks.WriteJournal = [] { RememberLayout(); };
         RememberLayout();
         MoveCursor(1, 2);
     }
