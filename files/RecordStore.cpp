@@ -362,6 +362,19 @@ int RecordStore::Rewrite(int length, Fill fill) {
     return error;
 }
 
+// The end of a rewrite that came to `error`: the operator's place holds
+// `image` now, or the place is as it was `before`.
+int RecordStore::TakeRewrittenPlace(int error, const OperatorRecordState& before, int length,
+                                    const RecordBuffer& image, RecordBuffer& atPlace) {
+    if (error != 0) {
+        Restore(before);
+        return error;
+    }
+    atPlace = image;
+    TakePlace(before.position, length, atPlace, true, false);
+    return 0;
+}
+
 int RecordStore::Insert(int length, const RecordBuffer& emptyImage, const RenumberRecord& renumber,
                         const KeepGoing& keepGoing, RecordBuffer& atPlace) {
     const int64_t position = current_.position;
@@ -377,13 +390,7 @@ int RecordStore::Insert(int length, const RecordBuffer& emptyImage, const Renumb
             result = MoveRecords(length, first, slots, first + 2, out, unused, renumber, keepGoing);
         return result;
     });
-    if (error != 0) {
-        Restore(before);
-        return error;
-    }
-    atPlace = emptyImage;
-    TakePlace(position, length, atPlace, true, false);
-    return 0;
+    return TakeRewrittenPlace(error, before, length, emptyImage, atPlace);
 }
 
 int RecordStore::Delete(int length, int64_t lastSlot, const RecordBuffer& emptyImage,
@@ -405,13 +412,7 @@ int RecordStore::Delete(int length, int64_t lastSlot, const RecordBuffer& emptyI
         if (result == 0) result = CopyBytes((lastSlot + 1) * length, size, out);
         return result;
     });
-    if (error != 0) {
-        Restore(before);
-        return error;
-    }
-    atPlace = moved;
-    TakePlace(position, length, atPlace, true, false);
-    return 0;
+    return TakeRewrittenPlace(error, before, length, moved, atPlace);
 }
 
 int RecordStore::Replace(int length, const std::function<int(FileReplacement&)>& fill) {

@@ -152,6 +152,8 @@ class RecordStore {
     void ForgetLength();
     template <typename Fill>
     int Rewrite(int length, Fill fill);
+    int TakeRewrittenPlace(int error, const OperatorRecordState& before, int length,
+                           const RecordBuffer& image, RecordBuffer& atPlace);
     void TakePlace(int64_t position, int length, const RecordBuffer& record, bool whole,
                    bool moved);
     int CopyBytes(int64_t from, int64_t to, FileReplacement& out) const;
