@@ -96,6 +96,7 @@ uint8_t ReadKey() {
         host.WaitForEvents();
     }
     KeyQueue.KeyAvailable = false;
+    ClearInfoMessage();
     return KeyQueue.KeyChar;
 }
 
@@ -121,4 +122,10 @@ bool Beep() {
     host.Beep();
     host.Pump();
     return true;
+}
+
+bool Beep(std::string reasonUtf8) {
+    if (silences > 0) return true;
+    SetInfoMessage(std::move(reasonUtf8));
+    return Beep();
 }

@@ -4,6 +4,7 @@
 // and pasted text into this one-key mailbox.
 #pragma once
 #include <cstdint>
+#include <string>
 
 // Windows virtual-key codes of the keys the translation knows.
 enum VirtualKey : uint16_t {
@@ -114,6 +115,8 @@ inline uint8_t ScanCode() {
 bool ShiftOnlyHeld();
 // The system's asterisk sound, then one pump. Always true.
 bool Beep();
+// The same, and the information row says why (UTF-8) until the next key.
+bool Beep(std::string reasonUtf8);
 // While one of these lives, Beep makes no sound: for work that runs the field
 // checks over many stored records at once (moving records), whose failed
 // checks already sounded when each record was keyed.

@@ -24,9 +24,21 @@ struct ScreenState {
     int32_t batchStartY = 1;
     // Indexed by column 1..80; slot 0 and 81 only catch misuse.
     std::array<char, kScreenColumns + 2> batchBuffer{};
+    // The information row: a message stands until the next key, the
+    // standing text otherwise; `shown` is what the host was last given.
+    std::string infoMessage;
+    std::string infoStanding;
+    std::string infoShown;
 };
 
 ScreenState screen;
+
+void ShowInfoRow() {
+    const std::string& text = screen.infoMessage.empty() ? screen.infoStanding : screen.infoMessage;
+    if (text == screen.infoShown) return;
+    screen.infoShown = text;
+    if (screen.windowSystem != nullptr) screen.windowSystem->ShowInfo(text);
+}
 
 RichEdit* ControlForRow(int32_t y) {
     if (y == 1) return screen.status;
@@ -85,6 +97,29 @@ void ResetConsoleScreen() {
     screen.batching = false;
     screen.batchStartX = screen.batchStartY = 1;
     screen.batchBuffer.fill(' ');
+    screen.infoMessage.clear();
+    screen.infoStanding.clear();
+    ShowInfoRow();
+}
+
+void SetInfoMessage(std::string utf8) {
+    screen.infoMessage = std::move(utf8);
+    ShowInfoRow();
+}
+
+void SetInfoStanding(std::string utf8) {
+    screen.infoStanding = std::move(utf8);
+    ShowInfoRow();
+}
+
+void ClearInfoMessage() {
+    if (screen.infoMessage.empty()) return;
+    screen.infoMessage.clear();
+    ShowInfoRow();
+}
+
+const std::string& InfoRowText() {
+    return screen.infoShown;
 }
 
 void BindScreenControls(RichEdit& main, RichEdit& status, RichEdit& legend) {
@@ -95,6 +130,8 @@ void BindScreenControls(RichEdit& main, RichEdit& status, RichEdit& legend) {
 
 void BindWindowSystem(WindowSystem& windowSystem) {
     screen.windowSystem = &windowSystem;
+    // A new host learns what the row says now.
+    screen.windowSystem->ShowInfo(screen.infoShown);
 }
 
 void UnbindConsole() {

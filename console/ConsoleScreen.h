@@ -43,6 +43,16 @@ void BindWindowSystem(WindowSystem& windowSystem);
 // Forgets the controls and the window system (a host or test going away).
 void UnbindConsole();
 WindowSystem* BoundWindowSystem();
+
+// The information row outside the 80 x 25 screen (UTF-8). A message (why the
+// last beep sounded) stands until the next key is taken; otherwise the
+// standing text shows (where the operator is in the records; empty: nothing
+// to say). The host is told whenever what the row says changes.
+void SetInfoMessage(std::string utf8);
+void SetInfoStanding(std::string utf8);
+// A key was taken: the message has been read.
+void ClearInfoMessage();
+const std::string& InfoRowText();
 RichEdit* MainControl();
 RichEdit* StatusControl();
 RichEdit* LegendControl();

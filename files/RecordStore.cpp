@@ -135,11 +135,13 @@ void RecordStore::Clear() {
     // No records: the next ones may have any length.
     EraseFile(kRecordLengthFile);
     ForgetLength();
+    count_ = -1;
     current_ = OperatorRecordState{0, 1, current_.openings + 1, false, false, RecordBuffer{}};
 }
 
 void RecordStore::Reset() {
     current_ = OperatorRecordState{};
+    count_ = -1;
     ForgetLength();
 }
 
@@ -236,6 +238,14 @@ int RecordStore::Commit(const RecordBuffer& image, int length, bool flush) {
     current_.keyed = false;
     current_.onFile = !IsEmptyBytes(image.data(), count);
     current_.stored = image;
+    // A record stored at or behind the last is the last now; a place
+    // emptied may have been the last.
+    const int64_t number = position / length + 1;
+    if (!current_.onFile) {
+        count_ = -1;
+    } else if (count_ >= 0 && countLength_ == length) {
+        count_ = std::max(count_, number);
+    }
     return 0;
 }
 
@@ -250,7 +260,25 @@ int RecordStore::ClearPlace(const RecordBuffer& emptyImage, int length) {
     if (error == 0) error = file_.Write(emptyImage.data(), static_cast<std::size_t>(length));
     if (error == 0) error = file_.SyncData();
     file_.Seek(position);
+    count_ = -1;
     return error;
+}
+
+int64_t RecordStore::RecordCount(int length) {
+    if (length <= 0 || !file_.IsOpen()) return 0;
+    if (count_ >= 0 && countLength_ == length) return count_;
+    const int64_t places = Size() / length;
+    RecordBuffer last{};
+    int64_t count = 0;
+    if (places > 0 && ReadAt((places - 1) * length, length, last) &&
+        !IsEmptyBytes(last.data(), static_cast<std::size_t>(length))) {
+        count = places;  // the usual case: the last place holds a record
+    } else if (places > 0) {
+        count = LastFilledSlot(length, {}) + 1;
+    }
+    count_ = count;
+    countLength_ = length;
+    return count;
 }
 
 int64_t RecordStore::LastFilledSlot(int length, const KeepGoing& keepGoing) {
@@ -355,6 +383,7 @@ int RecordStore::Rewrite(int length, Fill fill) {
     if (error != 0) return error;  // the replacement gives itself up
     bool replaced = false;
     error = replacement.Commit(replaced, true);
+    count_ = -1;
     if (replaced) {
         file_.Close();
         file_ = std::move(replacement.File());

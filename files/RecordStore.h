@@ -122,6 +122,11 @@ class RecordStore {
     // anything, flushed: 0 or the error.
     int ClearPlace(const RecordBuffer& emptyImage, int length);
 
+    // How many places up to the last record that is not empty: the number
+    // of the last record. Read only when it is not known from the store's
+    // own writes; a read that fails throws InOutError.
+    int64_t RecordCount(int length);
+
     // The place (0-based) of the last record that is not empty; -1 when there
     // is none, kStopped when `keepGoing` stopped the walk. Read backwards in
     // large blocks, holes in the file passed over.
@@ -168,6 +173,9 @@ class RecordStore {
     // KELBRIN4.LEN holds it.
     int storedLength_ = 0;
     bool lengthRecorded_ = false;
+    // RecordCount's answer for `countLength_`; -1 while not known.
+    int64_t count_ = -1;
+    int countLength_ = 0;
 };
 
 // The station's record store.

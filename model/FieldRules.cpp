@@ -6,6 +6,7 @@
 
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -145,6 +146,18 @@ bool RangeApplies(int n, RecordBuffer& record, bool negative) {
     return inside;
 }
 
+// "(solange Feld 2 im Bereich 1 bis 9)" for a check that only applies then.
+std::string ConditionOf(int n) {
+    const FieldExtra& extra = FieldExtras[n];
+    if (!IsField(extra.ConditionField)) return "";
+    const std::string field = std::to_string(extra.ConditionField);
+    if (extra.ConditionTo == DigitSetMarker)
+        return " (solange Feld " + field + " nur Ziffern " + DigitSetText(extra.ConditionFrom) +
+               " hat)";
+    return " (solange Feld " + field + " im Bereich " + std::to_string(extra.ConditionFrom) +
+           " bis " + std::to_string(extra.ConditionTo) + ")";
+}
+
 }  // namespace
 
 bool NumberInRange(int n, const RecordBuffer& record, int32_t lower, int32_t upper, bool negative) {
@@ -232,4 +245,35 @@ void FormatAndCheckField(int n, const LeftRecord& left, const FieldLookups* look
         Fill(stored, (flags & ZeroFill) != 0);
         if (negative) PlaceMinus(field, record, kNobodyKeys);
     }
+}
+
+// A digit set as it was typed: its digits, led by 0 where 0 is allowed.
+std::string DigitSetText(int32_t set) {
+    const int64_t magnitude = set < 0 ? -static_cast<int64_t>(set) : set;
+    std::string digits = std::to_string(magnitude);
+    // Inserted rather than added in front with +: GCC 12 warns of an
+    // overlapping copy in the inlined concatenation of the literal.
+    if (set < 0) digits.insert(digits.begin(), '0');
+    return digits;
+}
+
+std::string CheckReason(int n, FieldCheck check) {
+    const FieldDef& field = FieldTable[n];
+    switch (check) {
+        case FieldCheck::RecordCounter:
+            return "Satzzähler zu groß";
+        case FieldCheck::CheckDigit:
+            return "Prüfziffer falsch";
+        case FieldCheck::Range:
+            return "nicht im Bereich " + std::to_string(field.RangeFrom) + " bis " +
+                   std::to_string(field.RangeTo) + ConditionOf(n);
+        case FieldCheck::DigitSet:
+            return "Ziffer nicht erlaubt (nur " + DigitSetText(field.RangeFrom) + ")" +
+                   ConditionOf(n);
+        case FieldCheck::Table:
+            return "nicht in der Tabelle " + OemToUtf8(TableAssignments[n].Name);
+        case FieldCheck::AddressData:
+            return "nicht in den Adressdaten";
+    }
+    return "";
 }

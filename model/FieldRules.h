@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "model/FieldModel.h"
 
@@ -18,6 +19,13 @@ enum class FieldCheck {
     Table,        // not in the field's lookup table
     AddressData,  // not in the address data
 };
+
+// Why field n failed `check`, in words (UTF-8) for the operator and the
+// checker alike: "Prüfziffer falsch", "nicht im Bereich 1 bis 9 (solange Feld
+// 2 im Bereich 1 bis 5)", "nicht in der Tabelle FARBE", ...
+std::string CheckReason(int n, FieldCheck check);
+// A digit set as it was typed: its digits, led by 0 where 0 is allowed.
+std::string DigitSetText(int32_t set);
 
 // The lookups of a field that is left: whether field n holds an entry of its
 // table, or of the address data. The station's complete the field (and may

@@ -37,6 +37,12 @@ class WindowSystem {
     // The caption of program-key button `index` (0..11), as UTF-8; empty hides the text.
     virtual void SetProgramKeyCaption(int index, const std::string& utf8) = 0;
 
+    // The information row outside the 80 x 25 screen (UTF-8): why the last
+    // beep sounded, or where the operator is in the records. Empty: nothing
+    // to say (the terminal then shows the program-key captions there). A host
+    // without room for it shows nothing, and nothing else changes.
+    virtual void ShowInfo(const std::string& utf8) { (void)utf8; }
+
     // The system's asterisk sound.
     virtual void Beep() = 0;
     // A modal message box with an OK button; texts in UTF-8.

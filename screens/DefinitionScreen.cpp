@@ -532,6 +532,8 @@ void EraseField(int n) {
 }
 
 void DefinitionScreen() {
+    // No record is the operator's here: the row has nothing standing to say.
+    SetInfoStanding("");
     SetForeColor(kWhite);
     SetBackColor(kDarkGrey);
     ClearScreen();

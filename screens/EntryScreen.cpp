@@ -7,6 +7,7 @@
 #include "console/WinCrt.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
+#include "model/FieldRules.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"
 #include "model/ScreenLayout.h"
@@ -203,7 +204,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             if (n <= FieldCount && HasTable(n)) {
                 // Nothing found, or the list left with Esc: the field stays as
                 // typed, and the beep says so.
-                if (!TableLookup(n, true)) Beep();
+                if (!TableLookup(n, true)) Beep(FieldSays(n, CheckReason(n, FieldCheck::Table)));
                 DrawEntryField(n);
             }
             if (n <= 1) {
@@ -221,7 +222,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
             if (n <= FieldCount && HasTable(n)) {
                 // Nothing found, or the list left with Esc: the field stays as
                 // typed, and the beep says so.
-                if (!TableLookup(n, true)) Beep();
+                if (!TableLookup(n, true)) Beep(FieldSays(n, CheckReason(n, FieldCheck::Table)));
                 DrawEntryField(n);
             }
             GoToNextFieldStart(n);

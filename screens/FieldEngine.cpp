@@ -221,10 +221,16 @@ void KeyCharacter(uint8_t key) {
     const bool numeric = IsNumericType(field.Type);
     if (numeric) {
         key = MapNumericKey(key);
-        if (key != ' ' && key != '-' && (key < '0' || key > '9')) Beep();
+        const bool noDigit = key != ' ' && key != '-' && (key < '0' || key > '9');
+        if (noDigit) Beep(FieldSays(n, "ein Zahlenfeld, nur Ziffern, Leerzeichen und Minus"));
         if (field.RangeTo == DigitSetMarker && DigitSetApplies(n) &&
             !DigitAllowed(field.RangeFrom, key)) {
-            Beep();
+            // A letter is no digit of the set either: its own reason says more.
+            if (noDigit) {
+                Beep();
+            } else {
+                Beep(FieldSays(n, CheckReason(n, FieldCheck::DigitSet)));
+            }
         }
         if (key == '-') {
             ToggleSign(n);
@@ -242,7 +248,7 @@ void KeyCharacter(uint8_t key) {
     Keyed();
     CountKeystroke(Mode == ModeVerify);
     if (Mode == ModeVerify && key != WorkRecord[at]) {
-        if (MismatchBeepArmed) Beep();
+        if (MismatchBeepArmed) Beep(FieldSays(n, "anders als gespeichert"));
         MismatchBeepArmed = false;
     }
     DrawEntryField(n);

@@ -9,6 +9,7 @@
 #include "model/FieldRules.h"
 #include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
+#include "platform/CodePage.h"
 #include "screens/FieldCursor.h"
 #include "screens/FieldEngine.h"
 #include "screens/Lookups.h"
@@ -26,6 +27,20 @@ LookupsSuspended::~LookupsSuspended() {
     --lookupsSuspended;
 }
 
+std::string FieldSays(int n, const std::string& what) {
+    return "Feld " + std::to_string(n) + ": " + what;
+}
+
+std::string ShownValue(std::span<const uint8_t> bytes) {
+    std::string oem;
+    for (const uint8_t byte : bytes) {
+        oem += static_cast<char>(byte == 0 ? ' ' : byte < 0x20 || byte == 0x7F ? '?' : byte);
+    }
+    const std::size_t first = oem.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return OemToUtf8(oem.substr(first, oem.find_last_not_of(' ') - first + 1));
+}
+
 bool FieldExit(int n, bool lookupAllowed) {
     return FieldExit(n, lookupAllowed, Mode);
 }
@@ -33,8 +48,11 @@ bool FieldExit(int n, bool lookupAllowed) {
 bool FieldExit(int n, bool lookupAllowed, int32_t mode) {
     if (!IsField(n)) return true;
     if (lookupsSuspended > 0) lookupAllowed = false;
-    // The one place where a failed check is heard: the rules only say so.
-    static const std::function<void(FieldCheck)> beep = [](FieldCheck) { Beep(); };
+    // The one place where a failed check is heard, and its reason read: the
+    // rules only say what failed.
+    const std::function<void(FieldCheck)> beep = [n](FieldCheck check) {
+        Beep(FieldSays(n, CheckReason(n, check)));
+    };
     const FieldLookups completing{[mode](int m) { return TableLookup(m, false, mode); },
                                   [mode](int m) { return AddressLookup(m, false, mode); }};
     FormatAndCheckField(n, LeftRecord{WorkRecord, &VerifyRecord, CurrentRecordNumber},
@@ -47,7 +65,8 @@ bool FieldExit(int n, bool lookupAllowed, int32_t mode) {
     const std::span<const uint8_t> input = FieldBytes(field, VerifyRecord);
     if (std::equal(input.begin(), input.end(), stored.begin())) return true;
     CountMismatch(n, true);
-    Beep();
+    Beep(FieldSays(
+        n, "gespeichert „" + ShownValue(stored) + "“, geprüft „" + ShownValue(input) + "“"));
     DrawEntryField(n);
     ArmRekey(n);
     return false;

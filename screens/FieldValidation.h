@@ -7,6 +7,8 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <string>
 
 // Formats and checks field n of the record; a number that names no field
 // passes. Lookups run only with `lookupAllowed`. False only in verify mode, when
@@ -32,3 +34,9 @@ class LookupsSuspended {
 // without `check` passes at once, so that a record is loaded unchanged.
 bool ValidateAll(bool check);
 bool ValidateAll(bool check, int32_t mode);
+
+// What the information row says of field n: "Feld 3: " and `what` (UTF-8).
+std::string FieldSays(int n, const std::string& what);
+// Bytes of a field as the operator reads them (UTF-8): unkeyed places as
+// blanks, other control bytes as '?', without the blanks around them.
+std::string ShownValue(std::span<const uint8_t> bytes);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "console/ConsoleScreen.h"
+#include "files/RecordStore.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "model/ProgramKeys.h"
@@ -80,7 +81,23 @@ void SetStatusColors() {
     SetBackColor(kSilver);
 }
 
+std::string RecordPlaceText(int64_t recordNumber) {
+    const std::string number = std::to_string(recordNumber);
+    int64_t count = -1;
+    try {
+        count = StoredRecords.RecordCount(RecordLength());
+    } catch (const InOutError&) {
+        // The row only informs: a record file that cannot be read now is
+        // told when a record is read from it.
+    }
+    if (count < 0) return "Satz " + number;
+    if (recordNumber <= count) return "Satz " + number + " von " + std::to_string(count);
+    if (count == 0) return "Neuer Satz " + number;
+    return "Neuer Satz " + number + " (" + std::to_string(count) + " gespeichert)";
+}
+
 int ShowStatus(std::string_view title, int number, int64_t recordNumber, int field, bool full) {
+    if (recordNumber > 0) SetInfoStanding(RecordPlaceText(recordNumber));
     SetStatusColors();
     const CursorKeeper cursor;
     int result = 0;

@@ -36,6 +36,9 @@ inline const std::string LegendSearch =
 // record number, field with its positions, range, table or address column,
 // type and mode word; the result is then the column just after the title.
 // Without it only the number (columns 5 to 8) is refreshed.
+// Where record `recordNumber` stands among the records, for the information
+// row: "Satz 12 von 200", "Neuer Satz 201 (200 gespeichert)".
+std::string RecordPlaceText(int64_t recordNumber);
 int ShowStatus(std::string_view title, int number, int64_t recordNumber, int field, bool full);
 void ShowLegend(std::string_view legend);
 // The legend of the current mode and activity.

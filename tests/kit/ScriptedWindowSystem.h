@@ -101,6 +101,7 @@ class ScriptedWindowSystem : public WindowSystem {
     std::string ClipboardText() override { return clipboard_; }
     void SetClipboardText(const std::string& utf8) override { clipboard_ = utf8; }
     void SetProgramKeyCaption(int index, const std::string& utf8) override;
+    void ShowInfo(const std::string& utf8) override { info_ = utf8; }
     void Beep() override { ++beeps_; }
     void MessageBox(const std::string& caption, const std::string& text) override;
     [[noreturn]] void EndProcess(int exitCode) override;
@@ -115,6 +116,8 @@ class ScriptedWindowSystem : public WindowSystem {
     std::string Screen() const;           // all 25 rows, one per line
     void CursorCell(int& x, int& y) const;
     int Beeps() const { return beeps_; }
+    // What the information row shows now.
+    const std::string& Info() const { return info_; }
     const std::vector<ShownMessageBox>& MessageBoxes() const { return messageBoxes_; }
     const std::vector<double>& Scales() const { return scales_; }
     const std::string& ProgramKeyCaption(int index) const { return captions_.at(index); }
@@ -144,6 +147,7 @@ class ScriptedWindowSystem : public WindowSystem {
     std::vector<ShownMessageBox> messageBoxes_;
     std::vector<double> scales_;
     std::array<std::string, 12> captions_;
+    std::string info_;
     bool ntPlatform_ = true;
     bool ended_ = false;
     int exitCode_ = -1;

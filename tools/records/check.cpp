@@ -77,48 +77,6 @@ std::string ShownValue(int n) {
     return OemToUtf8(oem);
 }
 
-// A digit set as it was typed: its digits, led by 0 where 0 is allowed.
-std::string DigitsOf(int32_t set) {
-    const int64_t magnitude = set < 0 ? -static_cast<int64_t>(set) : set;
-    std::string digits = std::to_string(magnitude);
-    // Inserted rather than added in front with +: GCC 12 warns of an
-    // overlapping copy in the inlined concatenation of the literal.
-    if (set < 0) digits.insert(digits.begin(), '0');
-    return digits;
-}
-
-// "(solange Feld 2 im Bereich 1 bis 9)" for a check that only applies then.
-std::string ConditionOf(int n) {
-    const FieldExtra& extra = FieldExtras[n];
-    if (!IsField(extra.ConditionField)) return "";
-    const std::string field = std::to_string(extra.ConditionField);
-    if (extra.ConditionTo == DigitSetMarker)
-        return " (solange Feld " + field + " nur Ziffern " + DigitsOf(extra.ConditionFrom) +
-               " hat)";
-    return " (solange Feld " + field + " im Bereich " + std::to_string(extra.ConditionFrom) +
-           " bis " + std::to_string(extra.ConditionTo) + ")";
-}
-
-std::string WhatFailed(int n, FieldCheck check) {
-    const FieldDef& field = FieldTable[n];
-    switch (check) {
-        case FieldCheck::RecordCounter:
-            return "Satzzähler zu groß";
-        case FieldCheck::CheckDigit:
-            return "Prüfziffer falsch";
-        case FieldCheck::Range:
-            return "nicht im Bereich " + std::to_string(field.RangeFrom) + " bis " +
-                   std::to_string(field.RangeTo) + ConditionOf(n);
-        case FieldCheck::DigitSet:
-            return "Ziffer nicht erlaubt (nur " + DigitsOf(field.RangeFrom) + ")" + ConditionOf(n);
-        case FieldCheck::Table:
-            return "nicht in der Tabelle " + OemToUtf8(TableAssignments[n].Name);
-        case FieldCheck::AddressData:
-            return "nicht in den Adressdaten";
-    }
-    return "";
-}
-
 class Checker {
   public:
     Checker() : collect_([this](FieldCheck check) { failures_.push_back({field_, check}); }) {
@@ -174,7 +132,7 @@ class Checker {
             const FieldDef& field = FieldTable[failure.field];
             std::printf("%s, Feld %d (%c %s): %s: \"%s\"\n", record.c_str(), failure.field,
                         field.Type, OemToUtf8(TypeOf(field.Type).Name).c_str(),
-                        WhatFailed(failure.field, failure.check).c_str(),
+                        CheckReason(failure.field, failure.check).c_str(),
                         ShownValue(failure.field).c_str());
         }
     }
