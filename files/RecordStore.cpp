@@ -345,6 +345,8 @@ int RecordStore::MoveRecords(int length, int64_t from, int64_t to, int64_t first
     std::vector<uint8_t> in(size * kBlockRecords);
     std::vector<uint8_t> moved;
     moved.reserve(in.size());
+    // Only the record's own bytes change from one record to the next: the
+    // rest of the buffer stays cleared.
     RecordBuffer record{};
     for (int64_t slot = from; slot < to;) {
         const int64_t count = std::min(kBlockRecords, to - slot);
@@ -355,7 +357,6 @@ int RecordStore::MoveRecords(int length, int64_t from, int64_t to, int64_t first
         if (error != 0) return error;
         moved.clear();
         for (int64_t i = 0; i < count; ++i) {
-            record.fill(0);
             std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(size * i), size, record.begin());
             const RecordBuffer image = renumber(record, firstNumber + (slot - from) + i);
             if (slot == from && i == 0) firstImage = image;
