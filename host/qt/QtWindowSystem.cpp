@@ -53,6 +53,10 @@ void QtWindowSystem::SetProgramKeyCaption(int index, const std::string& utf8) {
     if (window_ != nullptr) window_->SetProgramKeyCaption(index, QString::fromStdString(utf8));
 }
 
+void QtWindowSystem::ShowInfo(const std::string& utf8) {
+    if (window_ != nullptr) window_->ShowInfo(QString::fromStdString(utf8));
+}
+
 void QtWindowSystem::Beep() {
     QApplication::beep();
 }

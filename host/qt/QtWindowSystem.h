@@ -1,6 +1,7 @@
 // The window system the station runs in when it has its Qt window: the
 // station's pump and key wait run Qt's event loop, and focus, clipboard,
-// program-key captions, message box and scaling reach the window.
+// program-key captions, the information row, message box and scaling reach
+// the window.
 #pragma once
 #include <string>
 
@@ -21,6 +22,7 @@ class QtWindowSystem : public WindowSystem {
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& utf8) override;
     void SetProgramKeyCaption(int index, const std::string& utf8) override;
+    void ShowInfo(const std::string& utf8) override;
     void Beep() override;
     void MessageBox(const std::string& caption, const std::string& text) override;
     [[noreturn]] void EndProcess(int exitCode) override;

@@ -39,6 +39,10 @@ constexpr int kMainRows = 23;
 
 const QColor kMainGround(0x00, 0x00, 0xCC);  // the station's 0xCC0000
 const QColor kLineGround(0xC0, 0xC0, 0xC0);  // silver
+// The information bar belongs to the window, not to the screen: the window's
+// own light grey, a shade darker so the bar shows as one, and a soft dark ink.
+const QColor kInfoGround(0xE2, 0xE2, 0xE2);
+const QColor kInfoInk(0x33, 0x33, 0x33);
 
 QString FixedFamily() {
     if (QFontDatabase::families().contains(QStringLiteral("DejaVu Sans Mono"))) {
@@ -176,10 +180,20 @@ StationWindow::StationWindow(HostEvents& form, WindowSystem& windowSystem, QWidg
     status_ = new ScreenView(form.StatusControl(), 1, kLineGround, column_);
     main_ = new ScreenView(form.MainAreaControl(), kMainRows, kMainGround, column_);
     legend_ = new ScreenView(form.LegendControl(), 1, kLineGround, column_);
+    info_ = new QLabel(column_);
+    info_->setObjectName(QStringLiteral("info"));
+    info_->setTextFormat(Qt::PlainText);
+    info_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    info_->setAutoFillBackground(true);
+    QPalette infoColors = info_->palette();
+    infoColors.setColor(QPalette::Window, kInfoGround);
+    infoColors.setColor(QPalette::WindowText, kInfoInk);
+    info_->setPalette(infoColors);
     columnLayout_->addWidget(buttonRow_);
     columnLayout_->addWidget(status_);
     columnLayout_->addWidget(main_);
     columnLayout_->addWidget(legend_);
+    columnLayout_->addWidget(info_);
     for (ScreenView* view : {status_, main_, legend_}) view->SetInput(this);
     // The layout's empty cells are the plain ground: the form's labels and
     // field edges stand on a calm screen.
@@ -220,6 +234,20 @@ void StationWindow::SetProgramKeyCaption(int index, const QString& caption) {
     programKeys_[index]->setToolTip(caption);
 }
 
+void StationWindow::ShowInfo(const QString& text) {
+    if (text == infoText_) return;
+    infoText_ = text;
+    ShowInfoCut();
+}
+
+// A text wider than the screen is cut at its right edge, marked with an
+// ellipsis as the terminal marks it.
+void StationWindow::ShowInfoCut() {
+    const QFontMetrics metrics(info_->font());
+    info_->setText(metrics.elidedText(infoText_, Qt::ElideRight, info_->contentsRect().width()));
+    info_->setToolTip(info_->text() != infoText_ ? infoText_ : QString());
+}
+
 void StationWindow::ShowMessage(const QString& caption, const QString& text) {
     // A dialog of our own rather than QMessageBox: that one wraps any text
     // wider than about 500 pixels, which breaks tables such as the overview
@@ -257,7 +285,7 @@ QSize StationWindow::RequiredSize(int pixels) const {
     const QSize line = status_->SizeFor(metrics, padding);
     const QSize area = main_->SizeFor(metrics, padding);
     const int height = Scaled(kBandTop, factor) + Scaled(kButtonHeight, factor) +
-                       Scaled(kGapBelowButtons, factor) + 2 * line.height() + area.height() +
+                       Scaled(kGapBelowButtons, factor) + 3 * line.height() + area.height() +
                        Scaled(kBandBottom, factor);
     return QSize(area.width(), height);
 }
@@ -282,6 +310,13 @@ void StationWindow::ApplyScale() {
     main_->SetCellFont(bold, metrics, padding);
     status_->SetCellFont(bold, metrics, padding);
     legend_->SetCellFont(bold, metrics, padding);
+    // One screen row high, in the screen's font and with its margin, so the
+    // text starts in the screen's first column and grows with it; the plain
+    // weight sets it apart from the screen's bold.
+    info_->setFont(regular);
+    info_->setContentsMargins(padding);
+    info_->setFixedSize(legend_->size());
+    ShowInfoCut();
 
     columnLayout_->setContentsMargins(0, Scaled(kBandTop, factor), 0, Scaled(kBandBottom, factor));
     buttonLayout_->setContentsMargins(0, 0, 0, Scaled(kGapBelowButtons, factor));

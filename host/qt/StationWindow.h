@@ -1,6 +1,7 @@
-// The station's window: Start and Stop, the twelve program-key buttons, and the
-// three areas of the 80 x 25 screen (status line, main area, legend line),
-// centred in the window and grown with it in steps.
+// The station's window: Start and Stop, the twelve program-key buttons, the
+// three areas of the 80 x 25 screen (status line, main area, legend line) and
+// the information bar under them, centred in the window and grown with it in
+// steps.
 //
 // Operator input goes to the station through the window's InputQueue, in
 // order; Stop and closing the window act at once.
@@ -14,6 +15,7 @@
 #include "host/qt/ScreenView.h"
 
 class HostEvents;
+class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class QHBoxLayout;
@@ -41,12 +43,15 @@ class StationWindow : public QWidget, private ScreenView::Input {
     QPushButton& StartButton() const { return *start_; }
     QPushButton& StopButton() const { return *stop_; }
     QPushButton& ProgramKeyButton(int index) const { return *programKeys_.at(index); }
+    QLabel& InfoBar() const { return *info_; }
     InputQueue& Queue() { return queue_; }
 
     // Repaints what the station changed in its screen models since the last call.
     void SyncScreens();
     void FocusControl(RichEdit& control);
     void SetProgramKeyCaption(int index, const QString& caption);
+    // The information bar's text; empty leaves the bar empty at its height.
+    void ShowInfo(const QString& text);
     void ShowMessage(const QString& caption, const QString& text);
 
     // What a press on Start or Stop does, with any mouse button.
@@ -68,6 +73,7 @@ class StationWindow : public QWidget, private ScreenView::Input {
 
   private:
     void ApplyScale();
+    void ShowInfoCut();
     QSize RequiredSize(int pixels) const;
 
     void ScreenKeyPress(QKeyEvent* event) override;
@@ -89,6 +95,8 @@ class StationWindow : public QWidget, private ScreenView::Input {
     ScreenView* status_ = nullptr;
     ScreenView* main_ = nullptr;
     ScreenView* legend_ = nullptr;
+    QLabel* info_ = nullptr;
+    QString infoText_;
 
     QString family_;
     double scale_ = 1.0;

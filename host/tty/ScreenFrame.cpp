@@ -210,6 +210,18 @@ void DrawProgramKeys(Frame& frame, int y, const std::array<std::string, 12>& cap
     }
 }
 
+void DrawInfoRow(Frame& frame, int y, std::string_view utf8) {
+    std::u32string text = U" " + Utf8ToText(utf8);
+    if (static_cast<int>(text.size()) > Frame::kWidth) {
+        text.resize(Frame::kWidth);
+        text.back() = U'\u2026';
+    }
+    for (int x = 1; x <= Frame::kWidth; ++x) {
+        const char32_t ch = x <= static_cast<int>(text.size()) ? ShownGlyph(text[x - 1]) : U' ';
+        frame.At(x, y) = FrameCell{ch, kLegendText, kStatusLineGround, false};
+    }
+}
+
 char32_t ShownGlyph(char32_t ch) {
     if (ch < 0x20) return kControlPictures[ch];
     if (ch == 0x7F) return U'\u2302';

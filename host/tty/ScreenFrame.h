@@ -32,7 +32,8 @@ struct FrameCell {
 struct Frame {
     static constexpr int kWidth = 80;
     static constexpr int kHeight = 25;
-    // Below the station's screen, where the terminal has room: the program keys.
+    // Below the station's screen, where the terminal has room: the program
+    // keys, or the information text while there is one.
     static constexpr int kProgramKeyRow = 26;
 
     std::array<FrameCell, kWidth * kProgramKeyRow> cells{};
@@ -56,6 +57,11 @@ Frame BuildFrame(const RichEdit& status, const RichEdit& main, const RichEdit& l
 // keeps its "Alt+", and if that is not enough either, the longest captions are
 // cut first (marked with an ellipsis).
 void DrawProgramKeys(Frame& frame, int y, const std::array<std::string, 12>& captions);
+
+// The information text (UTF-8) across row `y` in the same colours, after a
+// leading blank as the captions have; cut with the same ellipsis where it is
+// wider than the row.
+void DrawInfoRow(Frame& frame, int y, std::string_view utf8);
 
 // What a cell's character looks like on a terminal: control characters, which
 // would upset the terminal, show as the pictures a PC text screen gave them

@@ -438,12 +438,16 @@ void TerminalWindowSystem::Render() {
     key.box = box_.has_value();
     key.boxTop = box_ ? box_->top : 0;
     const int64_t now = NowMs();
-    key.captions = captionsRevision_;
     key.captionRow = ProgramKeyRow(now);
+    key.captions = key.captionRow > 0 ? captionsRevision_ : 0;
+    key.infoRow = InfoRow();
+    key.info = key.infoRow > 0 ? infoRevision_ : 0;
     if (writer_.Valid() && renderedKey_ && *renderedKey_ == key) return;
     Frame frame = BuildFrame(*controls[0], *controls[1], *controls[2]);
-    if (key.captionRow == Frame::kProgramKeyRow) frame.rows = Frame::kProgramKeyRow;
+    if (key.captionRow == Frame::kProgramKeyRow || key.infoRow == Frame::kProgramKeyRow)
+        frame.rows = Frame::kProgramKeyRow;
     if (key.captionRow > 0) DrawProgramKeys(frame, key.captionRow, captions_);
+    if (key.infoRow > 0) DrawInfoRow(frame, key.infoRow, info_);
     if (box_) DrawMessageBox(frame, *box_);
     const std::string bytes = writer_.Update(frame);
     renderedKey_ = key;
@@ -476,13 +480,27 @@ void TerminalWindowSystem::Write(const std::string& bytes) {
 // Where the program keys and their captions show: on a row of their own below
 // the screen where the terminal has room for it; else, after they changed, on
 // the legend line (which lists the keys that apply) until the next key or for a
-// few seconds; nowhere when no key has a caption.
+// few seconds; nowhere when no key has a caption, or while the information
+// text has their row.
 int TerminalWindowSystem::ProgramKeyRow(int64_t nowMs) const {
     const bool any = std::any_of(captions_.begin(), captions_.end(),
                                  [](const std::string& caption) { return !caption.empty(); });
-    if (!any) return 0;
+    if (!any || InfoRow() > 0) return 0;
     if (rows_ >= Frame::kProgramKeyRow) return Frame::kProgramKeyRow;
     return captionNoticeUntil_ > nowMs ? Frame::kHeight : 0;
+}
+
+// The information text takes the row below the screen while it says
+// something. It never goes onto the legend line: that line tells the operator
+// which keys apply, and the text changes with nearly every key.
+int TerminalWindowSystem::InfoRow() const {
+    return !info_.empty() && rows_ >= Frame::kProgramKeyRow ? Frame::kProgramKeyRow : 0;
+}
+
+void TerminalWindowSystem::ShowInfo(const std::string& utf8) {
+    if (info_ == utf8) return;
+    info_ = utf8;
+    ++infoRevision_;
 }
 
 void TerminalWindowSystem::SetProgramKeyCaption(int index, const std::string& utf8) {

@@ -65,6 +65,9 @@ class TerminalWindowSystem final : public WindowSystem {
     std::string ClipboardText() override { return clipboard_; }
     void SetClipboardText(const std::string& utf8) override { clipboard_ = utf8; }
     void SetProgramKeyCaption(int index, const std::string& utf8) override;
+    // Shown on the row below the screen where the terminal has one, in place
+    // of the captions; a 25-row terminal has no room and shows nothing.
+    void ShowInfo(const std::string& utf8) override;
     void Beep() override;
     void MessageBox(const std::string& caption, const std::string& text) override;
     [[noreturn]] void EndProcess(int exitCode) override;
@@ -95,6 +98,7 @@ class TerminalWindowSystem final : public WindowSystem {
     void HangUp();
     void UpdateSize();
     int ProgramKeyRow(int64_t nowMs) const;
+    int InfoRow() const;
     void Render();
     void Write(const std::string& bytes);
     void HoldTypeAhead();
@@ -115,6 +119,8 @@ class TerminalWindowSystem final : public WindowSystem {
     uint64_t captionsRevision_ = 0;
     // Until when a 25-row terminal shows the captions on the legend line, after they changed.
     int64_t captionNoticeUntil_ = 0;
+    std::string info_;
+    uint64_t infoRevision_ = 0;
     std::optional<MessageBoxView> box_;
     InputDecoder boxDecoder_;
     int columns_ = Frame::kWidth;
@@ -134,8 +140,10 @@ class TerminalWindowSystem final : public WindowSystem {
         bool focused[3] = {};
         bool box = false;
         int boxTop = 0;
-        uint64_t captions = 0;
-        int captionRow = 0;  // the row the program keys are drawn on, 0 for none
+        uint64_t captions = 0;  // only while they are drawn
+        int captionRow = 0;     // the row the program keys are drawn on, 0 for none
+        uint64_t info = 0;      // only while it is drawn
+        int infoRow = 0;
         bool operator==(const RenderKey&) const = default;
     };
     std::optional<RenderKey> renderedKey_;

@@ -240,6 +240,25 @@ TEST_F(StationWindowTest, TheScreenGrowsWithTheWindowInStepsAndStaysCentred) {
     });
 }
 
+TEST_F(StationWindowTest, TheInformationBarSitsUnderTheScreenAndGrowsWithIt) {
+    const QLabel& bar = window.InfoBar();
+    const ScreenView& legend = window.LegendView();
+    auto expectUnderTheScreen = [&] {
+        QTest::qWait(20);
+        EXPECT_EQ(bar.mapTo(&window, QPoint()), legend.mapTo(&window, QPoint(0, legend.height())));
+        EXPECT_EQ(bar.size(), legend.size());  // also when empty: the screen never moves
+        EXPECT_EQ(bar.font().pixelSize(), window.FontPixelSize());
+    };
+    expectUnderTheScreen();
+    RunSession([&] {
+        Type(Qt::Key_F3);
+        Type(Qt::Key_Escape);
+    });
+    EXPECT_EQ(bar.text(), QStringLiteral("Feld 3: Pr\u00FCfziffer falsch"));
+    window.SetScreenScale(1.4);
+    expectUnderTheScreen();
+}
+
 TEST(StationIcon, IsCompiledIntoTheProgram) {
     TestApp();
     const QIcon icon = StationIcon();

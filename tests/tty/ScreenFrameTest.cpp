@@ -329,3 +329,12 @@ TEST(ProgramKeys, AllTwelveKeysFitIntoOneRowWithTheLongestCaptionsCutFirst) {
               "\u00B4 KU\n"
               ".KKKKK......K......K......K......K......K.....K.....K.....K.....K.....K.....K...");
 }
+
+TEST(ProgramKeys, TheInformationTextIsCutLikeTheCaptions) {
+    Frame frame;
+    DrawInfoRow(frame, Frame::kProgramKeyRow, std::string(70, 'a') + "\u00E4bcdefghijkl");
+    std::string text;
+    for (int x = 1; x <= Frame::kWidth; ++x)
+        AppendUtf8(text, frame.At(x, Frame::kProgramKeyRow).ch);
+    EXPECT_EQ(text, " " + std::string(70, 'a') + "\u00E4bcdefgh\u2026");
+}

@@ -188,6 +188,31 @@ TEST(TerminalEndToEnd, ProgramKeyCaptionsOnTheirOwnRowOrBrieflyOnTheLegendLine) 
     ExpectGivenBack(session);
 }
 
+// The information text takes the captions' row while it says something, and
+// only where the terminal has that row: never the legend line.
+TEST(TerminalEndToEnd, InformationTextOnTheRowBelowTheScreenOnly) {
+    PtySession session(KELBRIN_TTY_DEMO, {}, Options());
+    ASSERT_TRUE(session.WaitForText(kReady));
+    const VtScreen& screen = session.Screen();
+    auto rowStarts = [&session](int y, const std::string& text) {
+        return session.WaitFor([&](const VtScreen& s) { return s.Row(y).find(text) == 0; });
+    };
+    session.Send("\x1b[17~\x1b[15~");  // F6: the text on; F5: captions, as without the text
+    ASSERT_TRUE(rowStarts(25, " Alt+1 KUNDEN")) << screen.Text();
+    session.Send("x");
+    ASSERT_TRUE(session.WaitForText("Eingabe: x")) << screen.Text();
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    EXPECT_FALSE(screen.Contains("Feld 3"));
+
+    session.Resize(80, 26);
+    ASSERT_TRUE(rowStarts(26, " Feld 3: Pr\u00FCfziffer falsch")) << screen.Text();
+    EXPECT_NE(screen.Row(25).find(kReady), std::string::npos);
+    session.Send("\x1b[17~");  // F6: the text off, the captions come back
+    ASSERT_TRUE(rowStarts(26, " Alt+1 KUNDEN")) << screen.Text();
+    session.Send("\x03");
+    ExpectExit(session, kStopExitCode);
+}
+
 TEST(TerminalEndToEnd, CtrlCIsStopAndTheTerminalComesBack) {
     PtySession session(KELBRIN_TTY_DEMO, {}, Options());
     ASSERT_TRUE(session.WaitForText(kReady));

@@ -3,9 +3,10 @@
 // console as the station's does and then shows every key it reads, every click
 // and every paste.
 //
-// F5 gives three program keys captions, or takes them away again, F7 opens a
-// long message box, F8 rings the bell, F9 gives the session up (Start
-// returns), F12 ends with exit code 0; Stop (Ctrl+C) ends with 3.
+// F5 gives three program keys captions, or takes them away again, F6 sets the
+// information text or clears it, F7 opens a long message box, F8 rings the
+// bell, F9 gives the session up (Start returns), F12 ends with exit code 0;
+// Stop (Ctrl+C) ends with 3.
 // KELBRIN_TTY_DEMO_SLOW=<ms> waits that long after each key, like a busy station.
 #include <unistd.h>
 
@@ -108,6 +109,9 @@ class EchoForm : public HostEvents {
                 windowSystem_.SetProgramKeyCaption(0, captioned_ ? "KUNDEN" : "");
                 windowSystem_.SetProgramKeyCaption(1, captioned_ ? "LIEFERANTEN" : "");
                 windowSystem_.SetProgramKeyCaption(11, captioned_ ? "ARTIKEL" : "");
+            } else if (scan == ScanF6) {
+                informing_ = !informing_;
+                windowSystem_.ShowInfo(informing_ ? "Feld 3: Pr\u00FCfziffer falsch" : "");
             } else if (scan == ScanF7) {
                 std::string text = "Zeichen:      Funktion:\r\n";
                 for (char letter = 'A'; letter <= 'Z'; ++letter) {
@@ -217,6 +221,7 @@ class EchoForm : public HostEvents {
     bool started_ = false;
     bool clicked_ = false;
     bool captioned_ = false;
+    bool informing_ = false;
     int clickX_ = 0, clickY_ = 0;
     std::string input_;
     std::vector<std::string> log_;

@@ -106,7 +106,7 @@ void EchoStation::PaintSample() {
     SetBackColor(kSilver);
     WriteAt(1, 1, "Kelbrin 4.9 - Fenster-Demo"_oem);
     // Legend line.
-    WriteAt(1, 25, "F1 Feldtypen  F2 Ton  Alt-1...Alt-' Programmtasten  Esc Ende"_oem);
+    WriteAt(1, 25, "F1 Feldtypen  F2 Ton  F3 Hinweis  Alt-1...Alt-' Programmtasten  Esc Ende"_oem);
 
     SetForeColor(kYellow);
     SetBackColor(kDarkGrey);
@@ -185,6 +185,9 @@ void EchoStation::Echo(uint8_t keyChar) {
                                      "fziffer\tModulus 10");
         } else if (ScanCode() == ScanF2) {
             Beep();
+        } else if (ScanCode() == ScanF3) {
+            informing_ = !informing_;
+            windowSystem_.ShowInfo(informing_ ? "Feld 3: Pr\u00FCfziffer falsch" : "");
         } else if (ScanCode() == ScanLeft && echoColumn_ > 0) {
             --echoColumn_;
         } else if (ScanCode() == ScanRight && echoColumn_ < kEchoWidth - 1) {

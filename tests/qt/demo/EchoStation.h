@@ -2,7 +2,8 @@
 // the station's form it binds the console to its three screen controls at
 // Start and runs its session inside StartDown; the session paints a sample
 // screen (frames, fill marks, input fields, status and legend lines) and
-// echoes the keys it reads into an input field.
+// echoes the keys it reads into an input field. F3 sets the information text
+// or clears it.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -71,5 +72,6 @@ class EchoStation : public HostEvents {
     int stopCalls_ = 0;
     int closeCalls_ = 0;
     int echoColumn_ = 0;
+    bool informing_ = false;
     std::vector<ReadResult> keys_;
 };
