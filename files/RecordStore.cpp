@@ -103,6 +103,8 @@ int RecordStore::OpenFile(bool& made) {
         made = error == 0;
     }
     if (error != 0) return error;
+    // A verification left from records that are gone verifies nothing.
+    if (made) verification_.Erase();
     // With which length the records were written; an empty record file takes
     // whichever the first record has.
     const int64_t size = Size();
@@ -122,14 +124,18 @@ int RecordStore::CloseAndEraseIfEmpty() {
     if (error != 0) return error;
     error = file_.Close();
     if (error != 0) return error;
+    verification_.Close();
     if (size == 0) {
         EraseFile(kRecordJournal);
         EraseFile(kRecordLengthFile);
+        verification_.Erase();
     }
     return 0;
 }
 
 void RecordStore::Clear() {
+    verification_.Erase();
+    verified_ = -1;
     CheckInOut(file_.Close());
     CheckInOut(file_.Open(kRecordJournal, ByteFile::Mode::Create));
     // No records: the next ones may have any length.
@@ -142,6 +148,8 @@ void RecordStore::Clear() {
 void RecordStore::Reset() {
     current_ = OperatorRecordState{};
     count_ = -1;
+    verified_ = -1;
+    commitWrote_ = false;
     ForgetLength();
 }
 
@@ -217,6 +225,7 @@ void RecordStore::OpenAnew() {
 }
 
 int RecordStore::Commit(const RecordBuffer& image, int length, bool flush) {
+    commitWrote_ = false;
     if (length <= 0 || !file_.IsOpen()) return EBADF;
     const int64_t position = current_.position;
     const auto count = static_cast<std::size_t>(length);
@@ -238,6 +247,8 @@ int RecordStore::Commit(const RecordBuffer& image, int length, bool flush) {
     current_.keyed = false;
     current_.onFile = !IsEmptyBytes(image.data(), count);
     current_.stored = image;
+    commitWrote_ = true;
+    verified_ = -1;  // the record may have been a verified one
     // A record stored at or behind the last is the last now; a place
     // emptied may have been the last.
     const int64_t number = position / length + 1;
@@ -255,7 +266,9 @@ int RecordStore::ClearPlace(const RecordBuffer& emptyImage, int length) {
     if (!ReadAt(position, length, there) ||
         std::equal(emptyImage.begin(), emptyImage.begin() + length, there.begin()))
         return 0;
-    int error = RecordTheLength(length);
+    int error = verification_.ForgetFrom(position / length);
+    verified_ = -1;
+    if (error == 0) error = RecordTheLength(length);
     if (error == 0) error = file_.Seek(position);
     if (error == 0) error = file_.Write(emptyImage.data(), static_cast<std::size_t>(length));
     if (error == 0) error = file_.SyncData();
@@ -279,6 +292,59 @@ int64_t RecordStore::RecordCount(int length) {
     count_ = count;
     countLength_ = length;
     return count;
+}
+
+bool RecordStore::IsVerified(int64_t slot, int length) {
+    RecordBuffer record{};
+    if (!ReadAt(slot * length, length, record)) return false;
+    return verification_.IsVerified(slot, record.data(), length);
+}
+
+int RecordStore::MarkKeyed(int length, const std::string& login) {
+    if (length <= 0) return EINVAL;
+    verified_ = -1;
+    return verification_.NoteKeyed(current_.position / length, length, login);
+}
+
+int RecordStore::MarkVerified(int length, const std::string& login) {
+    if (length <= 0) return EINVAL;
+    const int64_t slot = current_.position / length;
+    // Only a record that is on file, as it is on file, is verified.
+    RecordBuffer record{};
+    if (!ReadAt(current_.position, length, record) ||
+        IsEmptyBytes(record.data(), static_cast<std::size_t>(length)))
+        return 0;
+    const bool before = verification_.IsVerified(slot, record.data(), length);
+    const int error = verification_.NoteVerified(slot, record.data(), length, login);
+    if (error != 0) {
+        verified_ = -1;
+        return error;
+    }
+    if (!before && verified_ >= 0) ++verified_;
+    return 0;
+}
+
+int64_t RecordStore::VerifiedCount(int length) {
+    if (length <= 0 || !file_.IsOpen()) return 0;
+    if (verified_ >= 0) return verified_;
+    const int64_t count = RecordCount(length);
+    constexpr int64_t kBlockRecords = 4096;
+    std::vector<uint8_t> block(static_cast<std::size_t>(length * kBlockRecords));
+    int64_t verified = 0;
+    for (int64_t slot = 0; slot < count; slot += kBlockRecords) {
+        const int64_t records = std::min(kBlockRecords, count - slot);
+        std::size_t got = 0;
+        CheckInOut(file_.ReadAt(slot * length, block.data(),
+                                static_cast<std::size_t>(records * length), got));
+        for (int64_t i = 0; i < records && (i + 1) * length <= static_cast<int64_t>(got); ++i) {
+            const uint8_t* bytes = block.data() + i * length;
+            if (!IsEmptyBytes(bytes, static_cast<std::size_t>(length)) &&
+                verification_.IsVerified(slot + i, bytes, length))
+                ++verified;
+        }
+    }
+    verified_ = verified;
+    return verified;
 }
 
 int64_t RecordStore::LastFilledSlot(int length, const KeepGoing& keepGoing) {
@@ -375,8 +441,12 @@ int RecordStore::MoveRecords(int length, int64_t from, int64_t to, int64_t first
 // crash at any moment leaves one of the two whole. Returns 0 or the system's
 // error number; the record file is then as it was.
 template <typename Fill>
-int RecordStore::Rewrite(int length, Fill fill) {
-    int error = RecordTheLength(length);
+int RecordStore::Rewrite(int length, int64_t firstMoved, Fill fill) {
+    // The verification of the places the rewrite changes goes first, on the
+    // disk: a crash after the rewrite then leaves them unverified.
+    int error = verification_.ForgetFrom(firstMoved);
+    verified_ = -1;
+    if (error == 0) error = RecordTheLength(length);
     if (error != 0) return error;
     FileReplacement replacement;
     error = replacement.Begin(kRecordJournal);
@@ -411,7 +481,7 @@ int RecordStore::Insert(int length, const RecordBuffer& emptyImage, const Renumb
     const int64_t slots = Size() / length;
     const int64_t first = position / length;
     const OperatorRecordState before = current_;
-    const int error = Rewrite(length, [&](FileReplacement& out) {
+    const int error = Rewrite(length, first, [&](FileReplacement& out) {
         int result = CopyBytes(0, position, out);
         // The new place holds no record until the operator keys into it.
         if (result == 0) result = out.Write(emptyImage.data(), static_cast<std::size_t>(length));
@@ -431,7 +501,7 @@ int RecordStore::Delete(int length, int64_t lastSlot, const RecordBuffer& emptyI
     const int64_t first = position / length;
     const OperatorRecordState before = current_;
     RecordBuffer moved = emptyImage;
-    const int error = Rewrite(length, [&](FileReplacement& out) {
+    const int error = Rewrite(length, first, [&](FileReplacement& out) {
         int result = CopyBytes(0, position, out);
         if (result == 0)
             result = MoveRecords(length, first + 1, lastSlot + 1, first + 1, out, moved, renumber,
@@ -446,7 +516,7 @@ int RecordStore::Delete(int length, int64_t lastSlot, const RecordBuffer& emptyI
 }
 
 int RecordStore::Replace(int length, const std::function<int(FileReplacement&)>& fill) {
-    const int error = Rewrite(length, fill);
+    const int error = Rewrite(length, 0, fill);
     if (error == 0) {
         // The records are others now: the operator's record is the first
         // place, not read yet, and nothing of the old one may be written.

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "files/Verification.h"
 #include "model/FieldModel.h"
 #include "platform/ByteFile.h"
 
@@ -127,6 +128,25 @@ class RecordStore {
     // own writes; a read that fails throws InOutError.
     int64_t RecordCount(int length);
 
+    // Verification. A record place counts as verified while it holds the
+    // bytes a pass in verify mode confirmed (see Verification.h); moving,
+    // replacing and clearing records forget the verification of every place
+    // they touch before they touch it.
+    bool IsVerified(int64_t slot, int length);
+    // The operator's record was stored as keyed in entry mode by `login`.
+    int MarkKeyed(int length, const std::string& login);
+    // The operator's record, as stored, was confirmed field by field in
+    // verify mode by `login`: verified (flushed).
+    int MarkVerified(int length, const std::string& login);
+    // How many of the RecordCount records are verified; read whole only after
+    // a change the store cannot count.
+    int64_t VerifiedCount(int length);
+    VerificationEntry VerificationOf(int64_t slot, int length) {
+        return verification_.Entry(slot, length);
+    }
+    // Whether the last Commit wrote the record (it changed).
+    bool CommitWrote() const { return commitWrote_; }
+
     // The place (0-based) of the last record that is not empty; -1 when there
     // is none, kStopped when `keepGoing` stopped the walk. Read backwards in
     // large blocks, holes in the file passed over.
@@ -156,7 +176,7 @@ class RecordStore {
     int RecordTheLength(int length);
     void ForgetLength();
     template <typename Fill>
-    int Rewrite(int length, Fill fill);
+    int Rewrite(int length, int64_t firstMoved, Fill fill);
     int TakeRewrittenPlace(int error, const OperatorRecordState& before, int length,
                            const RecordBuffer& image, RecordBuffer& atPlace);
     void TakePlace(int64_t position, int length, const RecordBuffer& record, bool whole,
@@ -176,6 +196,9 @@ class RecordStore {
     // RecordCount's answer for `countLength_`; -1 while not known.
     int64_t count_ = -1;
     int countLength_ = 0;
+    VerificationFile verification_;
+    int64_t verified_ = -1;  // VerifiedCount's answer; -1 while not known
+    bool commitWrote_ = false;
 };
 
 // The station's record store.

@@ -31,25 +31,6 @@ void NoteMode(bool verifyMode) {
     counts.verify = verifyMode;
 }
 
-// The name of the account the station runs under, as printable ASCII without
-// blanks (anything else becomes '?'), so that every line splits cleanly at its
-// tabs; the user number when the account has no name.
-const std::string& LoginName() {
-    static const std::string name = [] {
-        const uid_t uid = ::getuid();
-        const passwd* account = ::getpwuid(uid);
-        std::string login = account != nullptr && account->pw_name != nullptr
-                                ? std::string(account->pw_name)
-                                : std::string();
-        if (login.size() > 64) login.resize(64);
-        for (char& c : login) {
-            if (c <= ' ' || c > '~') c = '?';
-        }
-        return login.empty() ? std::to_string(uid) : login;
-    }();
-    return name;
-}
-
 // Local time with its offset: 2025-03-14T08:01:22+01:00.
 std::string Now() {
     const std::time_t now = std::time(nullptr);
@@ -98,6 +79,22 @@ void AppendLine(const std::string& line) {
 }
 
 }  // namespace
+
+const std::string& LoginName() {
+    static const std::string name = [] {
+        const uid_t uid = ::getuid();
+        const passwd* account = ::getpwuid(uid);
+        std::string login = account != nullptr && account->pw_name != nullptr
+                                ? std::string(account->pw_name)
+                                : std::string();
+        if (login.size() > 64) login.resize(64);
+        for (char& c : login) {
+            if (c <= ' ' || c > '~') c = '?';
+        }
+        return login.empty() ? std::to_string(uid) : login;
+    }();
+    return name;
+}
 
 void CountKeystroke(bool verifyMode) {
     if (pasting) return;

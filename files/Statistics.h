@@ -14,6 +14,7 @@
 // share them without linking anything of the station.
 #pragma once
 #include <cstdint>
+#include <string>
 
 inline constexpr const char* kStatisticsFile = "KELBRIN4.STA";
 inline constexpr const char* kStatisticsHeader =
@@ -22,6 +23,11 @@ inline constexpr const char* kStatisticsEntryMode = "Eingabe";
 inline constexpr const char* kStatisticsVerifyMode = "Pruefen";
 
 // A key typed into a field that put a character (or a sign) there.
+// The name of the account the station runs under, as printable ASCII without
+// blanks (anything else becomes '?'), so that every line splits cleanly at its
+// tabs; the user number when the account has no name.
+const std::string& LoginName();
+
 void CountKeystroke(bool verifyMode);
 // Field n failed the verify comparison; each field counts once per record.
 void CountMismatch(int n, bool verifyMode);

@@ -207,6 +207,9 @@ void FieldEnter(int n, bool forward) {
     const bool skip = (DupSkipOn && HasFlag(type, AutoSkip)) ||
                       (verify && HasFlag(type, NoVerify)) || HasFlag(type, Bypass);
     if (!skip) return;
+    // Dup/Skip passes a field only where verify mode has checked it: a Dup
+    // field against the previous record, an empty skip field as empty.
+    if (verify && DupSkipOn && HasFlag(type, AutoSkip)) NoteFieldConfirmed(n);
     if (forward) {
         GoToNextFieldStart(n);
     } else {
@@ -308,7 +311,12 @@ bool MoveToRecord(RecordMove move, int cursorPos, const std::function<bool()>& k
     try {
         switch (move) {
             case RecordMove::Next:
-                NextRecord(true);
+                // Verify mode goes on to the next record still to verify.
+                if (Mode == ModeVerify) {
+                    NextUnverifiedRecord(true);
+                } else {
+                    NextRecord(true);
+                }
                 break;
             case RecordMove::Previous:
                 if (!PreviousRecord(true)) return false;
@@ -376,6 +384,7 @@ void ArmRekey(int n) {
     if (KeyQueue.KeyChar == 0) return;  // a function or cursor key
 
     RekeyPending = false;
+    NoteFieldConfirmed(n);  // keyed a second time: the commit compares it
     const std::span<uint8_t> input = FieldBytes(field, VerifyRecord);
     std::copy(input.begin(), input.end(), FieldBytes(field, DupRecord).begin());
     std::fill(input.begin(), input.end(), 0);

@@ -1,10 +1,12 @@
 #include "screens/OperatorRecord.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "console/ConsoleKeyboard.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "model/SignOverpunch.h"
 #include "screens/FieldValidation.h"
 #include "screens/InOutFailure.h"
@@ -13,6 +15,36 @@
 namespace {
 
 CommitOutcome lastCommit = CommitOutcome::Stored;
+
+// The fields of the operator's record confirmed in verify mode, for the
+// opening of the record they belong to.
+struct Confirmations {
+    int64_t opening = -1;
+    bool scanned = false;
+    std::vector<bool> fields;
+};
+Confirmations confirmations;
+
+Confirmations& ConfirmationsNow() {
+    if (confirmations.opening != RecordOpenings()) {
+        confirmations = Confirmations{RecordOpenings(), false, {}};
+    }
+    confirmations.fields.resize(static_cast<std::size_t>(FieldCount) + 1, false);
+    return confirmations;
+}
+
+// Every field verify mode does not pass over was keyed again, taken over
+// with Korrektur, or the record was scanned.
+bool RecordConfirmed() {
+    Confirmations& now = ConfirmationsNow();
+    if (now.scanned) return true;
+    for (int n = 1; n <= FieldCount; ++n) {
+        const uint8_t type = FieldTable[n].Type;
+        if (HasFlag(type, Bypass) || HasFlag(type, NoVerify)) continue;
+        if (!now.fields[static_cast<std::size_t>(n)]) return false;
+    }
+    return true;
+}
 
 // The store's place and record go into the buffers the screen shows.
 void ShowStoredPlace(const RecordBuffer& record, bool whole, bool refresh) {
@@ -89,12 +121,47 @@ bool CommitWithChecksOf(bool flush, int32_t checksMode) {
     }
     lastCommit = CommitOutcome::Stored;
     CountRecordStored(StoredRecords.Position() / length + 1);
+    if (checksMode == ModeVerify) {
+        if (RecordConfirmed()) {
+            if (const int failed = StoredRecords.MarkVerified(length, LoginName()))
+                ReportInOutError(failed);
+        }
+    } else if (StoredRecords.CommitWrote()) {
+        // Only the keyer's name is at stake: the record itself is stored.
+        StoredRecords.MarkKeyed(length, LoginName());
+    }
     return true;
 }
 
 }  // namespace
 
+void NoteFieldConfirmed(int n) {
+    Confirmations& now = ConfirmationsNow();
+    if (n >= 1 && n <= FieldCount) now.fields[static_cast<std::size_t>(n)] = true;
+}
+
+void NoteRecordScanned() {
+    ConfirmationsNow().scanned = true;
+}
+
+bool RecordVerified() {
+    const int length = RecordLength();
+    if (length <= 0) return false;
+    try {
+        return StoredRecords.IsVerified(StoredRecords.Position() / length, length);
+    } catch (const InOutError&) {
+        return false;  // told when the record itself is read
+    }
+}
+
+bool NextUnverifiedRecord(bool refresh) {
+    bool whole = NextRecord(refresh);
+    while (whole && RecordVerified()) whole = NextRecord(refresh);
+    return whole;
+}
+
 void ResetRecordStore() {
+    confirmations = Confirmations{};
     StoredRecords.Reset();
     lastCommit = CommitOutcome::Stored;
 }

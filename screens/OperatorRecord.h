@@ -48,6 +48,17 @@ bool PreviousRecord(bool refresh);
 // There it stays: a record nobody keyed into has no record behind it.
 bool NextRecord(bool refresh);
 bool FirstRecord(bool refresh);
+// Verify mode's way forward: the next record not yet verified (or the new
+// record behind the last).
+bool NextUnverifiedRecord(bool refresh);
+// Whether the operator's record, as stored, is verified.
+bool RecordVerified();
+// Verify mode: field n of the operator's record was keyed a second time (or
+// taken over with Korrektur, or passed by Dup/Skip as verify mode does);
+// a scan confirms all. A verify-mode commit of a record whose fields are all
+// confirmed marks it verified.
+void NoteFieldConfirmed(int n);
+void NoteRecordScanned();
 // The last record that is not empty (position 0 when there is none);
 // `keepGoing` is asked between blocks and stops the walk when it says no: the
 // operator then stays where he was and the result is false.

@@ -273,6 +273,7 @@ void Korrektur(int n) {
         CopyField(field, VerifyRecord, WorkRecord);
     }
     CountKorrektur(Mode == ModeVerify);
+    NoteFieldConfirmed(n);
     NoteRecordKeyed();  // the stored record takes over what was keyed
     CommitRecord(true);
     DrawEntryField(n);
@@ -281,6 +282,7 @@ void Korrektur(int n) {
 
 void SatzScan() {
     VerifyRecord = WorkRecord;
+    NoteRecordScanned();
     DrawAllEntryFields(CursorRecordPos());
     ArmRekey(CursorField());
 }

@@ -12,6 +12,7 @@
 #include "screens/DataFileDialogs.h"
 #include "screens/LayoutFiles.h"
 #include "screens/LineEditor.h"
+#include "screens/OperatorRecord.h"
 #include "screens/Prompts.h"
 #include "screens/RecordActions.h"
 #include "screens/Session.h"
@@ -91,6 +92,16 @@ std::string RecordPlaceText(int64_t recordNumber) {
         // told when a record is read from it.
     }
     if (count < 0) return "Satz " + number;
+    if (recordNumber <= count && Mode == ModeVerify) {
+        std::string text = "Satz " + number + " von " + std::to_string(count) +
+                           (RecordVerified() ? ", geprüft" : ", ungeprüft");
+        try {
+            text += " · " + std::to_string(StoredRecords.VerifiedCount(RecordLength())) + " von " +
+                    std::to_string(count) + " geprüft";
+        } catch (const InOutError&) {
+        }
+        return text;
+    }
     if (recordNumber <= count) return "Satz " + number + " von " + std::to_string(count);
     if (count == 0) return "Neuer Satz " + number;
     return "Neuer Satz " + number + " (" + std::to_string(count) + " gespeichert)";

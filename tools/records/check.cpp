@@ -40,13 +40,15 @@ constexpr std::size_t kBlockRecords = 512;
 
 void PrintHelp() {
     std::puts(
-        "Aufruf: kelbrin-check [VERZEICHNIS]\n"
+        "Aufruf: kelbrin-check [--unverified] [VERZEICHNIS]\n"
         "\n"
         "Prüft die Sätze einer Kelbrin-Station (KELBRIN4.CR2 nach dem Satzaufbau\n"
         "KELBRIN4.CR1 im Verzeichnis, sonst im aktuellen) mit den Prüfungen der\n"
         "Station: Prüfziffer, Bereich, Ziffern (mit Bedingung), Tabellen und\n"
         "Adressdaten aus Tab/, Satzzähler. Jede Warnung eine Zeile, dann die Summe.\n"
         "\n"
+        "  --unverified die Sätze auflisten, die noch nicht geprüft (zum zweiten Mal\n"
+        "               erfasst) sind, statt der Prüfungen; Rückgabe 1, wenn es welche gibt\n"
         "  -h, --help   diese Hilfe zeigen\n"
         "  --version    die Fassung zeigen\n"
         "\n"
@@ -176,7 +178,43 @@ void CheckRecords(ByteFile& records, Checker& checker) {
     }
 }
 
-int Run(const std::string& directory) {
+// Every record with content that is not verified, a line each, then the sum.
+// True when all are verified.
+bool ListUnverified(ByteFile& records) {
+    const int length = RecordLength();
+    int64_t size = 0;
+    CheckInOut(records.Size(size));
+    VerificationFile verification;
+    std::vector<uint8_t> block(static_cast<std::size_t>(length) * kBlockRecords);
+    int64_t number = 0, empty = 0, verified = 0, unverified = 0;
+    for (int64_t at = 0; at + length <= size;) {
+        std::size_t got = 0;
+        CheckInOut(records.ReadAt(at, block.data(), block.size(), got));
+        if (got < static_cast<std::size_t>(length)) break;  // the file is shorter than it was
+        for (std::size_t from = 0; from + length <= got; from += length) {
+            const uint8_t* bytes = block.data() + from;
+            const int64_t slot = number++;
+            if (IsEmptyBytes(bytes, static_cast<std::size_t>(length))) {
+                ++empty;
+            } else if (verification.IsVerified(slot, bytes, length)) {
+                ++verified;
+            } else {
+                ++unverified;
+                const std::string keyer = verification.Entry(slot, length).keyer;
+                std::printf("Satz %lld: ungeprüft%s\n", static_cast<long long>(slot + 1),
+                            keyer.empty() ? "" : (" (erfasst von " + keyer + ")").c_str());
+            }
+        }
+        at += static_cast<int64_t>(got / static_cast<std::size_t>(length) * length);
+    }
+    std::printf("%lld %s, davon %lld leer, %lld geprüft, %lld ungeprüft\n",
+                static_cast<long long>(number), number == 1 ? "Satz" : "Sätze",
+                static_cast<long long>(empty), static_cast<long long>(verified),
+                static_cast<long long>(unverified));
+    return unverified == 0;
+}
+
+int Run(const std::string& directory, bool unverifiedOnly) {
     if (!EnterWorkingDirectory(kProgram, directory)) return 2;
     StartToolSession();
     bool tablesMissing = false;
@@ -189,6 +227,26 @@ int Run(const std::string& directory) {
     ByteFile records;
     const int opened = OpenRecords(kProgram, records);
     if (opened != 0 && opened != ENOENT) return 2;
+
+    if (unverifiedOnly) {
+        bool all = true;
+        if (opened == 0) {
+            try {
+                all = ListUnverified(records);
+            } catch (const InOutError& error) {
+                Say(kProgram, std::string(kRecordJournal) + ": Kann Datei nicht lesen !!!" +
+                                  Because(error.code));
+                return 2;
+            }
+        } else {
+            std::printf("0 Sätze, davon 0 leer, 0 geprüft, 0 ungeprüft\n");
+        }
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+            Say(kProgram, "Kann die Liste nicht schreiben !!!" + Because(errno));
+            return 2;
+        }
+        return all ? 0 : 1;
+    }
 
     Checker checker;
     if (opened == 0) {
@@ -214,6 +272,7 @@ int Run(const std::string& directory) {
 
 int main(int argc, char** argv) {
     std::string directory = ".";
+    bool unverifiedOnly = false;
     int positional = 0;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
@@ -221,6 +280,10 @@ int main(int argc, char** argv) {
         bool answered = false;
         if (SharedOption(argument, options, PrintHelp, answered)) {
             if (answered) return 0;
+            continue;
+        }
+        if (options && argument == "--unverified") {
+            unverifiedOnly = true;
             continue;
         }
         if (options && argument.size() > 1 && argument[0] == '-') {
@@ -237,7 +300,7 @@ int main(int argc, char** argv) {
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     try {
-        return Run(directory);
+        return Run(directory, unverifiedOnly);
     } catch (const InOutError& error) {
         Say(kProgram, "Kann Datei nicht lesen !!!" + Because(error.code));
     } catch (const std::bad_alloc&) {

@@ -1,0 +1,87 @@
+// Which records are verified: a record counts as verified once verify mode
+// confirmed every field of it, and stops counting when it changes, moves or
+// its verification file is lost; verify mode goes on to the records still to
+// verify.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "console/WinCrt.h"
+#include "files/RecordStore.h"
+#include "files/Statistics.h"
+#include "model/FieldModel.h"
+#include "screens/Session.h"
+#include "tests/kit/StationHarness.h"
+#include "tests/kit/TempDir.h"
+#include "tests/tools/ToolRun.h"
+
+namespace {
+
+class Verification : public ::testing::Test {
+  protected:
+    // Record `number`'s state: "v" verified, "-" not.
+    std::string States() const {
+        std::string states;
+        for (int64_t slot = 0; slot < StoredRecords.RecordCount(RecordLength()); ++slot)
+            states += StoredRecords.IsVerified(slot, RecordLength()) ? "v" : "-";
+        return states;
+    }
+    void Expect(const std::string& states, const std::string& info = "") {
+        station.Add(script::Idle());
+        station.Add(script::Call([this, states, info] {
+            EXPECT_EQ(States(), states);
+            if (!info.empty()) {
+                EXPECT_EQ(station.host().Info(), info);
+            }
+        }));
+    }
+
+    TempDir dir;
+    StationHarness station;
+};
+
+}  // namespace
+
+TEST_F(Verification, ConfirmedRecordsCountUntilTheyChangeOrMove) {
+    station.Type("a4\ra+3\re+2\r");  // two fields and the end mark: 9 bytes a record
+    station.Key(VkF9);
+    station.Type(
+        "aaaabbb"
+        "ccccddd"
+        "eeeefff");
+    station.Key(VkF9);  // verify mode
+    station.Key(VkHome);
+    station.Type("aaaabbb");  // record 1 keyed again: verified, on to record 2
+    Expect("v--", "Satz 2 von 3, ungeprüft · 1 von 3 geprüft");
+    station.Key(VkNext);  // record 2 only looked at: not verified
+    Expect("v--");
+    station.Type("eeeefff");
+    Expect("v-v");
+    station.Key(VkHome);
+    station.Key(VkNext);  // the next one still to verify
+    station.Type("ccccddd");
+    Expect("vvv");
+
+    // A record keyed again in entry mode is no longer the verified one.
+    station.Key(VkF9);
+    station.Key(VkF9);
+    station.Key(VkHome);
+    station.Key(VkNext);
+    station.Type("C");
+    station.Key(VkPrior);
+    Expect("v-v");
+    station.Add(script::Call([] {
+        EXPECT_EQ(StoredRecords.VerificationOf(1, RecordLength()).keyer, LoginName());
+        EXPECT_EQ(StoredRecords.VerificationOf(0, RecordLength()).verifier, LoginName());
+    }));
+    // An insert moves every later record: none of them counts any more.
+    station.Key(VkF7);
+    Expect("----");  // the new empty place and the three moved records
+    station.Start();
+
+    const ToolResult check = RunTool(KELBRIN_CHECK_PATH, {"--unverified", dir.path()});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out,
+              "Satz 2: ungeprüft\nSatz 3: ungeprüft\nSatz 4: ungeprüft\n"
+              "4 Sätze, davon 1 leer, 0 geprüft, 3 ungeprüft\n");
+}
