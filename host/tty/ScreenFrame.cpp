@@ -211,7 +211,9 @@ void DrawProgramKeys(Frame& frame, int y, const std::array<std::string, 12>& cap
 }
 
 void DrawInfoRow(Frame& frame, int y, std::string_view utf8) {
-    std::u32string text = U" " + Utf8ToText(utf8);
+    // A blank leads, as on the captions' row.
+    std::u32string text = Utf8ToText(utf8);
+    text.insert(text.begin(), U' ');
     if (static_cast<int>(text.size()) > Frame::kWidth) {
         text.resize(Frame::kWidth);
         text.back() = U'\u2026';
