@@ -8,6 +8,7 @@
 
 #include "console/WinCrt.h"
 #include "files/RecordStore.h"
+#include "files/StationFiles.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
 #include "screens/Session.h"
@@ -78,10 +79,20 @@ TEST_F(Verification, ConfirmedRecordsCountUntilTheyChangeOrMove) {
     station.Key(VkF7);
     Expect("----");  // the new empty place and the three moved records
     station.Start();
+    ReleaseJournalLock();  // the station has ended: the tools may read
 
     const ToolResult check = RunTool(KELBRIN_CHECK_PATH, {"--unverified", dir.path()});
     EXPECT_EQ(check.exitCode, 1);
     EXPECT_EQ(check.out,
               "Satz 2: ungeprüft\nSatz 3: ungeprüft\nSatz 4: ungeprüft\n"
               "4 Sätze, davon 1 leer, 0 geprüft, 3 ungeprüft\n");
+
+    // An export of verified records only refuses, and writes nothing.
+    const ToolResult exported = RunTool(KELBRIN_EXPORT_PATH, {dir.path(), dir.path() + "/out.dat",
+                                                              "--mode", "din", "--verified-only"});
+    EXPECT_EQ(exported.exitCode, 5);
+    EXPECT_EQ(exported.err,
+              "kelbrin-export: 3 Sätze sind noch nicht geprüft !!! Nichts geschrieben (die "
+              "Liste: kelbrin-check --unverified).\n");
+    EXPECT_FALSE(dir.Exists("out.dat"));
 }

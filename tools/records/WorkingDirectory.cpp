@@ -4,11 +4,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "files/DefinitionFile.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
 #include "files/Tables.h"
+#include "files/Verification.h"
 #include "model/FieldModel.h"
 #include "model/FieldTypes.h"
 #include "platform/CodePage.h"
@@ -129,4 +131,35 @@ int OpenRecords(const char* program, ByteFile& records) {
             break;
     }
     return EINVAL;
+}
+
+VerificationSums WalkVerification(
+    ByteFile& records, const std::function<void(int64_t, const std::string&)>& unverified) {
+    constexpr std::size_t kBlockRecords = 512;
+    const int length = RecordLength();
+    VerificationSums sums;
+    if (length <= 0) return sums;
+    int64_t size = 0;
+    CheckInOut(records.Size(size));
+    VerificationFile verification;
+    std::vector<uint8_t> block(static_cast<std::size_t>(length) * kBlockRecords);
+    for (int64_t at = 0; at + length <= size;) {
+        std::size_t got = 0;
+        CheckInOut(records.ReadAt(at, block.data(), block.size(), got));
+        if (got < static_cast<std::size_t>(length)) break;  // the file is shorter than it was
+        for (std::size_t from = 0; from + length <= got; from += length) {
+            const uint8_t* bytes = block.data() + from;
+            const int64_t slot = sums.records++;
+            if (IsEmptyBytes(bytes, static_cast<std::size_t>(length))) {
+                ++sums.empty;
+            } else if (verification.IsVerified(slot, bytes, length)) {
+                ++sums.verified;
+            } else {
+                ++sums.unverified;
+                if (unverified) unverified(slot + 1, verification.Entry(slot, length).keyer);
+            }
+        }
+        at += static_cast<int64_t>(got / static_cast<std::size_t>(length) * length);
+    }
+    return sums;
 }

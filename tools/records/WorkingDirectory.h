@@ -4,6 +4,8 @@
 // reading; what goes wrong is said on standard error, in German, as one line
 // led by the program's name.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,3 +43,16 @@ bool ReadWorkingLayout(const char* program, bool withTables, bool& tablesMissing
 // why, the error number (EINVAL when its records were written with another
 // length than the layout's, or are no whole number of the layout's records).
 int OpenRecords(const char* program, ByteFile& records);
+
+// What the verification of the records says (see files/Verification.h).
+struct VerificationSums {
+    int64_t records = 0;
+    int64_t empty = 0;
+    int64_t verified = 0;
+    int64_t unverified = 0;
+};
+// Goes through every whole record of `records` (the layout's length) and
+// hands each record with content that is not verified to `unverified`
+// (record number, who keyed it if known). A read error throws InOutError.
+VerificationSums WalkVerification(
+    ByteFile& records, const std::function<void(int64_t, const std::string&)>& unverified);

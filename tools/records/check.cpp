@@ -181,37 +181,16 @@ void CheckRecords(ByteFile& records, Checker& checker) {
 // Every record with content that is not verified, a line each, then the sum.
 // True when all are verified.
 bool ListUnverified(ByteFile& records) {
-    const int length = RecordLength();
-    int64_t size = 0;
-    CheckInOut(records.Size(size));
-    VerificationFile verification;
-    std::vector<uint8_t> block(static_cast<std::size_t>(length) * kBlockRecords);
-    int64_t number = 0, empty = 0, verified = 0, unverified = 0;
-    for (int64_t at = 0; at + length <= size;) {
-        std::size_t got = 0;
-        CheckInOut(records.ReadAt(at, block.data(), block.size(), got));
-        if (got < static_cast<std::size_t>(length)) break;  // the file is shorter than it was
-        for (std::size_t from = 0; from + length <= got; from += length) {
-            const uint8_t* bytes = block.data() + from;
-            const int64_t slot = number++;
-            if (IsEmptyBytes(bytes, static_cast<std::size_t>(length))) {
-                ++empty;
-            } else if (verification.IsVerified(slot, bytes, length)) {
-                ++verified;
-            } else {
-                ++unverified;
-                const std::string keyer = verification.Entry(slot, length).keyer;
-                std::printf("Satz %lld: ungeprüft%s\n", static_cast<long long>(slot + 1),
-                            keyer.empty() ? "" : (" (erfasst von " + keyer + ")").c_str());
-            }
-        }
-        at += static_cast<int64_t>(got / static_cast<std::size_t>(length) * length);
-    }
+    const VerificationSums sums =
+        WalkVerification(records, [](int64_t number, const std::string& keyer) {
+            std::printf("Satz %lld: ungeprüft%s\n", static_cast<long long>(number),
+                        keyer.empty() ? "" : (" (erfasst von " + keyer + ")").c_str());
+        });
     std::printf("%lld %s, davon %lld leer, %lld geprüft, %lld ungeprüft\n",
-                static_cast<long long>(number), number == 1 ? "Satz" : "Sätze",
-                static_cast<long long>(empty), static_cast<long long>(verified),
-                static_cast<long long>(unverified));
-    return unverified == 0;
+                static_cast<long long>(sums.records), sums.records == 1 ? "Satz" : "Sätze",
+                static_cast<long long>(sums.empty), static_cast<long long>(sums.verified),
+                static_cast<long long>(sums.unverified));
+    return sums.unverified == 0;
 }
 
 int Run(const std::string& directory, bool unverifiedOnly) {

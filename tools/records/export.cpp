@@ -41,11 +41,19 @@ namespace {
 
 constexpr const char* kProgram = "kelbrin-export";
 
-enum ExitCode { kWritten = 0, kWrongCall = 1, kUnreadable = 2, kStationWorks = 3, kNotWritten = 4 };
+enum ExitCode {
+    kWritten = 0,
+    kWrongCall = 1,
+    kUnreadable = 2,
+    kStationWorks = 3,
+    kNotWritten = 4,
+    kUnverified = 5,
+};
 
 void PrintHelp() {
     std::puts(
         "Aufruf: kelbrin-export VERZEICHNIS AUSGABE --mode ascii|ebcdic|din|tab\n"
+        "                      [--verified-only]\n"
         "\n"
         "Schreibt die Sätze einer Kelbrin-Station (KELBRIN4.CR2 nach dem Satzaufbau\n"
         "KELBRIN4.CR1 im Verzeichnis) in die Datei AUSGABE, Byte für Byte wie F2\n"
@@ -55,13 +63,15 @@ void PrintHelp() {
         "  --mode ebcdic   EBCDIC (ÄÖÜß=#@$*)\n"
         "  --mode din      EBCDIC (ÄÖÜäöüß=DIN)\n"
         "  --mode tab      ASCII-TAB, eine Zeile je Satz\n"
+        "  --verified-only nur, wenn alle Sätze geprüft sind; sonst wird nichts\n"
+        "                  geschrieben\n"
         "  -h, --help      diese Hilfe zeigen\n"
         "  --version       die Fassung zeigen\n"
         "\n"
         "Arbeitet dort eine Station, wird nichts geschrieben.\n"
         "Rückgabe: 0 geschrieben, 1 falscher Aufruf, 2 Verzeichnis oder Dateien\n"
         "          nicht lesbar, 3 eine Station arbeitet dort, 4 AUSGABE nicht\n"
-        "          schreibbar.\n"
+        "          schreibbar, 5 (mit --verified-only) Sätze noch nicht geprüft.\n"
         "\n"
         "Mehr: man kelbrin-export");
 }
@@ -99,7 +109,7 @@ int NotAFile(const std::string& output, const std::string& kind) {
     return kNotWritten;
 }
 
-int Export(const std::string& directory, const std::string& output, int mode) {
+int Export(const std::string& directory, const std::string& output, int mode, bool verifiedOnly) {
     // OUTPUT names a file as seen from where the tool was called.
     std::error_code failed;
     const std::string target = std::filesystem::absolute(output, failed).string();
@@ -128,6 +138,24 @@ int Export(const std::string& directory, const std::string& output, int mode) {
     const int opened = OpenRecords(kProgram, records);
     if (opened != 0 && opened != ENOENT) return kUnreadable;
 
+    // Unverified records are refused before anything is written: the file
+    // of that name stays as it was.
+    if (verifiedOnly && opened == 0) {
+        try {
+            const VerificationSums sums = WalkVerification(records, {});
+            if (sums.unverified > 0) {
+                Say(kProgram, std::to_string(sums.unverified) +
+                                  (sums.unverified == 1 ? " Satz ist" : " Sätze sind") +
+                                  " noch nicht geprüft !!! Nichts geschrieben (die Liste: "
+                                  "kelbrin-check --unverified).");
+                return kUnverified;
+            }
+        } catch (const InOutError& error) {
+            Say(kProgram,
+                std::string(kRecordJournal) + ": Kann Datei nicht lesen !!!" + Because(error.code));
+            return kUnreadable;
+        }
+    }
     FileReplacement out;
     if (const int error = out.BeginNative(target)) {
         // The name may have been made a FIFO or a device in the meantime.
@@ -165,6 +193,7 @@ int main(int argc, char** argv) {
     std::string positional[2];
     int count = 0;
     int mode = -1;
+    bool verifiedOnly = false;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -185,6 +214,10 @@ int main(int argc, char** argv) {
             if (mode < 0) return WrongCall("unbekannte Form: " + std::string(name));
             continue;
         }
+        if (options && argument == "--verified-only") {
+            verifiedOnly = true;
+            continue;
+        }
         if (options && argument.size() > 1 && argument[0] == '-')
             return WrongCall("unbekannte Angabe: " + std::string(argument));
         if (count == 2) return WrongCall("zu viele Angaben");
@@ -198,7 +231,7 @@ int main(int argc, char** argv) {
     // without a word.
     std::signal(SIGPIPE, SIG_IGN);
     try {
-        return Export(positional[0], positional[1], mode);
+        return Export(positional[0], positional[1], mode, verifiedOnly);
     } catch (const InOutError& error) {
         Say(kProgram, "Kann Datei nicht lesen !!!" + Because(error.code));
     } catch (const std::bad_alloc&) {
