@@ -320,14 +320,27 @@ int RecordStore::MarkVerified(int length, const std::string& login) {
         verified_ = -1;
         return error;
     }
-    if (!before && verified_ >= 0) ++verified_;
+    if (!before && verified_ >= 0 && verification_.Sample(length).Due(slot)) ++verified_;
     return 0;
+}
+
+int RecordStore::KeepSample(int length, const VerificationSample& sample) {
+    verified_ = -1;
+    return verification_.SetSample(length, sample);
+}
+
+int64_t RecordStore::DueCount(int length) {
+    const int64_t count = RecordCount(length);
+    const VerificationSample sample = verification_.Sample(length);
+    if (sample.every <= 1) return count;
+    return count > sample.start ? (count - sample.start + sample.every - 1) / sample.every : 0;
 }
 
 int64_t RecordStore::VerifiedCount(int length) {
     if (length <= 0 || !file_.IsOpen()) return 0;
     if (verified_ >= 0) return verified_;
     const int64_t count = RecordCount(length);
+    const VerificationSample sample = verification_.Sample(length);
     constexpr int64_t kBlockRecords = 4096;
     std::vector<uint8_t> block(static_cast<std::size_t>(length * kBlockRecords));
     int64_t verified = 0;
@@ -338,7 +351,7 @@ int64_t RecordStore::VerifiedCount(int length) {
                                 static_cast<std::size_t>(records * length), got));
         for (int64_t i = 0; i < records && (i + 1) * length <= static_cast<int64_t>(got); ++i) {
             const uint8_t* bytes = block.data() + i * length;
-            if (!IsEmptyBytes(bytes, static_cast<std::size_t>(length)) &&
+            if (sample.Due(slot + i) && !IsEmptyBytes(bytes, static_cast<std::size_t>(length)) &&
                 verification_.IsVerified(slot + i, bytes, length))
                 ++verified;
         }

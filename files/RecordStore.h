@@ -138,9 +138,14 @@ class RecordStore {
     // The operator's record, as stored, was confirmed field by field in
     // verify mode by `login`: verified (flushed).
     int MarkVerified(int length, const std::string& login);
-    // How many of the RecordCount records are verified; read whole only after
-    // a change the store cannot count.
+    // How many of the RecordCount records due for verifying are verified;
+    // read whole only after a change the store cannot count.
     int64_t VerifiedCount(int length);
+    // How many of the RecordCount record places are due for verifying.
+    int64_t DueCount(int length);
+    // The sample of records to verify, kept with the verification.
+    VerificationSample Sample(int length) { return verification_.Sample(length); }
+    int KeepSample(int length, const VerificationSample& sample);
     VerificationEntry VerificationOf(int64_t slot, int length) {
         return verification_.Entry(slot, length);
     }

@@ -15,11 +15,31 @@ constexpr int kHashDigits = 16;
 constexpr int kNameWidth = 22;
 constexpr const char* kHeaderWord = "KELBRIN4.VER 1 ";
 
-std::string HeaderLine(int length) {
+std::string HeaderLine(int length, const VerificationSample& sample = {}) {
     std::string line = kHeaderWord + std::to_string(length);
+    if (sample.every > 1)
+        line += " " + std::to_string(sample.every) + " " + std::to_string(sample.start);
     line.resize(kLine - 1, ' ');
     line += '\n';
     return line;
+}
+
+// Whether `header` is one for records of `length` bytes; its sample into
+// `sample` (every record when it names none, or none that makes sense).
+bool ReadHeader(const char* header, int length, VerificationSample& sample) {
+    sample = VerificationSample{};
+    const std::string text(header, kLine);
+    const std::string prefix = kHeaderWord + std::to_string(length);
+    if (text.compare(0, prefix.size(), prefix) != 0 || text[prefix.size()] != ' ' ||
+        text[kLine - 1] != '\n')
+        return false;
+    long long every = 0, start = 0;
+    if (std::sscanf(text.c_str() + prefix.size(), " %lld %lld", &every, &start) == 2 && every > 1 &&
+        every <= 1000000 && start >= 0 && start < every) {
+        sample.every = static_cast<int>(every);
+        sample.start = start;
+    }
+    return true;
 }
 
 // A login as it stands in a line: cut to its column, blanks and control
@@ -101,7 +121,7 @@ int VerificationFile::OpenFor(int length, bool create) {
         std::size_t got = 0;
         error = file_.ReadAt(0, header, kLine, got);
         if (error == 0 && got == static_cast<std::size_t>(kLine) &&
-            std::string(header, kLine) == HeaderLine(length)) {
+            ReadHeader(header, length, sample_)) {
             length_ = length;
             writable_ = create;
             return 0;
@@ -112,6 +132,7 @@ int VerificationFile::OpenFor(int length, bool create) {
         return error;
     }
     // None there, or one for other records: started anew, empty.
+    sample_ = VerificationSample{};
     error = file_.Open(kVerificationFile, ByteFile::Mode::Create);
     const std::string header = HeaderLine(length);
     if (error == 0) error = file_.Write(header.data(), header.size());
@@ -122,6 +143,21 @@ int VerificationFile::OpenFor(int length, bool create) {
     length_ = length;
     writable_ = true;
     return 0;
+}
+
+VerificationSample VerificationFile::Sample(int length) {
+    if (OpenFor(length, false) != 0) return {};
+    return sample_;
+}
+
+int VerificationFile::SetSample(int length, const VerificationSample& sample) {
+    if (const int error = OpenFor(length, true)) return error;
+    const std::string header = HeaderLine(length, sample);
+    int error = file_.Seek(0);
+    if (error == 0) error = file_.Write(header.data(), header.size());
+    if (error == 0) error = file_.SyncData();
+    if (error == 0) sample_ = sample.every > 1 ? sample : VerificationSample{};
+    return error;
 }
 
 VerificationEntry VerificationFile::Entry(int64_t slot, int length) {

@@ -27,8 +27,21 @@ struct VerificationEntry {
     std::string verifier;  // who verified it ("" none)
 };
 
+// Verifying a sample: every `every`-th record place, from place `start`
+// (0-based, below `every`) on. `every` 1 is every record.
+struct VerificationSample {
+    int every = 1;
+    int64_t start = 0;
+    bool Due(int64_t slot) const { return every <= 1 || slot % every == start; }
+};
+
 class VerificationFile {
   public:
+    // The sample the file keeps for records of `length` bytes (every record
+    // when none is kept).
+    VerificationSample Sample(int length);
+    // Keeps `sample` in the file's header, flushed. 0 or the error.
+    int SetSample(int length, const VerificationSample& sample);
     // The entry of record place `slot` (0-based) for records of `length`
     // bytes; an empty entry when there is none or the file is of another
     // length, cannot be read or is damaged there.
@@ -56,4 +69,5 @@ class VerificationFile {
     ByteFile file_;
     int length_ = 0;  // the record length the open file is for; 0: none open
     bool writable_ = false;
+    VerificationSample sample_;  // the open file's
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "console/KeyTables.h"
@@ -18,7 +19,7 @@ namespace {
 
 void PrintHelp() {
     std::puts(
-        "Aufruf: kelbrin4 [--terminal]\n"
+        "Aufruf: kelbrin4 [--terminal] [--sample N]\n"
         "\n"
         "Kelbrin ist eine Erfassungsstation: Satzaufbau festlegen, Sätze erfassen\n"
         "und prüfen, Daten als Datei weitergeben (ASCII, ASCII-TAB, zwei\n"
@@ -29,11 +30,14 @@ void PrintHelp() {
         "grafische Oberfläche da ist, und läuft sonst im Terminal.\n"
         "\n"
         "  --terminal   im Terminal laufen, auch wenn ein Fenster ginge\n"
+        "  --sample N   beim Prüfen nur jeden N-ten Satz prüfen (eine Stichprobe\n"
+        "               ab einem zufälligen Satz); 1: alle\n"
         "  -h, --help   diese Hilfe zeigen\n"
         "  --version    die Fassung zeigen\n"
         "\n"
         "Umgebung: KELBRIN_PRINTER  Datei oder Gerät für den Ausdruck (sonst lp)\n"
         "          ESCDELAY         im Terminal: Millisekunden nach Esc (Vorgabe 25)\n"
+        "          KELBRIN_SAMPLE   wie --sample\n"
         "\n"
         "Mehr: man kelbrin4; Bedienungsanleitung: docs/bedienung.md");
 }
@@ -60,6 +64,30 @@ int main(int argc, char** argv) {
         }
         if (argument == "--terminal") {
             terminal = true;
+            continue;
+        }
+        if (argument == "--sample" || argument.starts_with("--sample=")) {
+            std::string every;
+            if (argument == "--sample") {
+                if (++i == argc) {
+                    std::fprintf(stderr, "kelbrin4: --sample ohne Zahl (Hilfe: kelbrin4 --help)\n");
+                    return 2;
+                }
+                every = argv[i];
+            } else {
+                every = std::string(argument.substr(9));
+            }
+            const bool number = !every.empty() && every.size() <= 7 &&
+                                every.find_first_not_of("0123456789") == std::string::npos &&
+                                std::stol(every) >= 1;
+            if (!number) {
+                std::fprintf(stderr, "kelbrin4: --sample braucht eine Zahl ab 1: %s\n",
+                             every.c_str());
+                return 2;
+            }
+            // The station reads it where it verifies, as it reads the
+            // environment's setting.
+            ::setenv("KELBRIN_SAMPLE", every.c_str(), 1);
             continue;
         }
         std::fprintf(stderr, "kelbrin4: unbekannte Angabe: %s (Hilfe: kelbrin4 --help)\n", argv[i]);

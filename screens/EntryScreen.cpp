@@ -316,6 +316,7 @@ bool SetUpScreen() {
         return false;
     }
     try {
+        if (Mode == ModeVerify) UseVerificationSample();
         OpenRecordAt(ResumeOffset, true);
     } catch (const InOutError& error) {
         ReportInOutError(error.code);

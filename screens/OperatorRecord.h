@@ -53,6 +53,14 @@ bool FirstRecord(bool refresh);
 bool NextUnverifiedRecord(bool refresh);
 // Whether the operator's record, as stored, is verified.
 bool RecordVerified();
+// Whether the operator's record is due for verifying (in the sample).
+bool RecordDue();
+// Verify a sample: every n-th record (KELBRIN_SAMPLE, from 1 on; 1 and
+// anything else: every record).
+int SampleEvery();
+// Keeps the sample of the setting with the verification, with a start
+// chosen at random when the sample is new.
+void UseVerificationSample();
 // Verify mode: field n of the operator's record was keyed a second time (or
 // taken over with Korrektur, or passed by Dup/Skip as verify mode does);
 // a scan confirms all. A verify-mode commit of a record whose fields are all

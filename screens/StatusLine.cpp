@@ -93,13 +93,18 @@ std::string RecordPlaceText(int64_t recordNumber) {
     }
     if (count < 0) return "Satz " + number;
     if (recordNumber <= count && Mode == ModeVerify) {
+        const int length = RecordLength();
+        const VerificationSample sample = StoredRecords.Sample(length);
         std::string text = "Satz " + number + " von " + std::to_string(count) +
-                           (RecordVerified() ? ", geprüft" : ", ungeprüft");
+                           (!RecordDue()       ? ", nicht in der Stichprobe"
+                            : RecordVerified() ? ", geprüft"
+                                               : ", ungeprüft");
         try {
-            text += " · " + std::to_string(StoredRecords.VerifiedCount(RecordLength())) + " von " +
-                    std::to_string(count) + " geprüft";
+            text += " · " + std::to_string(StoredRecords.VerifiedCount(length)) + " von " +
+                    std::to_string(StoredRecords.DueCount(length)) + " geprüft";
         } catch (const InOutError&) {
         }
+        if (sample.every > 1) text += " (Stichprobe: jeder " + std::to_string(sample.every) + ".)";
         return text;
     }
     if (recordNumber <= count) return "Satz " + number + " von " + std::to_string(count);

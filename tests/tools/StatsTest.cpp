@@ -1,6 +1,7 @@
 // kelbrin-stats, run as its own process on statistics files written by hand:
 // the figures per operator and day, pauses, records stored twice, damaged
-// lines, and the exit codes.
+// lines, the exit codes; coverage per day and records verified by their own
+// keyer, also as KELBRIN4.VER has it.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -27,7 +28,8 @@ std::string Line(const std::string& time, const std::string& login, const std::s
 // anna, 14th: gaps of 60 s, 90 s, 450 s (a pause) and exactly 300 s.
 // bernd, 14th: record 2 stored twice (Korrektur, then moving on) is one
 // record; his evening line is 14 hours after the one before; the gap to his
-// first line after midnight belongs to no day.
+// first line after midnight belongs to no day. On the 15th anna verifies
+// records 1 and 2, which she keyed herself the day before.
 std::string Day() {
     const std::string d1 = "2025-03-14T", d2 = "2025-03-15T";
     return kHeader + "\n" + Line(d1 + "08:00:00", "anna", "Eingabe", 1, 100, "", 0) +
@@ -70,7 +72,14 @@ TEST(KelbrinStats, FiguresPerOperatorAndDayForASpreadsheet) {
               "2025-03-14;anna;5;0;520;0;0:07:30;4160;0;;0\n"
               "2025-03-14;bernd;1;3;210;140;0:03:00;4200;3;21,43;1\n"
               "2025-03-15;anna;0;2;120;120;0:01:00;7200;1;8,33;1\n"
-              "2025-03-15;bernd;2;0;160;0;0:02:10;4431;0;;0\n");
+              "2025-03-15;bernd;2;0;160;0;0:02:10;4431;0;;0\n"
+              "\n"
+              "Datum;Sätze erfasst;Sätze geprüft;Anteil geprüft in %\n"
+              "2025-03-14;6;3;50,0\n"
+              "2025-03-15;2;2;100,0\n"
+              "\n"
+              "Bediener;Sätze selbst geprüft\n"
+              "anna;2\n");
 }
 
 TEST(KelbrinStats, ATableForReadingFromTheFileOrItsDirectory) {
@@ -85,7 +94,17 @@ TEST(KelbrinStats, ATableForReadingFromTheFileOrItsDirectory) {
         "15.03.2025\n"
         "Bediener  Erfasst  Geprüft  Anschläge  Aktiv  Anschl./h  Abw.  Abw./1000  Korr.\n"
         "anna            0        2        120   0:01       7200     1       8,33      1\n"
-        "bernd           2        0        160   0:02       4431     0          -      0\n";
+        "bernd           2        0        160   0:02       4431     0          -      0\n"
+        "\n"
+        "Prüfabdeckung je Tag\n"
+        "Tag         Erfasst  Geprüft   Anteil\n"
+        "14.03.2025        6        3   50,0 %\n"
+        "15.03.2025        2        2  100,0 %\n"
+        "\n"
+        "Selbst geprüft\n"
+        "Bediener  Sätze\n"
+        "anna          2\n"
+        "Summe         2\n";
     for (const std::string& where : {dir.Path(""), dir.Path("KELBRIN4.STA")}) {
         const ToolResult result = RunTool(kStats, {where});
         EXPECT_EQ(result.exitCode, 0);
@@ -98,6 +117,70 @@ TEST(KelbrinStats, ATableForReadingFromTheFileOrItsDirectory) {
     EXPECT_EQ(empty.exitCode, 0);
     EXPECT_EQ(empty.out, "Keine Einträge in " + dir.Path("KELBRIN4.STA") + ".\n");
     EXPECT_EQ(empty.err, "");
+}
+
+std::string Place(const std::string& hash, const std::string& keyer, const std::string& verifier) {
+    return hash + " " + keyer + std::string(22 - keyer.size(), ' ') + " " + verifier +
+           std::string(22 - verifier.size(), ' ') + " \n";
+}
+
+// Record 2 is keyed by bernd, then again by anna: she is its keyer. anna
+// verifies record 3 while it is bernd's, then keys it again. Only record 1,
+// keyed on the 14th and verified on the 15th, is anna's own. The share is
+// rounded down (2 of 3 is 66,6 %); the 15th has nothing keyed.
+TEST(KelbrinStats, CoveragePerDayAndRecordsVerifiedByTheirKeyer) {
+    Scratch dir;
+    const std::string d1 = "2025-03-14T08:0", d2 = "2025-03-15T08:0";
+    dir.Write("KELBRIN4.STA", kHeader + "\n" + Line(d1 + "0:00", "anna", "Eingabe", 1, 9, "", 0) +
+                                  Line(d1 + "1:00", "bernd", "Eingabe", 2, 9, "", 0) +
+                                  Line(d1 + "2:00", "anna", "Eingabe", 2, 9, "", 0) +
+                                  Line(d1 + "3:00", "bernd", "Eingabe", 3, 9, "", 0) +
+                                  Line(d1 + "4:00", "anna", "Pruefen", 3, 9, "", 0) +
+                                  Line(d1 + "5:00", "anna", "Eingabe", 3, 9, "", 0) +
+                                  Line(d1 + "6:00", "bernd", "Pruefen", 2, 9, "", 0) +
+                                  Line(d2 + "0:00", "anna", "Pruefen", 1, 9, "", 0) +
+                                  Line(d2 + "1:00", "anna", "Pruefen", 1, 9, "", 0) +
+                                  Line(d2 + "2:00", "bernd", "Pruefen", 3, 9, "", 0));
+    const std::string hash = "0123456789abcdef";
+    std::string header = "KELBRIN4.VER 1 80";
+    header.resize(63, ' ');
+    // Counted: places 0 and 5. Not: another verifier, not verified, a line one
+    // byte short, nobody named.
+    const std::string places = Place(hash, "anna", "anna") + Place(hash, "anna", "bernd") +
+                               Place("----------------", "bernd", "bernd") +
+                               Place(hash, "bernd", "bernd").substr(1) + Place(hash, "", "") +
+                               Place(hash, "bernd", "bernd");
+    dir.Write("KELBRIN4.VER", header + "\n" + places);
+    const ToolResult result = RunTool(kStats, {dir.Path("KELBRIN4.STA")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    const std::size_t at = result.out.find("\nPrüfabdeckung");
+    ASSERT_NE(at, std::string::npos) << result.out;
+    EXPECT_EQ(result.out.substr(at),
+              "\nPrüfabdeckung je Tag\n"
+              "Tag         Erfasst  Geprüft  Anteil\n"
+              "14.03.2025        3        2  66,6 %\n"
+              "15.03.2025        0        2       -\n"
+              "\n"
+              "Selbst geprüft\n"
+              "Bediener  Sätze\n"
+              "anna          1\n"
+              "Summe         1\n"
+              "laut KELBRIN4.VER: 2 Sätze vom Erfasser selbst geprüft\n");
+    const ToolResult csv = RunTool(kStats, {"--csv", dir.Path("")});
+    EXPECT_EQ(csv.out.substr(csv.out.find("\nDatum;")),
+              "\nDatum;Sätze erfasst;Sätze geprüft;Anteil geprüft in %\n"
+              "2025-03-14;3;2;66,6\n2025-03-15;0;2;\n"
+              "\nBediener;Sätze selbst geprüft\nanna;1\n"
+              "\nSätze selbst geprüft laut KELBRIN4.VER\n2\n");
+
+    // A file of another layout is not read as one.
+    header.replace(13, 1, "2");
+    dir.Write("KELBRIN4.VER", header + "\n" + places);
+    const ToolResult other = RunTool(kStats, {dir.Path("")});
+    EXPECT_EQ(other.out.find("laut KELBRIN4.VER"), std::string::npos);
+    EXPECT_EQ(other.err, "kelbrin-stats: " + dir.Path("KELBRIN4.VER") +
+                             " hat einen unbekannten Aufbau und bleibt unbeachtet\n");
 }
 
 TEST(KelbrinStats, AMissingOrUnreadableFileAndAWrongCallEndWithTwo) {

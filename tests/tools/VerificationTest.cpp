@@ -4,19 +4,37 @@
 // verify.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "console/WinCrt.h"
 #include "files/RecordStore.h"
 #include "files/StationFiles.h"
 #include "files/Statistics.h"
 #include "model/FieldModel.h"
+#include "model/FieldTypes.h"
+#include "screens/LayoutFiles.h"
 #include "screens/Session.h"
+#include "tests/kit/Layouts.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
 #include "tests/tools/ToolRun.h"
 
 namespace {
+
+std::string Printed(const char* format, int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// An environment setting for the length of a test.
+struct SampleSetting {
+    explicit SampleSetting(const char* every) { ::setenv("KELBRIN_SAMPLE", every, 1); }
+    ~SampleSetting() { ::unsetenv("KELBRIN_SAMPLE"); }
+};
 
 class Verification : public ::testing::Test {
   protected:
@@ -95,4 +113,57 @@ TEST_F(Verification, ConfirmedRecordsCountUntilTheyChangeOrMove) {
               "kelbrin-export: 3 Sätze sind noch nicht geprüft !!! Nichts geschrieben (die "
               "Liste: kelbrin-check --unverified).\n");
     EXPECT_FALSE(dir.Exists("out.dat"));
+}
+
+TEST_F(Verification, ASampleVisitsEveryTenthRecordFromAStartKeptWithTheState) {
+    FillFieldTypeTable();
+    ResetFieldModel();
+    UseLayout({{'A', 4}, {'A', 3}, {'E', 2}});
+    WriteDefinitionFile(kLayoutJournal);
+    ResetFieldModel();
+    std::string records;
+    for (int i = 1; i <= 200; ++i) records += Printed("R%03d", i) + "abc\r\n";
+    dir.Write(kRecordJournal, records);
+    dir.Write(kRecordLengthFile, "9\n");
+    const SampleSetting sample("10");
+
+    std::vector<int64_t> visited;
+    station.Type("n");
+    station.Key(VkF9);
+    station.Key(VkF9);  // verify mode, from record 1
+    station.Key(VkHome);
+    for (int i = 0; i < 22; ++i) {
+        station.Key(VkNext);
+        station.Add(script::Idle());
+        station.Add(script::Call([&] { visited.push_back(CurrentRecordNumber); }));
+    }
+    int64_t start = -1;
+    station.Add(script::Call([&] {
+        const VerificationSample kept = StoredRecords.Sample(RecordLength());
+        EXPECT_EQ(kept.every, 10);
+        start = kept.start;
+    }));
+    station.Key(VkHome);
+    station.Type(Printed("R%03d", 1) + "abc");  // record 1 is verified only if it is due
+    station.Add(script::Idle());
+    station.Add(script::Call([&] {
+        EXPECT_EQ(StoredRecords.VerifiedCount(RecordLength()), start == 0 ? 1 : 0);
+        EXPECT_EQ(StoredRecords.DueCount(RecordLength()), 20);
+    }));
+    station.Start();
+    ReleaseJournalLock();
+
+    ASSERT_GE(start, 0);
+    std::vector<int64_t> due;
+    for (int64_t slot = start; slot < 200; slot += 10)
+        if (slot > 0) due.push_back(slot + 1);
+    due.push_back(201);  // then the new record behind the last, where PgDn stays
+    while (due.size() < visited.size()) due.push_back(201);
+    EXPECT_EQ(visited, due);
+    const ToolResult check = RunTool(KELBRIN_CHECK_PATH, {"--unverified", dir.path()});
+    EXPECT_NE(check.out.find("200 Sätze, davon 0 leer, 180 nicht in der Stichprobe (jeder 10.), " +
+                             std::to_string(start == 0 ? 1 : 0) + " geprüft, " +
+                             std::to_string(start == 0 ? 19 : 20) + " ungeprüft\n"),
+              std::string::npos)
+        << check.out;
 }

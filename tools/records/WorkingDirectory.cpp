@@ -142,6 +142,8 @@ VerificationSums WalkVerification(
     int64_t size = 0;
     CheckInOut(records.Size(size));
     VerificationFile verification;
+    const VerificationSample sample = verification.Sample(length);
+    sums.sampleEvery = sample.every;
     std::vector<uint8_t> block(static_cast<std::size_t>(length) * kBlockRecords);
     for (int64_t at = 0; at + length <= size;) {
         std::size_t got = 0;
@@ -152,6 +154,8 @@ VerificationSums WalkVerification(
             const int64_t slot = sums.records++;
             if (IsEmptyBytes(bytes, static_cast<std::size_t>(length))) {
                 ++sums.empty;
+            } else if (!sample.Due(slot)) {
+                ++sums.notDue;
             } else if (verification.IsVerified(slot, bytes, length)) {
                 ++sums.verified;
             } else {

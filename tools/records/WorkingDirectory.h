@@ -50,9 +50,12 @@ struct VerificationSums {
     int64_t empty = 0;
     int64_t verified = 0;
     int64_t unverified = 0;
+    int64_t notDue = 0;  // records with content outside the sample
+    int sampleEvery = 1;
 };
 // Goes through every whole record of `records` (the layout's length) and
-// hands each record with content that is not verified to `unverified`
+// hands each record with content that is due for verifying (in the sample
+// the station keeps) and not verified to `unverified`
 // (record number, who keyed it if known). A read error throws InOutError.
 VerificationSums WalkVerification(
     ByteFile& records, const std::function<void(int64_t, const std::string&)>& unverified);

@@ -186,9 +186,13 @@ bool ListUnverified(ByteFile& records) {
             std::printf("Satz %lld: ungeprüft%s\n", static_cast<long long>(number),
                         keyer.empty() ? "" : (" (erfasst von " + keyer + ")").c_str());
         });
-    std::printf("%lld %s, davon %lld leer, %lld geprüft, %lld ungeprüft\n",
-                static_cast<long long>(sums.records), sums.records == 1 ? "Satz" : "Sätze",
-                static_cast<long long>(sums.empty), static_cast<long long>(sums.verified),
+    std::printf("%lld %s, davon %lld leer, ", static_cast<long long>(sums.records),
+                sums.records == 1 ? "Satz" : "Sätze", static_cast<long long>(sums.empty));
+    if (sums.sampleEvery > 1) {
+        std::printf("%lld nicht in der Stichprobe (jeder %d.), ",
+                    static_cast<long long>(sums.notDue), sums.sampleEvery);
+    }
+    std::printf("%lld geprüft, %lld ungeprüft\n", static_cast<long long>(sums.verified),
                 static_cast<long long>(sums.unverified));
     return sums.unverified == 0;
 }

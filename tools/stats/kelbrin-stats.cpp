@@ -8,6 +8,11 @@
 // 1,000 keystrokes keyed in verify mode, and Korrekturen. A readable table by
 // default; --csv gives the figures for a spreadsheet.
 //
+// After that, per day: how many distinct records were keyed and verified, and
+// the share verified; and per operator: how many records they verified that
+// they had keyed themselves, checked against what KELBRIN4.VER next to the
+// file says (a shift lead wants a second person to verify every record).
+//
 // The file may be damaged or hostile: a line that is not exactly what the
 // station writes (also the last one when it has no line end: a crash cut it)
 // is skipped and counted, never trusted in part.
@@ -22,6 +27,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +52,13 @@ constexpr int kMaxFields = 1840;
 constexpr int64_t kMaxCount = 1000000;
 constexpr int64_t kMaxRecord = 2147483647;
 
+// The station's record of who keyed and who verified each record place.
+// Named here, not shared with the station, so that nothing of it is linked.
+constexpr const char* kVerificationFile = "KELBRIN4.VER";
+// Every line of it, the header too, is this long with its line end.
+constexpr std::size_t kVerificationLine = 64;
+constexpr std::size_t kVerificationLogin = 22;
+
 // One line of the file, taken apart.
 struct Entry {
     int64_t time = 0;  // seconds since 1970, UTC
@@ -67,6 +80,12 @@ struct Figures {
     int64_t activeSeconds = 0;
     int64_t mismatches = 0;
     int64_t korrekturen = 0;
+};
+
+// The distinct records keyed and verified on one day, by anyone.
+struct DayRecords {
+    std::set<int64_t> keyed;
+    std::set<int64_t> verified;
 };
 
 // An operator's previous line, to measure the time since and to tell a
@@ -207,14 +226,35 @@ class Tally {
         figures.mismatches += entry.mismatches;
         figures.korrekturen += entry.korrekturen;
         previous_[entry.login] = Previous{entry.time, entry.day, entry.verify, entry.record};
+
+        DayRecords& records = records_[entry.day];
+        (entry.verify ? records.verified : records.keyed).insert(entry.record);
+        // The station only appends, so the order of the lines is the order of
+        // the work, even when a clock was set back. Whoever keyed a record last
+        // is its keyer: an earlier keying was overwritten, and a verify before
+        // the keying verified somebody else's input.
+        if (!entry.verify) {
+            keyers_[entry.record] = entry.login;
+        } else {
+            const auto keyer = keyers_.find(entry.record);
+            if (keyer != keyers_.end() && keyer->second == entry.login) {
+                selfVerified_[entry.login].insert(entry.record);
+            }
+        }
     }
 
     // By day, then by operator.
     const std::map<std::pair<std::string, std::string>, Figures>& Days() const { return days_; }
+    const std::map<std::string, DayRecords>& Records() const { return records_; }
+    // By operator: the records they verified after keying them themselves.
+    const std::map<std::string, std::set<int64_t>>& SelfVerified() const { return selfVerified_; }
 
   private:
     std::map<std::pair<std::string, std::string>, Figures> days_;
     std::map<std::string, Previous> previous_;
+    std::map<std::string, DayRecords> records_;
+    std::map<int64_t, std::string> keyers_;
+    std::map<std::string, std::set<int64_t>> selfVerified_;
 };
 
 // Reads the file line by line into the tally. Returns 0 or the system's error
@@ -259,6 +299,108 @@ int ReadFile(int fd, Tally& tally, int64_t& damaged, int64_t& firstDamaged) {
         if (damaged++ == 0) firstDamaged = number;
     }
     return 0;
+}
+
+// The header of KELBRIN4.VER: "KELBRIN4.VER 1 <record length>", then blanks.
+bool ValidVerificationHeader(std::string_view line) {
+    constexpr std::string_view kStart = "KELBRIN4.VER 1 ";
+    if (line.size() != kVerificationLine - 1 || line.substr(0, kStart.size()) != kStart) {
+        return false;
+    }
+    const std::string_view rest = line.substr(kStart.size());
+    const std::size_t end = rest.find(' ');
+    int64_t length = 0;
+    return ParseNumber(rest.substr(0, end), kMaxRecord, length) && length >= 1 &&
+           rest.find_first_not_of(' ', end) == std::string_view::npos;
+}
+
+// A login padded with blanks. An empty one is no login: two places with
+// nobody named must not count as keyed and verified by the same person.
+bool PaddedLogin(std::string_view field, std::string_view& login) {
+    const std::size_t end = field.find(' ');
+    login = field.substr(0, end);
+    return ValidLogin(login) && (end == std::string_view::npos ||
+                                 field.find_first_not_of(' ', end) == std::string_view::npos);
+}
+
+// A record place verified by the operator who keyed it: 16 hex digits (16
+// dashes when not verified), a blank, the keyer, a blank, the verifier, a
+// blank. A line of any other shape tells nothing.
+bool SelfVerifiedPlace(std::string_view line) {
+    constexpr std::size_t kHash = 16;
+    constexpr std::size_t kVerifierAt = kHash + 1 + kVerificationLogin + 1;
+    if (line.size() != kVerificationLine - 1 || line[kHash] != ' ' ||
+        line[kVerifierAt - 1] != ' ' || line.back() != ' ') {
+        return false;
+    }
+    for (const char c : line.substr(0, kHash)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
+            return false;
+        }
+    }
+    std::string_view keyer, verifier;
+    return PaddedLogin(line.substr(kHash + 1, kVerificationLogin), keyer) &&
+           PaddedLogin(line.substr(kVerifierAt, kVerificationLogin), verifier) && keyer == verifier;
+}
+
+// What KELBRIN4.VER said, or why it said nothing.
+struct Verification {
+    enum State { kAbsent, kCounted, kNotAFile, kFailed, kUnknown } state = kAbsent;
+    int error = 0;
+    int64_t selfVerified = 0;
+};
+
+// Counts the places in KELBRIN4.VER that their keyer verified. A file that
+// does not begin with the station's header is not read on: its lines could
+// mean anything.
+Verification ReadVerification(const std::string& path) {
+    Verification result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = errno;
+        result.state = result.error == ENOENT ? Verification::kAbsent : Verification::kFailed;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        result.state = Verification::kNotAFile;
+        return result;
+    }
+    std::vector<char> block(1 << 16);
+    std::string line;
+    bool header = true;
+    result.state = Verification::kUnknown;
+    for (;;) {
+        const ssize_t got = ReadFull(fd, block.data(), block.size());
+        if (got < 0) {
+            result.error = ErrorNumber(errno);
+            result.state = Verification::kFailed;
+            break;
+        }
+        if (got == 0) break;
+        for (ssize_t i = 0; i < got; ++i) {
+            const char c = block[static_cast<std::size_t>(i)];
+            if (c != '\n') {
+                // A longer line stays too long to be valid; no need to keep it all.
+                if (line.size() < kVerificationLine) line.push_back(c);
+                continue;
+            }
+            if (header) {
+                if (!ValidVerificationHeader(line)) {
+                    ::close(fd);
+                    return result;
+                }
+                header = false;
+                result.state = Verification::kCounted;
+            } else if (SelfVerifiedPlace(line)) {
+                ++result.selfVerified;
+            }
+            line.clear();
+        }
+    }
+    ::close(fd);
+    return result;
 }
 
 // Decimal comma, as German spreadsheets and readers expect: `hundredths` as "12,34".
@@ -390,6 +532,85 @@ std::string Csv(const Tally& tally) {
     return out;
 }
 
+// Records verified as a share of the records keyed, in percent with one
+// decimal, rounded down: 1999 of 2000 must not pass for 100,0.
+std::string Share(std::size_t verified, std::size_t keyed) {
+    if (keyed == 0) return {};
+    const std::size_t tenths = verified * 1000 / keyed;
+    return std::to_string(tenths / 10) + ',' + std::to_string(tenths % 10);
+}
+
+// A table under its title, after an empty line: the first column to the
+// left, the figures to the right, each column as wide as its widest cell.
+std::string Section(const std::string& title, const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], Width(row[i]));
+    }
+    std::string out = '\n' + title + '\n';
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) out += "  ";
+            Pad(out, row[i], widths[i], i > 0);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+std::string VerificationLine(const Verification& verification) {
+    if (verification.state != Verification::kCounted) return {};
+    return std::string("laut ") + kVerificationFile + ": " +
+           std::to_string(verification.selfVerified) +
+           (verification.selfVerified == 1 ? " Satz" : " Sätze") + " vom Erfasser selbst geprüft\n";
+}
+
+// The sections after the table: coverage per day, then records verified by
+// their own keyer.
+std::string MoreTables(const Tally& tally, const Verification& verification) {
+    std::vector<std::vector<std::string>> days{{"Tag", "Erfasst", "Geprüft", "Anteil"}};
+    for (const auto& [day, records] : tally.Records()) {
+        const std::string share = Share(records.verified.size(), records.keyed.size());
+        days.push_back({GermanDate(day), std::to_string(records.keyed.size()),
+                        std::to_string(records.verified.size()),
+                        share.empty() ? "-" : share + " %"});
+    }
+    std::string out = Section("Prüfabdeckung je Tag", days);
+
+    std::vector<std::vector<std::string>> operators{{"Bediener", "Sätze"}};
+    std::size_t total = 0;
+    for (const auto& [login, records] : tally.SelfVerified()) {
+        operators.push_back({login, std::to_string(records.size())});
+        total += records.size();
+    }
+    if (total == 0) {
+        out += "\nSelbst geprüft\nkeine\n";
+    } else {
+        operators.push_back({"Summe", std::to_string(total)});
+        out += Section("Selbst geprüft", operators);
+    }
+    return out + VerificationLine(verification);
+}
+
+// The same as further blocks of the spreadsheet file, each after an empty line.
+std::string MoreCsv(const Tally& tally, const Verification& verification) {
+    std::string out = "\nDatum;Sätze erfasst;Sätze geprüft;Anteil geprüft in %\n";
+    for (const auto& [day, records] : tally.Records()) {
+        out += day + ';' + std::to_string(records.keyed.size()) + ';' +
+               std::to_string(records.verified.size()) + ';' +
+               Share(records.verified.size(), records.keyed.size()) + '\n';
+    }
+    out += "\nBediener;Sätze selbst geprüft\n";
+    for (const auto& [login, records] : tally.SelfVerified()) {
+        out += CsvCell(login) + ';' + std::to_string(records.size()) + '\n';
+    }
+    if (verification.state == Verification::kCounted) {
+        out += std::string("\nSätze selbst geprüft laut ") + kVerificationFile + '\n' +
+               std::to_string(verification.selfVerified) + '\n';
+    }
+    return out;
+}
+
 // The file to read: DIR/KELBRIN4.STA for a directory, else the name itself.
 std::string StatisticsPath(const std::string& argument) {
     struct stat info {};
@@ -397,6 +618,17 @@ std::string StatisticsPath(const std::string& argument) {
         return argument + (argument.back() == '/' ? "" : "/") + kStatisticsFile;
     }
     return argument;
+}
+
+// KELBRIN4.VER in the directory given, or in the directory of the file given.
+std::string VerificationPath(const std::string& argument) {
+    struct stat info {};
+    if (::stat(argument.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        return argument + (argument.back() == '/' ? "" : "/") + kVerificationFile;
+    }
+    const std::size_t slash = argument.rfind('/');
+    if (slash == std::string::npos) return kVerificationFile;
+    return argument.substr(0, slash + 1) + kVerificationFile;
 }
 
 int Run(int argc, char** argv) {
@@ -413,7 +645,10 @@ int Run(int argc, char** argv) {
                 "Zeigt je Bediener und Tag: erfasste und geprüfte Sätze, Anschläge, aktive\n"
                 "Zeit, Anschläge je Stunde, Abweichungen beim Prüfen (auch je 1000\n"
                 "Anschläge im Prüfmodus) und Korrekturen, aus KELBRIN4.STA im Verzeichnis\n"
-                "(Vorgabe: das aktuelle). --csv gibt die Zahlen für eine Tabellenkalkulation.\n",
+                "(Vorgabe: das aktuelle). --csv gibt die Zahlen für eine Tabellenkalkulation.\n"
+                "Danach je Tag der Anteil der geprüften an den erfassten Sätzen, und je\n"
+                "Bediener die Sätze, die er selbst erfasst und selbst geprüft hat (mit\n"
+                "KELBRIN4.VER im selben Verzeichnis zum Vergleich).\n",
                 stdout);
             return std::fflush(stdout) == 0 ? 0 : 1;
         } else if (arg.empty() || arg[0] == '-' || haveArgument) {
@@ -448,13 +683,18 @@ int Run(int argc, char** argv) {
         return 2;
     }
 
+    // Without entries there is nothing for KELBRIN4.VER to be compared with.
+    const bool more = csv || !tally.Days().empty();
+    const std::string verificationPath = VerificationPath(haveArgument ? argument : ".");
+    const Verification verification = more ? ReadVerification(verificationPath) : Verification{};
+
     std::string out;
     if (csv) {
-        out = Csv(tally);
+        out = Csv(tally) + MoreCsv(tally, verification);
     } else if (tally.Days().empty()) {
         out = "Keine Einträge in " + path + ".\n";
     } else {
-        out = Table(tally);
+        out = Table(tally) + MoreTables(tally, verification);
     }
     if (!WriteAll(STDOUT_FILENO, out.data(), out.size())) {
         ReportIoError(kProgram, "der Standardausgabe", errno);
@@ -464,6 +704,16 @@ int Run(int argc, char** argv) {
         std::fprintf(stderr, "%s: %lld beschädigte %s übersprungen (die erste: Zeile %lld)\n",
                      kProgram, static_cast<long long>(damaged), damaged == 1 ? "Zeile" : "Zeilen",
                      static_cast<long long>(firstDamaged));
+    }
+    // The comparison is an extra: the figures above stand without it.
+    if (verification.state == Verification::kFailed) {
+        ReportIoError(kProgram, verificationPath.c_str(), verification.error);
+    } else if (verification.state == Verification::kNotAFile) {
+        std::fprintf(stderr, "%s: %s ist keine gewöhnliche Datei\n", kProgram,
+                     verificationPath.c_str());
+    } else if (verification.state == Verification::kUnknown) {
+        std::fprintf(stderr, "%s: %s hat einen unbekannten Aufbau und bleibt unbeachtet\n",
+                     kProgram, verificationPath.c_str());
     }
     return 0;
 }
