@@ -37,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/Verification.h"
 #include "tests/tty/PtySession.h"
 
 namespace {
@@ -528,6 +529,7 @@ bool CloseBoxes(Station& station) {
 struct Figures {
     int kills = 0, killsAtStart = 0, steps = 0, commitsChecked = 0, restarts = 0;
     int leftTemporaries = 0, leftSurvivingTemporaries = 0, exportsChecked = 0, layoutsChecked = 0;
+    int verifiedChecked = 0;  // records found verified, each time they were
     int refusalsChecked = 0, listChoices = 0, recordCallsChecked = 0;
     std::map<std::string, int> stepsByKind;
     std::vector<std::string> failures;
@@ -741,6 +743,24 @@ class Day {
             Fail(when + ": the record file has " + std::to_string(size) +
                  " bytes, no multiple of " + std::to_string(kLength));
         ++figures_.layoutsChecked;
+        CheckVerification(when);
+    }
+
+    // No record counts as verified unless verify mode confirmed it with
+    // exactly the bytes it holds.
+    void CheckVerification(const std::string& when) {
+        const std::string file = ReadFile(kRecordJournal());
+        VerificationFile verification;
+        for (std::size_t slot = 0; (slot + 1) * kLength <= file.size(); ++slot) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(file.data()) + slot * kLength;
+            if (!verification.IsVerified(static_cast<int64_t>(slot), bytes, kLength)) continue;
+            ++figures_.verifiedChecked;
+            const auto confirmed = confirmed_.find(static_cast<int64_t>(slot));
+            if (confirmed == confirmed_.end() ||
+                confirmed->second.count(file.substr(slot * kLength, kLength)) == 0)
+                Fail(when + ": record " + std::to_string(slot + 1) +
+                     " counts as verified, but verify mode never confirmed it as it is");
+        }
     }
 
     void Fail(const std::string& what) {
@@ -1127,9 +1147,12 @@ class Day {
         if (!Await([](const VtScreen& s) { return s.Row(1).find("Prüfen") != std::string::npos; }))
             return false;
         Keys(kHome + kShiftUp, false);
-        std::string keys;
-        for (int i = 0; i < count; ++i) {
-            const std::string& r = journal.places[static_cast<std::size_t>(i)];
+        if (!Await([](const VtScreen& s) { return RecordNumberOnScreen(s) == 1; })) return false;
+        // Verify mode goes on from a record to the next one not yet verified:
+        // each record is keyed where the station stands, until it stands
+        // behind the first ones.
+        for (int number = 1; number <= count;) {
+            const std::string& r = journal.places[static_cast<std::size_t>(number - 1)];
             // A field is keyed as an operator would: its digits, and Enter
             // when they do not fill it. A batch may be empty (keyed with
             // Dup/Skip on and nothing to copy) or blank (a moved record).
@@ -1139,12 +1162,20 @@ class Day {
                 std::erase_if(digits, [](char c) { return c == ' ' || c == '\0'; });
                 return digits + (static_cast<int>(digits.size()) < length ? "\r" : "");
             };
-            keys += r.substr(0, kBatchPos) + typed(kBatchPos, 3) + typed(kAmountPos, 6) +
-                    typed(kColourPos, 6);
+            // Keyed whole, the record may count as verified from the moment
+            // it is stored.
+            confirmed_[number - 1].insert(r);
+            Keys(r.substr(0, kBatchPos) + typed(kBatchPos, 3) + typed(kAmountPos, 6) +
+                     typed(kColourPos, 6),
+                 false);
+            int now = number;
+            if (!Await([&](const VtScreen& s) {
+                    now = RecordNumberOnScreen(s);
+                    return now > number;
+                }))
+                return false;
+            number = now;
         }
-        Keys(keys, false);
-        if (!Await([&](const VtScreen& s) { return RecordNumberOnScreen(s) == count + 1; }))
-            return false;
         Keys(kF9, false);
         if (!Await([](const VtScreen& s) { return s.Contains("F8Neu"); })) return false;
         Keys(kF9);
@@ -1177,6 +1208,8 @@ class Day {
     std::optional<std::chrono::microseconds> killAfter_;
     bool killed_ = false, told_ = false;
     Journal before_, after_;
+    // The bytes verify mode was given for each record place, keyed whole.
+    std::map<int64_t, std::set<std::string>> confirmed_;
     std::optional<std::string> afterExport_;
     int loosePlace_ = -1;
     std::string looseKey_;
@@ -1250,7 +1283,7 @@ void PrintFigures(const Figures& f) {
     std::cout << ")\ncommitted records checked " << f.commitsChecked << ", exports checked "
               << f.exportsChecked << ", layout checks " << f.layoutsChecked
               << ", program keys refused " << f.refusalsChecked << ", colours chosen from the list "
-              << f.listChoices;
+              << f.listChoices << ", verified records checked " << f.verifiedChecked;
     if (f.recordCallsChecked > 0)
         std::cout << ", reads and writes of the record file checked " << f.recordCallsChecked;
     std::cout << "\n";
