@@ -149,11 +149,7 @@ void NoteRecordScanned() {
 bool RecordVerified() {
     const int length = RecordLength();
     if (length <= 0) return false;
-    try {
-        return StoredRecords.IsVerified(StoredRecords.Position() / length, length);
-    } catch (const InOutError&) {
-        return false;  // told when the record itself is read
-    }
+    return StoredRecords.IsVerified(StoredRecords.Position() / length, length);
 }
 
 bool RecordDue() {

@@ -51,7 +51,8 @@ bool FirstRecord(bool refresh);
 // Verify mode's way forward: the next record not yet verified (or the new
 // record behind the last).
 bool NextUnverifiedRecord(bool refresh);
-// Whether the operator's record, as stored, is verified.
+// Whether the operator's record, as stored, is verified. A read that fails
+// throws InOutError.
 bool RecordVerified();
 // Whether the operator's record is due for verifying (in the sample).
 bool RecordDue();

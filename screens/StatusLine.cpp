@@ -10,6 +10,7 @@
 #include "platform/CodePage.h"
 #include "platform/WindowSystem.h"
 #include "screens/DataFileDialogs.h"
+#include "screens/InOutFailure.h"
 #include "screens/LayoutFiles.h"
 #include "screens/LineEditor.h"
 #include "screens/OperatorRecord.h"
@@ -82,34 +83,45 @@ void SetStatusColors() {
     SetBackColor(kSilver);
 }
 
-std::string RecordPlaceText(int64_t recordNumber) {
+namespace {
+
+// The place with the counts the row gives; reading them may throw InOutError.
+std::string RecordPlaceWithCounts(int64_t recordNumber) {
     const std::string number = std::to_string(recordNumber);
-    int64_t count = -1;
-    try {
-        count = StoredRecords.RecordCount(RecordLength());
-    } catch (const InOutError&) {
-        // The row only informs: a record file that cannot be read now is
-        // told when a record is read from it.
-    }
-    if (count < 0) return "Satz " + number;
+    const int length = RecordLength();
+    const int64_t count = StoredRecords.RecordCount(length);
     if (recordNumber <= count && Mode == ModeVerify) {
-        const int length = RecordLength();
         const VerificationSample sample = StoredRecords.Sample(length);
         std::string text = "Satz " + number + " von " + std::to_string(count) +
                            (!RecordDue()       ? ", nicht in der Stichprobe"
                             : RecordVerified() ? ", geprüft"
-                                               : ", ungeprüft");
-        try {
-            text += " · " + std::to_string(StoredRecords.VerifiedCount(length)) + " von " +
-                    std::to_string(StoredRecords.DueCount(length)) + " geprüft";
-        } catch (const InOutError&) {
-        }
+                                               : ", ungeprüft") +
+                           " · " + std::to_string(StoredRecords.VerifiedCount(length)) + " von " +
+                           std::to_string(StoredRecords.DueCount(length)) + " geprüft";
         if (sample.every > 1) text += " (Stichprobe: jeder " + std::to_string(sample.every) + ".)";
         return text;
     }
     if (recordNumber <= count) return "Satz " + number + " von " + std::to_string(count);
     if (count == 0) return "Neuer Satz " + number;
     return "Neuer Satz " + number + " (" + std::to_string(count) + " gespeichert)";
+}
+
+// The record opening at which the counts could not be read: the failure is
+// told once, and the row does without them until another record is opened.
+int64_t countsFailedAt = -1;
+
+}  // namespace
+
+std::string RecordPlaceText(int64_t recordNumber) {
+    if (countsFailedAt != RecordOpenings()) {
+        try {
+            return RecordPlaceWithCounts(recordNumber);
+        } catch (const InOutError& error) {
+            countsFailedAt = RecordOpenings();
+            ReportInOutError(error.code);
+        }
+    }
+    return "Satz " + std::to_string(recordNumber);
 }
 
 int ShowStatus(std::string_view title, int number, int64_t recordNumber, int field, bool full) {

@@ -792,11 +792,29 @@ class Day {
         const auto layoutScreen = [](const VtScreen& s) {
             return s.Contains("F8Neu") && s.Row(1).starts_with("Len");
         };
-        if (!station.Pty().WaitFor([&](const VtScreen& s) { return entry(s) || layoutScreen(s); },
-                                   5s)) {
+        // Verify mode's row counts the verified records: a read of them that
+        // fails is told there, and verify mode stays.
+        const auto verifyScreen = [](const VtScreen& s) {
+            return s.Row(1).find("Prüfen") != std::string::npos;
+        };
+        if (!station.Pty().WaitFor(
+                [&](const VtScreen& s) { return entry(s) || layoutScreen(s) || verifyScreen(s); },
+                5s)) {
             Fail(when + ": neither entry nor the layout screen; screen:\n" +
                  station.Screen().Text());
             return false;
+        }
+        if (verifyScreen(station.Screen())) {
+            if (kind != Kind::Layout && kind != Kind::Verify) {
+                Fail(when + ": the station is in verify mode");
+                return false;
+            }
+            station.Send(kF9);
+            if (station.Await(layoutScreen) != Station::Outcome::Ready) {
+                Fail(when + ": F9 does not lead on from verify mode; screen:\n" +
+                     station.Screen().Text());
+                return false;
+            }
         }
         if (layoutScreen(station.Screen())) {
             // Only steps that leave the entry screen and open it again.
