@@ -44,6 +44,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/FieldModel.h"
 #include "platform/FileSystem.h"
 
 // One postal-code line of the address data.
@@ -158,3 +159,8 @@ struct LookupTable {
     bool listed = false;  // LoadTable may hand it to further slots
     FileIdentity source;  // the file it was read from, when listed
 };
+
+// Gives up one field's share of `table`, freeing it with the last one.
+void ReleaseLookupTable(LookupTable* table) noexcept;
+// A new, empty table that frees itself that way.
+LookupTablePtr NewLookupTable();

@@ -103,8 +103,20 @@ int RecordStore::OpenFile(bool& made) {
         made = error == 0;
     }
     if (error != 0) return error;
-    // A verification left from records that are gone verifies nothing.
-    if (made) verification_.Erase();
+    // A verification left from records that are gone verifies nothing. A
+    // record file made now must survive a power failure as a name too.
+    if (made) {
+        verification_.Erase();
+        EraseFile(kCorrectionJournal);
+        // Tried again before the first record relies on it.
+        directoryUnflushed_ = FlushDirectory(".") != 0;
+    } else {
+        error = CompleteCorrection();
+    }
+    if (error != 0) {
+        file_.Close();
+        return error;
+    }
     // With which length the records were written; an empty record file takes
     // whichever the first record has.
     const int64_t size = Size();
@@ -115,6 +127,7 @@ int RecordStore::OpenFile(bool& made) {
 }
 
 int RecordStore::CloseFile() {
+    correction_.Close();
     return file_.Close();
 }
 
@@ -125,16 +138,19 @@ int RecordStore::CloseAndEraseIfEmpty() {
     error = file_.Close();
     if (error != 0) return error;
     verification_.Close();
+    correction_.Close();
     if (size == 0) {
         EraseFile(kRecordJournal);
         EraseFile(kRecordLengthFile);
         verification_.Erase();
+        EraseFile(kCorrectionJournal);
     }
     return 0;
 }
 
 void RecordStore::Clear() {
     verification_.Erase();
+    CheckInOut(EmptyCorrectionJournal());
     verified_ = -1;
     CheckInOut(file_.Close());
     CheckInOut(file_.Open(kRecordJournal, ByteFile::Mode::Create));
@@ -237,13 +253,8 @@ int RecordStore::Commit(const RecordBuffer& image, int length, bool flush) {
     if (!write) return 0;
     // Written again in full at every commit, also after a failed flush: a
     // failed flush may have dropped the written bytes, so flushing again alone
-    // would prove nothing.
-    int error = RecordTheLength(length);
-    if (error == 0) error = file_.Seek(position);
-    if (error == 0) error = file_.Write(image.data(), count);
-    if (error == 0 && flush) error = file_.SyncData();
-    file_.Seek(position);
-    if (error != 0) return error;
+    // would prove nothing. A stored record is corrected through the journal.
+    if (const int error = Overwrite(image, length, flush, current_.onFile)) return error;
     current_.keyed = false;
     current_.onFile = !IsEmptyBytes(image.data(), count);
     current_.stored = image;
@@ -268,13 +279,134 @@ int RecordStore::ClearPlace(const RecordBuffer& emptyImage, int length) {
         return 0;
     int error = verification_.ForgetFrom(position / length);
     verified_ = -1;
-    if (error == 0) error = RecordTheLength(length);
-    if (error == 0) error = file_.Seek(position);
-    if (error == 0) error = file_.Write(emptyImage.data(), static_cast<std::size_t>(length));
-    if (error == 0) error = file_.SyncData();
-    file_.Seek(position);
+    if (error == 0) {
+        const RecordBuffer stored = current_.stored;
+        current_.stored = there;  // what the journal keeps as the old record
+        error = Overwrite(emptyImage, length, true, !IsEmptyBytes(there.data(), length));
+        current_.stored = stored;
+    }
     count_ = -1;
     return error;
+}
+
+int RecordStore::Overwrite(const RecordBuffer& image, int length, bool flush, bool journaled) {
+    const int64_t position = current_.position;
+    int error = RecordTheLength(length);
+    // A record file made this session is a name on the disk before a record
+    // in it counts as stored.
+    if (error == 0 && directoryUnflushed_) {
+        error = FlushDirectory(".");
+        directoryUnflushed_ = error != 0;
+    }
+    if (error == 0 && journaled)
+        error = JournalCorrection(position, current_.stored, image, length);
+    if (error == 0) error = file_.Seek(position);
+    if (error == 0) error = file_.Write(image.data(), static_cast<std::size_t>(length));
+    if (error == 0 && flush) error = file_.SyncData();
+    file_.Seek(position);
+    return error;
+}
+
+namespace {
+
+constexpr std::string_view kCorrectionMagic = "KELBRIN4.KOR 1\n";
+// The disk writes whole sectors at least: a write cut short leaves each
+// sector of the record old or new.
+constexpr int64_t kSector = 512;
+
+void PutNumber(std::string& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint64_t GetNumber(const std::string& in, std::size_t at, int bytes) {
+    uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= static_cast<uint64_t>(static_cast<uint8_t>(in[at + i])) << (8 * i);
+    return value;
+}
+
+}  // namespace
+
+int RecordStore::JournalCorrection(int64_t position, const RecordBuffer& before,
+                                   const RecordBuffer& after, int length) {
+    std::string entry(kCorrectionMagic);
+    PutNumber(entry, static_cast<uint64_t>(position), 8);
+    PutNumber(entry, static_cast<uint64_t>(length), 4);
+    entry.append(reinterpret_cast<const char*>(before.data()), static_cast<std::size_t>(length));
+    entry.append(reinterpret_cast<const char*>(after.data()), static_cast<std::size_t>(length));
+    PutNumber(
+        entry,
+        RecordHash(reinterpret_cast<const uint8_t*>(entry.data()), static_cast<int>(entry.size())),
+        8);
+    int error = 0;
+    if (!correction_.IsOpen()) {
+        // Made once and kept: its name must be on the disk before the first
+        // correction relies on it.
+        error = correction_.Open(kCorrectionJournal, ByteFile::Mode::Create);
+        if (error == 0) error = FlushDirectory(".");
+    }
+    if (error == 0) error = correction_.Seek(0);
+    if (error == 0) error = correction_.Write(entry.data(), entry.size());
+    if (error == 0) error = correction_.SyncData();
+    return error;
+}
+
+int RecordStore::EmptyCorrectionJournal() {
+    correction_.Close();
+    ByteFile journal;
+    int error = journal.Open(kCorrectionJournal, ByteFile::Mode::ReadWrite);
+    if (error == ENOENT) return 0;
+    if (error == 0) error = journal.Open(kCorrectionJournal, ByteFile::Mode::Create);
+    if (error == 0) error = journal.SyncData();
+    return error;
+}
+
+int RecordStore::CompleteCorrection() {
+    ByteFile journal;
+    int error = journal.Open(kCorrectionJournal, ByteFile::Mode::Read);
+    if (error == ENOENT) return 0;
+    if (error != 0) return error;
+    std::string entry(kCorrectionMagic.size() + 12 + 2 * MaxRecordLength + 8, '\0');
+    std::size_t got = 0;
+    error = journal.ReadAt(0, entry.data(), entry.size(), got);
+    journal.Close();
+    if (error != 0) return error;
+    entry.resize(got);
+    const std::size_t head = kCorrectionMagic.size() + 12;
+    if (entry.size() >= head && entry.compare(0, kCorrectionMagic.size(), kCorrectionMagic) == 0) {
+        const auto position = static_cast<int64_t>(GetNumber(entry, kCorrectionMagic.size(), 8));
+        const auto length = static_cast<int>(GetNumber(entry, kCorrectionMagic.size() + 8, 4));
+        const std::size_t end = head + 2 * static_cast<std::size_t>(std::max(length, 0));
+        if (length >= 1 && length <= MaxRecordLength && position >= 0 && entry.size() >= end + 8 &&
+            GetNumber(entry, end, 8) ==
+                RecordHash(reinterpret_cast<const uint8_t*>(entry.data()), static_cast<int>(end))) {
+            const std::string before = entry.substr(head, static_cast<std::size_t>(length));
+            const std::string after = entry.substr(head + length, static_cast<std::size_t>(length));
+            std::string now(static_cast<std::size_t>(length), '\0');
+            got = 0;
+            error = file_.ReadAt(position, now.data(), now.size(), got);
+            if (error != 0) return error;
+            // Only a write of this journal cut short leaves every sector of
+            // the record old or new; anything else is a later record.
+            bool torn = got == now.size() && now != after;
+            for (int64_t from = 0; torn && from < length;) {
+                const int64_t to = std::min<int64_t>(
+                    length, ((position + from) / kSector + 1) * kSector - position);
+                const auto at = static_cast<std::size_t>(from);
+                const auto n = static_cast<std::size_t>(to - from);
+                torn =
+                    now.compare(at, n, before, at, n) == 0 || now.compare(at, n, after, at, n) == 0;
+                from = to;
+            }
+            if (torn) {
+                error = file_.Seek(position);
+                if (error == 0) error = file_.Write(after.data(), after.size());
+                if (error == 0) error = file_.SyncData();
+                if (error != 0) return error;
+            }
+        }
+    }
+    return EmptyCorrectionJournal();
 }
 
 int64_t RecordStore::RecordCount(int length) {
@@ -459,6 +591,8 @@ int RecordStore::Rewrite(int length, int64_t firstMoved, Fill fill) {
     // disk: a crash after the rewrite then leaves them unverified.
     int error = verification_.ForgetFrom(firstMoved);
     verified_ = -1;
+    // A correction journaled before must not be completed over moved records.
+    if (error == 0) error = EmptyCorrectionJournal();
     if (error == 0) error = RecordTheLength(length);
     if (error != 0) return error;
     FileReplacement replacement;

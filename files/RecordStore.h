@@ -21,6 +21,10 @@ inline constexpr const char* kRecordJournal = "KELBRIN4.CR2";
 // or replaced while records are on file: records are never read or written
 // under another length than this one.
 inline constexpr const char* kRecordLengthFile = "KELBRIN4.LEN";
+// A record overwritten in place (a correction) is first written here with
+// its place and its old bytes, flushed: a power failure in the middle of the
+// overwrite then leaves a record the next start can make whole again.
+inline constexpr const char* kCorrectionJournal = "KELBRIN4.KOR";
 
 // What the store knows of the operator's record, kept aside while an activity
 // walks other records through the buffers and put back afterwards.
@@ -179,6 +183,15 @@ class RecordStore {
 
   private:
     int RecordTheLength(int length);
+    // Writes `image` at the operator's place over what is there, flushed when
+    // `flush`: through the correction journal where a record is overwritten.
+    int Overwrite(const RecordBuffer& image, int length, bool flush, bool journaled);
+    int JournalCorrection(int64_t position, const RecordBuffer& before, const RecordBuffer& after,
+                          int length);
+    // A correction cut short by a power failure is completed; the journal is
+    // then emptied. 0 or the error.
+    int CompleteCorrection();
+    int EmptyCorrectionJournal();
     void ForgetLength();
     template <typename Fill>
     int Rewrite(int length, int64_t firstMoved, Fill fill);
@@ -202,7 +215,9 @@ class RecordStore {
     int64_t count_ = -1;
     int countLength_ = 0;
     VerificationFile verification_;
-    int64_t verified_ = -1;  // VerifiedCount's answer; -1 while not known
+    ByteFile correction_;              // the correction journal, once made
+    bool directoryUnflushed_ = false;  // the record file's name may not be on the disk yet
+    int64_t verified_ = -1;            // VerifiedCount's answer; -1 while not known
     bool commitWrote_ = false;
 };
 

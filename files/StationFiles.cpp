@@ -130,6 +130,8 @@ bool LeadsToJournalFile(const std::string& nativePath, const char* journal) {
 bool LeadsToStationFile(const std::string& nativePath, bool layoutJournal) {
     return LeadsToJournalFile(nativePath, kRecordJournal) ||
            LeadsToJournalFile(nativePath, kRecordLengthFile) ||
+           LeadsToJournalFile(nativePath, kCorrectionJournal) ||
+           LeadsToJournalFile(nativePath, kVerificationFile) ||
            LeadsToJournalFile(nativePath, kStatisticsFile) ||
            (layoutJournal && LeadsToJournalFile(nativePath, kLayoutJournal));
 }

@@ -30,10 +30,14 @@ LookupTable* FindListed(const FileIdentity& source, bool address) {
 }  // namespace
 
 // Gives back one slot's share; the last one frees the table.
-void LookupTableDeleter::operator()(LookupTable* table) const noexcept {
+void ReleaseLookupTable(LookupTable* table) noexcept {
     if (--table->shares > 0) return;
     if (table->listed) std::erase(ListedTables(), table);
     delete table;
+}
+
+LookupTablePtr NewLookupTable() {
+    return LookupTablePtr(new LookupTable, LookupTableDeleter{&ReleaseLookupTable});
 }
 
 namespace {
@@ -305,7 +309,7 @@ TableLoad LoadTableQuietly(std::string_view name, int slot) {
     // the slot shares it.
     if (LookupTable* listed = FindListed(file.Identity(), address)) {
         ++listed->shares;
-        assigned.reset(listed);
+        assigned = LookupTablePtr(listed, LookupTableDeleter{&ReleaseLookupTable});
         return TableLoad::Loaded;
     }
     ReleaseSlot(slot);
@@ -328,7 +332,7 @@ TableLoad LoadTableQuietly(std::string_view name, int slot) {
             lineEnds += CountLineEnds(block.data(), got);
         }
 
-        table.reset(new LookupTable);
+        table = NewLookupTable();
         TableBuilder builder(*table, address, fileSize, lineEnds);
         LineSplitter splitter;
         auto take = [&builder](std::string_view line, bool mayHoldNul) {

@@ -34,10 +34,15 @@ struct FieldExtra {
     int32_t ConditionTo = 0;
 };
 
-// A loaded lookup table (its lines and index); defined with the table loader.
+// A loaded lookup table (its lines and index); defined with the table loader,
+// which also gives each table the way it is freed (a table shared by several
+// fields goes with its last one): the model needs nothing of the loader.
 struct LookupTable;
 struct LookupTableDeleter {
-    void operator()(LookupTable* table) const noexcept;
+    void (*release)(LookupTable*) noexcept = nullptr;
+    void operator()(LookupTable* table) const noexcept {
+        if (release != nullptr) release(table);
+    }
 };
 using LookupTablePtr = std::unique_ptr<LookupTable, LookupTableDeleter>;
 

@@ -78,6 +78,8 @@ int NotAFile(const struct stat& info) {
     return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
 }
 
+}  // namespace
+
 int FlushDirectory(const std::string& directory) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
@@ -88,8 +90,6 @@ int FlushDirectory(const std::string& directory) {
     ::close(fd);
     return error;
 }
-
-}  // namespace
 
 void RemoveLeftoverTemporaries(const std::string& nativeDirectory, std::string_view name) {
     const std::string stem(name.substr(0, kStemLength));

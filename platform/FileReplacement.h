@@ -75,6 +75,10 @@ class FileReplacement {
 // Begin does this for its target's name in the target's directory.
 void RemoveLeftoverTemporaries(const std::string& nativeDirectory, std::string_view name = {});
 
+// Puts on the disk which names the directory `directory` (in the system's own
+// form) holds: a file made there, or renamed, survives a power failure only
+// after this. 0 or the system's error number.
+int FlushDirectory(const std::string& directory);
 // The whole new contents of a file in one go; 0 or the system's error number.
 // An error before the rename leaves the old file untouched and no temporary
 // file behind.

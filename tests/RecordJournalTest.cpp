@@ -69,11 +69,13 @@ class RecordJournal : public ::testing::Test {
         return slots;
     }
 
-    // Files beside the verification state, which notes who keyed each record.
+    // Files beside the verification state, which notes who keyed each record,
+    // and the journal of corrections, which is made once and kept.
     int FilesInDirectory() const {
         int files = 0;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            files += entry.path().filename() != kVerificationFile;
+            files += entry.path().filename() != kVerificationFile &&
+                     entry.path().filename() != kCorrectionJournal;
         return files;
     }
 
@@ -221,6 +223,33 @@ TEST_F(RecordJournal, TheFirstFieldsSignIsOverpunchedToo) {
     Key("-5");
     ASSERT_TRUE(CommitRecord(true));
     EXPECT_EQ(Slots(), "  N\r\n|");
+}
+
+// A power failure in the middle of correcting a stored record leaves each
+// sector of it old or new: the next start completes the correction from its
+// journal, and leaves a record alone that a later change made another.
+TEST_F(RecordJournal, ACorrectionCutShortIsCompletedAtTheNextStart) {
+    UseLayout({{'A', 700}});
+    const std::string a(700, 'a'), b(700, 'b'), x(700, 'x');
+    Append({a, b, a});
+    GoTo(2);
+    Key(x);
+    ASSERT_TRUE(CommitRecord(true));
+    ASSERT_TRUE(dir.Exists(kCorrectionJournal));
+    const auto restart = [&](const std::string& second) {
+        std::string file = a + second + a;
+        dir.Write(kRecordJournal, file);
+        StoredRecords.CloseFile();
+        bool made = true;
+        ASSERT_EQ(StoredRecords.OpenFile(made), 0);
+        EXPECT_FALSE(made);
+    };
+    // Record 2 lies at 700..1399: the sector ending at 1024 old, the rest new.
+    restart(b.substr(0, 324) + x.substr(324));
+    EXPECT_EQ(dir.Read(kRecordJournal), a + x + a);
+    // The journal is done with: a record changed later is not "completed".
+    restart(b.substr(0, 324) + x.substr(324));
+    EXPECT_EQ(dir.Read(kRecordJournal), a + b.substr(0, 324) + x.substr(324) + a);
 }
 
 TEST_F(RecordJournal, AFailingDiskIsShownAndTheNextCommitStoresTheRecord) {

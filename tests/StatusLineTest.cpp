@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "console/WinCrt.h"
+#include "files/Tables.h"
+#include "model/FieldModel.h"
+#include "model/FieldTypes.h"
 #include "screens/DataFileDialogs.h"
 #include "screens/LayoutFiles.h"
 #include "screens/LineEditor.h"
@@ -8,9 +11,6 @@
 #include "screens/RecordActions.h"
 #include "screens/Session.h"
 #include "screens/StatusLine.h"
-#include "files/Tables.h"
-#include "model/FieldModel.h"
-#include "model/FieldTypes.h"
 #include "tests/kit/ConsoleHarness.h"
 
 namespace {
@@ -103,7 +103,7 @@ TEST_F(StatusLine, LongTypeNamesAreShortened) {
     FieldTable[1].RangeFrom = -100000000;
     FieldTable[1].RangeTo = 100000000;
     TableAssignments[1].Name = "ORTE1234";
-    TableAssignments[1].Table.reset(new LookupTable);
+    TableAssignments[1].Table = NewLookupTable();
     ShowStatus("Len", 0, 0, 1, true);
     // Two columns left: the letter alone.
     EXPECT_EQ(console.Text(33, 1, 40), "[-100000000...100000000,Tab:ORTE1234] X ");
@@ -117,7 +117,7 @@ TEST_F(StatusLine, TablesShowInsteadOfAnEmptyRange) {
     TableAssignments[1].Name = "ORTE";
     ShowStatus("Len", 0, 0, 1, true);
     EXPECT_EQ(console.Row(1).substr(19, 26), "Feld 1 (1-4) Num Standard ");
-    TableAssignments[1].Table.reset(new LookupTable);
+    TableAssignments[1].Table = NewLookupTable();
     ShowStatus("Len", 0, 0, 1, true);
     EXPECT_EQ(console.Row(1).substr(19, 37), "Feld 1 (1-4) [Tab:ORTE] Num Standard ");
 }
