@@ -114,6 +114,14 @@ void SwitchLayout(int index) {
     layoutSwitched = true;
 }
 
+// Up and Down on a table field open its choice list. Nothing found, or the
+// list left with Esc: the field stays as typed, and the beep says so.
+void ListTableEntries(int n) {
+    if (n > FieldCount || !HasTable(n)) return;
+    if (!TableLookup(n, true)) Beep(FieldSays(n, CheckReason(n, FieldCheck::Table)));
+    DrawEntryField(n);
+}
+
 void HandleExtendedKey(uint8_t scan, int32_t startMode) {
     const int length = RecordLength();
     const int p = CursorRecordPos();
@@ -201,12 +209,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
                 PlaceCursorAtRecordPos(1);
                 break;
             }
-            if (n <= FieldCount && HasTable(n)) {
-                // Nothing found, or the list left with Esc: the field stays as
-                // typed, and the beep says so.
-                if (!TableLookup(n, true)) Beep(FieldSays(n, CheckReason(n, FieldCheck::Table)));
-                DrawEntryField(n);
-            }
+            ListTableEntries(n);
             if (n <= 1) {
                 ToPreviousRecordsLastField();
             } else {
@@ -219,12 +222,7 @@ void HandleExtendedKey(uint8_t scan, int32_t startMode) {
                 settle.passBackwards = true;
                 break;
             }
-            if (n <= FieldCount && HasTable(n)) {
-                // Nothing found, or the list left with Esc: the field stays as
-                // typed, and the beep says so.
-                if (!TableLookup(n, true)) Beep(FieldSays(n, CheckReason(n, FieldCheck::Table)));
-                DrawEntryField(n);
-            }
+            ListTableEntries(n);
             GoToNextFieldStart(n);
             break;
         case ScanLeft:
