@@ -95,6 +95,7 @@ int64_t RecordStore::Size() const {
 
 int RecordStore::OpenFile(bool& made) {
     made = false;
+    openFailure_ = kRecordJournal;
     int error = file_.Open(kRecordJournal, ByteFile::Mode::ReadWrite);
     // Only a record file that is not there is made anew. One that is there
     // but cannot be opened (a failing disk) holds records.
@@ -112,6 +113,7 @@ int RecordStore::OpenFile(bool& made) {
         directoryUnflushed_ = FlushDirectory(".") != 0;
     } else {
         error = CompleteCorrection();
+        if (error != 0) openFailure_ = kCorrectionJournal;
     }
     if (error != 0) {
         file_.Close();

@@ -81,6 +81,9 @@ class RecordStore {
     // made now. An existing file that cannot be opened is never replaced. The store forgets the
     // operator's place and reads the length from KELBRIN4.LEN.
     int OpenFile(bool& made);
+    // The file whose failure OpenFile returned: the record file, or the
+    // correction journal it completes a cut-off correction from.
+    const char* OpenFailure() const { return openFailure_; }
     int CloseFile();
     // Closes the file and, when it holds nothing, erases it and its length.
     int CloseAndEraseIfEmpty();
@@ -215,9 +218,10 @@ class RecordStore {
     int64_t count_ = -1;
     int countLength_ = 0;
     VerificationFile verification_;
-    ByteFile correction_;              // the correction journal, once made
-    bool directoryUnflushed_ = false;  // the record file's name may not be on the disk yet
-    int64_t verified_ = -1;            // VerifiedCount's answer; -1 while not known
+    ByteFile correction_;  // the correction journal, once made
+    bool directoryUnflushed_ = false;
+    const char* openFailure_ = kRecordJournal;  // the record file's name may not be on the disk yet
+    int64_t verified_ = -1;                     // VerifiedCount's answer; -1 while not known
     bool commitWrote_ = false;
 };
 

@@ -78,7 +78,8 @@ void OpenJournal() {
     // says why, rather than putting an empty file in their place.
     ResetRecordStore();
     bool made = false;
-    if (const int opened = StoredRecords.OpenFile(made)) StartFails(opened, kRecordJournal);
+    if (const int opened = StoredRecords.OpenFile(made))
+        StartFails(opened, StoredRecords.OpenFailure());
     bool present = !made;
     if (layoutError == 0) {
         // An empty or damaged one is said so and stays until the next layout.

@@ -244,6 +244,13 @@ TEST_F(RecordJournal, ACorrectionCutShortIsCompletedAtTheNextStart) {
         ASSERT_EQ(StoredRecords.OpenFile(made), 0);
         EXPECT_FALSE(made);
     };
+    // A journal that cannot be read ends the start, and names itself.
+    InjectFault(FaultyCall::Read, kCorrectionJournal, EIO);
+    StoredRecords.CloseFile();
+    bool made = true;
+    EXPECT_EQ(StoredRecords.OpenFile(made), EIO);
+    EXPECT_STREQ(StoredRecords.OpenFailure(), kCorrectionJournal);
+    ClearFaults();
     // Record 2 lies at 700..1399: the sector ending at 1024 old, the rest new.
     restart(b.substr(0, 324) + x.substr(324));
     EXPECT_EQ(dir.Read(kRecordJournal), a + x + a);
