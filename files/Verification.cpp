@@ -205,6 +205,13 @@ int VerificationFile::NoteVerified(int64_t slot, const uint8_t* bytes, int lengt
     entry.verifier = login;
     int error = WriteEntry(slot, entry);
     if (error == 0) error = file_.SyncData();
+    if (error != 0) {
+        // A mark not known to be on the disk is no mark: the record stays to
+        // verify, as the operator was told.
+        entry.verified = false;
+        entry.verifier.clear();
+        WriteEntry(slot, entry);
+    }
     return error;
 }
 

@@ -4,6 +4,7 @@
 // verify.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +18,7 @@
 #include "model/FieldTypes.h"
 #include "screens/LayoutFiles.h"
 #include "screens/Session.h"
+#include "tests/kit/FaultInjection.h"
 #include "tests/kit/Layouts.h"
 #include "tests/kit/StationHarness.h"
 #include "tests/kit/TempDir.h"
@@ -166,4 +168,18 @@ TEST_F(Verification, ASampleVisitsEveryTenthRecordFromAStartKeptWithTheState) {
                              std::to_string(start == 0 ? 19 : 20) + " ungeprüft\n"),
               std::string::npos)
         << check.out;
+}
+
+// A verification mark whose flush failed is taken back: the operator was told,
+// and the record stays to verify until a mark reaches the disk.
+TEST(VerificationFile, AMarkNotOnTheDiskIsNoMark) {
+    TempDir dir;
+    VerificationFile file;
+    const uint8_t bytes[3] = {'a', 'b', 'c'};
+    InjectFault(FaultyCall::Flush, kVerificationFile, EIO);
+    EXPECT_EQ(file.NoteVerified(0, bytes, 3, "anna"), EIO);
+    ClearFaults();
+    EXPECT_FALSE(file.IsVerified(0, bytes, 3));
+    EXPECT_EQ(file.NoteVerified(0, bytes, 3, "anna"), 0);
+    EXPECT_TRUE(file.IsVerified(0, bytes, 3));
 }
