@@ -81,12 +81,14 @@ def candidates(line):
     return faults
 
 
-def all_places():
+def all_places(only=None):
     places = []
     for folder in FOLDERS:
         for name in sorted(os.listdir(os.path.join(ROOT, folder))):
             if name.endswith(".cpp"):
                 path = os.path.join(folder, name)
+                if only and path not in only:
+                    continue
                 with open(os.path.join(ROOT, path), encoding="utf-8") as source:
                     for number, line in enumerate(source, 1):
                         for kind, new in candidates(line):
@@ -154,6 +156,8 @@ def main():
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--build", default="build")
     parser.add_argument("--log", default=None)
+    parser.add_argument("--files", nargs="+", default=None,
+                        help="plant faults only in these files (paths as model/X.cpp)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--test-timeout", type=int, default=300,
                         help="seconds after which a test run counts as caught (looping)")
@@ -175,7 +179,7 @@ def main():
     if baseline is None or baseline.returncode != 0:
         sys.exit("mutate: the tests fail without any fault planted")
 
-    places = all_places()
+    places = all_places(args.files)
     random.Random(args.seed).shuffle(places)
     caught, survived = 0, []
     planted, same = 0, 0
